@@ -1,0 +1,31 @@
+#include "transfer/file_naming.h"
+
+#include <cstring>
+
+#include "link/commands.h"
+#include "transfer/run_state.h"
+
+std::string FileSuffix(int slot, bool isImage) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  if (slot >= kCommonSlot) return isImage ? ".cmp.bmp" : ".prM.zema";
+  const char digit = kHexDigits[slot < 0 ? 0 : slot];
+  return isImage ? std::string(".pt") + digit + ".bmp" : std::string(".pr") + digit + ".zema";
+}
+
+bool BuildFilePath(const std::string& baseName, char* dest, std::size_t destSize, int slot,
+                   bool isImage) {
+  if (destSize == 0) return false;
+  const std::string path = baseName + FileSuffix(slot, isImage);
+  // A zero inside the base name would silently shorten the path.
+  if (path.size() >= destSize || path.find('\0') != std::string::npos) {
+    dest[0] = '\0';
+    return false;
+  }
+  std::memcpy(dest, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool BaseNameFits(const std::string& baseName) {
+  return baseName.size() <= kMaxBaseNameLength &&
+         baseName.find('\0') == std::string::npos;
+}

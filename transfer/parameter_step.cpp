@@ -1,0 +1,129 @@
+// The parameter step: one parameter set per selected slot, the banks of the
+// range first (0 to 14), the common set (15) last.
+#include "link/commands.h"
+#include "link/packet.h"
+#include "res/messages.h"
+#include "transfer/file_naming.h"
+#include "transfer/parameter_file.h"
+#include "transfer/staged_file.h"
+#include "transfer/transfer_steps.h"
+
+namespace {
+
+constexpr int kAwaitingReply = 256;
+constexpr int kSlotDone = 512;
+
+bool SlotSelected(const TransferTarget& target, int slot) {
+  if (slot == kCommonSlot) return target.commonParams != 0;
+  return target.bankParams != 0 && BankInRange(target, slot);
+}
+
+bool BuildParamPath(TransferRun& run, int slot) {
+  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, false)) return true;
+  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+  return false;
+}
+
+void FailTooShort(TransferRun& run) {
+  FailStep(run, LoadMessage(kMsgParamFileTooShort) + g_filePath);
+}
+
+// The file is created before the request is sent, so a file that cannot be
+// created costs no exchange; it replaces an older file only once the whole
+// set has arrived and has been written.
+void ReadOneSet(TransferRun& run, int slot) {
+  run.view.SetStepLine(
+      LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
+  if (!BuildParamPath(run, slot)) return;
+  if (!AskOverwrite(run)) return;
+
+  StagedFile file;
+  if (!file.Create(g_filePath)) {
+    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    return;
+  }
+  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  SendPacket(run.port, kCmdReadParamSet.code, g_xfer, kCmdReadParamSet.payloadLength);
+  SetProgress(run, kAwaitingReply);
+  if (ReceiveReply(run.port, g_xfer, kCmdReadParamSet.replyLength,
+                   kCmdReadParamSet.timeoutMs) == 0) {
+    run.flags.failed = true;  // the link has set g_lastError
+    return;
+  }
+  if (!WriteParamFile(file.stream(), DecodeParamSet(g_xfer)) || !file.Commit()) {
+    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    return;
+  }
+  run.flags.anyDone = true;
+}
+
+// The whole file is read before anything of the set is sent.
+void WriteOneSet(TransferRun& run, int slot) {
+  run.view.SetStepLine(
+      LoadMessage(slot == kCommonSlot ? kMsgWritingCommonParams : kMsgWritingBankParams));
+  if (!BuildParamPath(run, slot)) return;
+
+  ParamSet set;
+  switch (LoadParamFile(g_filePath, set)) {
+    case ParamFileStatus::Missing:
+      AskAbortMissing(run, LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
+                               LoadMessage(kMsgIsNotFoundAbort));
+      return;
+    case ParamFileStatus::TooShort:
+      FailTooShort(run);  // shortened since the run checked it
+      return;
+    case ParamFileStatus::Ok:
+      break;
+  }
+  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  EncodeParamSet(set, g_xfer + 1);
+  SendPacket(run.port, kCmdWriteParamSet.code, g_xfer, kCmdWriteParamSet.payloadLength);
+  SetProgress(run, kAwaitingReply);
+  if (ReceiveReply(run.port, g_xfer, kCmdWriteParamSet.replyLength,
+                   kCmdWriteParamSet.timeoutMs) == 0) {
+    run.flags.failed = true;
+    return;
+  }
+  run.flags.anyDone = true;
+}
+
+// Refuses a short parameter file before the first set is sent, so a bad
+// file never leaves the sensor half-programmed. Missing files are left to
+// the question the slot loop asks.
+bool AllSelectedFilesComplete(TransferRun& run) {
+  for (int slot = 0; slot <= kCommonSlot; ++slot) {
+    if (!SlotSelected(run.target, slot)) continue;
+    if (!BuildParamPath(run, slot)) return false;
+    ParamSet set;
+    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
+      FailTooShort(run);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
+  for (int slot = 0; slot <= kCommonSlot; ++slot) {
+    if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
+    if (run.flags.failed || g_cancelState != kCancelNone) break;
+    SetProgress(run, kSlotDone);
+  }
+  if (g_cancelState == kCancelNone && run.flags.failed) {
+    FailRun(run);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
+
+bool WriteParameters(TransferRun& run) {
+  if (g_cancelState == kCancelNone && !AllSelectedFilesComplete(run)) {
+    FailRun(run);
+    return true;
+  }
+  return RunSlotLoop(run, WriteOneSet);
+}

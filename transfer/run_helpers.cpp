@@ -1,0 +1,76 @@
+#include <filesystem>
+#include <system_error>
+
+#include "link/commands.h"
+#include "link/packet.h"
+#include "res/messages.h"
+#include "transfer/staged_file.h"
+#include "transfer/transfer_run.h"
+
+void SetProgress(TransferRun& run, int position) {
+  run.view.SetProgressPosition(position);
+  run.view.ShowWindow();
+}
+
+void ShowBankNo(TransferRun& run, int bank) {
+  run.view.SetDetailLine(LoadMessage(kMsgBankNo) + " = " + std::to_string(bank));
+}
+
+bool PollCancel(TransferRun& run) {
+  run.view.PumpPendingEvent();
+  return g_cancelState != kCancelNone;
+}
+
+bool PollCancel(TransferRun& run, StagedFile& file) {
+  if (!PollCancel(run)) return false;
+  file.Discard();
+  return true;
+}
+
+bool PollCancel(TransferRun& run, std::FILE*& file) {
+  if (!PollCancel(run)) return false;
+  if (file != nullptr) std::fclose(file);
+  file = nullptr;
+  return true;
+}
+
+bool AskOverwrite(TransferRun& run) {
+  // Any existing entry counts, also one this user may not read: the
+  // question must come before anything of that name is replaced.
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::path(g_filePath), error)) return true;
+  if (run.flags.overwriteConfirmed) return true;
+  if (!run.dialogs.AskYesNo(LoadMessage(kMsgFoundSameFilename), kCaptionWarning,
+                            BoxIcon::Warning)) {
+    g_cancelState = kCancelOverwriteRefused;
+    return false;
+  }
+  run.flags.overwriteConfirmed = true;
+  return true;
+}
+
+bool AskAbortMissing(TransferRun& run, const std::string& question) {
+  if (!run.dialogs.AskYesNo(question, kCaptionWarning, BoxIcon::Warning)) return false;
+  FailStep(run, LoadMessage(kMsgTransferAborted));
+  return true;
+}
+
+int FlashCommit(TransferRun& run, std::uint8_t selector) {
+  run.view.SetDetailLine(LoadMessage(kMsgWritingFlash));
+  g_xfer[0] = selector;
+  if (Exchange(run.port, kCmdFlashCommit) == 0) {
+    run.flags.failed = true;
+    return 0;
+  }
+  return 1;
+}
+
+void FailRun(TransferRun& run) {
+  run.dialogs.ShowError(g_lastError);
+  run.view.EndDialog(kRunResultFailed);
+}
+
+void FailStep(TransferRun& run, const std::string& text) {
+  g_lastError = text;
+  run.flags.failed = true;
+}

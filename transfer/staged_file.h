@@ -1,0 +1,40 @@
+// A file written under a temporary name in its target's folder and renamed
+// over the target only when its content is complete.
+//
+// A READ that fails or is cancelled half-way thus never leaves an empty or
+// truncated file behind, and never destroys an older file of the same name.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class StagedFile {
+ public:
+  StagedFile() = default;
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // Creates the temporary file beside targetPath. False when the folder
+  // does not exist or cannot be written.
+  bool Create(const std::string& targetPath);
+
+  // Binary output stream of the temporary file; null unless created.
+  std::FILE* stream() const { return stream_; }
+  bool isOpen() const { return stream_ != nullptr; }
+  const std::string& temporaryPath() const { return tempPath_; }
+
+  // Closes the temporary file and renames it over the target. False when
+  // any write, the close or the rename failed; the temporary file is then
+  // removed and an older target stays as it was.
+  bool Commit();
+
+  // Closes and removes the temporary file; the target is not touched.
+  // Nothing happens when no file is open.
+  void Discard();
+
+ private:
+  std::FILE* stream_ = nullptr;
+  std::string tempPath_;
+  std::string targetPath_;
+};

@@ -1,0 +1,63 @@
+#include "transfer/transfer_run.h"
+
+#include "res/messages.h"
+#include "transfer/file_naming.h"
+#include "transfer/transfer_steps.h"
+
+namespace {
+
+constexpr int kProgressEnd = 512;
+
+RunEnd Finish(TransferRun& run) {
+  run.view.OfferOk();
+  switch (g_cancelState) {
+    case kCancelOverwriteRefused:
+      g_cancelState = kCancelNone;
+      run.view.EndDialog(kRunResultOk);
+      return RunEnd::OverwriteRefused;
+    case kCancelNone:
+      break;
+    default:
+      g_cancelState = kCancelNone;
+      run.view.SetStepLine(LoadMessage(kMsgAborted));
+      return RunEnd::Cancelled;
+  }
+  const bool reading = IsReadRun(run.target);
+  int text;
+  if (run.flags.anyDone) {
+    text = reading ? kMsgReadingCompleted : kMsgWritingCompleted;
+  } else {
+    text = reading ? kMsgNoTargetForReading : kMsgNoTargetForWriting;
+  }
+  run.view.SetStepLine(LoadMessage(text));
+  return RunEnd::Finished;
+}
+
+}  // namespace
+
+RunEnd RunTransfer(TransferRun& run) {
+  run.flags = RunFlags{};
+  run.view.SetProgressRange(0, kProgressEnd);
+  SetProgress(run, 0);
+
+  // Every path of the run must fit the path buffer; refuse the name before
+  // anything is sent rather than cut a path short half-way.
+  if (g_cancelState == kCancelNone && SelectsAnyItem(run.target) &&
+      !BaseNameFits(run.target.baseName)) {
+    FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+    FailRun(run);
+    return RunEnd::Failed;
+  }
+
+  const bool reading = IsReadRun(run.target);
+  using Step = bool (*)(TransferRun&);
+  const Step steps[] = {
+      reading ? ReadParameters : WriteParameters,
+      reading ? ReadCompensation : WriteCompensation,
+      reading ? ReadPatterns : WritePatterns,
+  };
+  for (Step step : steps) {
+    if (step(run)) return RunEnd::Failed;
+  }
+  return Finish(run);
+}

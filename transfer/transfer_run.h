@@ -1,0 +1,75 @@
+// One READ or WRITE run: the parameter, compensation and pattern steps in
+// this fixed order, then the finish.
+//
+// The run is written against the run view and the operator dialogs, so the
+// progress dialog, the tests and the command line all drive the same code.
+// It expects the port to be open and the sensor in PC communication mode;
+// it neither opens nor closes the port.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "console/operator_dialogs.h"
+#include "transfer/run_state.h"
+#include "transfer/run_view.h"
+#include "transfer/transfer_target.h"
+
+class StagedFile;
+
+struct TransferRun {
+  const TransferTarget& target;
+  int port;
+  RunView& view;
+  OperatorDialogs& dialogs;
+  RunFlags flags{};
+};
+
+// How a run ended.
+enum class RunEnd {
+  Finished,          // completion text shown, OK offered
+  Cancelled,         // "Aborted." shown, OK offered
+  OverwriteRefused,  // the window was ended with the OK result, no text
+  Failed,            // error box shown, the window was ended with result 0
+};
+
+RunEnd RunTransfer(TransferRun& run);
+
+// --- Helpers of the steps ---------------------------------------------------
+
+// Sets the bar's position, then shows the window.
+void SetProgress(TransferRun& run, int position);
+
+// Detail line "Bank No. = <bank>".
+void ShowBankNo(TransferRun& run, int bank);
+
+// The cancel poll of the image steps, after each block: lets one waiting
+// event run (the CANCEL handler may set g_cancelState), then true when the
+// run is to stop. The overloads also close the step's open file on stop (a
+// READ file is discarded, so no partial file is left behind), so the caller
+// returns at once without another exchange.
+bool PollCancel(TransferRun& run);
+bool PollCancel(TransferRun& run, StagedFile& file);
+bool PollCancel(TransferRun& run, std::FILE*& file);
+
+// READ, before a file is created: true to go ahead. Asks message 119 the
+// first time a file named g_filePath exists in the run; No sets
+// g_cancelState to 2 and returns false.
+bool AskOverwrite(TransferRun& run);
+
+// WRITE, when a source file cannot be opened: true when the operator chose
+// to abort (failed set, g_lastError holds "Transfering is aborted."), false
+// to skip the item.
+bool AskAbortMissing(TransferRun& run, const std::string& question);
+
+// WRITE image steps: stores the transfer area into flash as the selected
+// image (up to 30 s). 1 on success; 0 with failed set otherwise.
+int FlashCommit(TransferRun& run, std::uint8_t selector);
+
+// The error exit: shows g_lastError in an error box and ends the window with
+// result 0. The step that calls it returns true, and the run returns at once.
+void FailRun(TransferRun& run);
+
+// Fails the current step with a text of its own.
+void FailStep(TransferRun& run, const std::string& text);
