@@ -1,0 +1,18 @@
+#include "link/custom_baud_linux.h"
+
+#if defined(__linux__)
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+bool SetCustomBaudRate(int fd, unsigned baud) {
+  struct termios2 settings {};
+  if (::ioctl(fd, TCGETS2, &settings) != 0) return false;
+  settings.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
+  settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  settings.c_ispeed = baud;
+  settings.c_ospeed = baud;
+  return ::ioctl(fd, TCSETS2, &settings) == 0;
+}
+#else
+bool SetCustomBaudRate(int, unsigned) { return false; }
+#endif

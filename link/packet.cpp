@@ -1,0 +1,91 @@
+#include "link/packet.h"
+
+#include <algorithm>
+#include <array>
+
+#include "link/serial_port.h"
+#include "res/messages.h"
+
+std::uint8_t g_xfer[kMaxPayload];
+std::string g_lastError;
+
+namespace {
+
+void Fail(int messageId) { g_lastError = LoadMessage(messageId); }
+
+}  // namespace
+
+void SendPacket(int port, std::uint8_t code, const std::uint8_t* payload, int length) {
+  length = std::clamp(length, 0, kMaxPayload);
+  std::array<std::uint8_t, kMaxPayload + 2> frame{};
+  std::uint8_t sum = code;
+  frame[0] = code;
+  for (int i = 0; i < length; ++i) {
+    frame[static_cast<std::size_t>(1 + i)] = payload[i];
+    sum = static_cast<std::uint8_t>(sum + payload[i]);
+  }
+  frame[static_cast<std::size_t>(length + 1)] = static_cast<std::uint8_t>(0xFF - sum);
+  ComWrite(port, frame.data(), length + 2);
+}
+
+int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
+  length = std::clamp(length, 0, kMaxPayload);
+  ComSetReadTimeout(port, timeoutMs);
+  std::array<std::uint8_t, kMaxPayload + 2> reply{};
+  const int received = ComRead(port, reply.data(), length + 2);
+  if (received == 0) {
+    Fail(kMsgNoResponse);
+    return 0;
+  }
+  if (reply[0] != kAck) {
+    Fail(kMsgInvalidResponse);
+    return 0;
+  }
+  // The payload is handed over even when the checksum then fails; bytes a
+  // short reply never delivered are not invented.
+  std::uint8_t sum = kAck;
+  const int delivered = std::min(length, received - 1);
+  for (int i = 0; i < delivered; ++i) {
+    buffer[i] = reply[static_cast<std::size_t>(1 + i)];
+    sum = static_cast<std::uint8_t>(sum + buffer[i]);
+  }
+  if (received < length + 2 || reply[static_cast<std::size_t>(length + 1)] != 0xFF - sum) {
+    Fail(kMsgChecksumError);
+    return 0;
+  }
+  return 1;
+}
+
+int EnterPcMode(int port) {
+  ComWrite(port, kPcModeRequest, kPcModeRequestLength);
+  std::uint8_t byte = 0;
+  if (ComRead(port, &byte, 1) == 0) {
+    Fail(kMsgNoResponse);
+    return 0;
+  }
+  if (byte == kNak) {
+    Fail(kMsgSensorGotInvalidData);
+    ComPurgeRx(port);
+    return 0;
+  }
+  // Stray bytes before the ACK are skipped while at least two more wait:
+  // the ACK and the STX after it.
+  while (byte != kAck) {
+    if (ComRxCount(port) < 2 || ComRead(port, &byte, 1) == 0) {
+      Fail(kMsgInvalidResponse);
+      return 0;
+    }
+  }
+  if (ComRead(port, &byte, 1) == 0) {
+    Fail(kMsgModeNotSecured);
+    return 0;
+  }
+  if (byte == kStx) return 1;
+  Fail(kMsgFailedToSecureMode);
+  return 0;
+}
+
+int Exchange(int port, const SensorCommand& command) {
+  SendPacket(port, command.code, g_xfer, command.payloadLength);
+  return ReceiveReply(port, g_xfer, command.replyLength, command.timeoutMs);
+}

@@ -1,0 +1,17 @@
+// Which device a COM number opens on a POSIX system.
+#pragma once
+
+#include <string>
+
+// Port n opens the device that the symbolic link dosdevices/com<n> names,
+// looked up first in the executable's folder, then in the user's
+// configuration folder ($XDG_CONFIG_HOME or ~/.config, then zema-loader/).
+// Without such a link port n is /dev/ttyS<n-1>.
+std::string DeviceForPort(int port);
+
+// The folder that holds the running executable (no trailing slash).
+std::string ExecutableFolder();
+
+// dosdevices folders searched, in order.
+std::string ExecutableDosDevicesFolder();
+std::string UserDosDevicesFolder();

@@ -1,0 +1,46 @@
+// Serial port driver: owns every COM port the program opens.
+//
+// Callers name a port by its number (1 to 256, "COM1" is 1) and never see an
+// operating-system handle. Every call is synchronous. Results follow the
+// driver's conventions: status calls return 0 on success and a small positive
+// code on failure, counting calls return a count (0 when the port is not
+// usable).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int kFirstPort = 1;
+inline constexpr int kLastPort = 256;
+
+// Line settings applied by ComOpen to every freshly opened port:
+// 9600 baud, 8N1, DTR and RTS on, no CTS/DSR flow control, no XON/XOFF.
+inline constexpr std::uint32_t kLineModeOpenDefault = 0x2A225117;
+// 57600 baud, no parity, everything else as it was (fixed speed of the
+// sensor's "PC LOAD/SAVE" menu mode).
+inline constexpr std::uint32_t kLineMode57600NoParity = 0x10C;
+
+// ComOpen results.
+inline constexpr int kOpenOk = 0;
+inline constexpr int kOpenBadNumber = 1;
+inline constexpr int kOpenAlreadyOpen = 2;
+inline constexpr int kOpenDeviceFailed = 3;
+
+// Results of ComClose, ComSetMode, ComSetReadTimeout, ComSetWriteTimeout and
+// ComPurgeRx.
+inline constexpr int kComOk = 0;
+inline constexpr int kComNotUsable = 1;
+inline constexpr int kComSystemRefused = 2;
+
+int ComOpen(int port, int inQueueSize, int outQueueSize);
+int ComClose(int port);
+int ComSetMode(int port, std::uint32_t lineMode);
+int ComSetReadTimeout(int port, int milliseconds);
+int ComSetWriteTimeout(int port, int milliseconds);
+int ComRxCount(int port);
+int ComRead(int port, void* buffer, int count);
+int ComWrite(int port, const void* buffer, int count);
+int ComPurgeRx(int port);
+
+// True when port is outside 1..256 or not open.
+bool ComIsUnusable(int port);

@@ -1,0 +1,65 @@
+// User-visible texts, loaded by number in the user's interface language.
+#pragma once
+
+#include <string>
+
+enum class Language { English, German, Japanese };
+
+// Numbers of the message table.
+enum MessageId : int {
+  kMsgAgreeToExit = 102,
+  kMsgSetupFileWriteFailed = 103,
+  kMsgConnectStopZema = 104,
+  kMsgConfirmCommunication = 105,
+  kMsgComOpenFailed = 106,
+  kMsgAgreeStopOperation = 107,
+  kMsgBaudRateInvalid = 108,
+  kMsgIfPcLoadSave = 109,
+  kMsgAgreeOverwriteSettings = 110,
+  kMsgNoResponse = 111,
+  kMsgSensorGotInvalidData = 112,
+  kMsgInvalidResponse = 113,
+  kMsgModeNotSecured = 114,
+  kMsgFailedToSecureMode = 115,
+  kMsgChecksumError = 116,
+  kMsgReadingBankParams = 117,
+  kMsgReadingCommonParams = 118,
+  kMsgFoundSameFilename = 119,
+  kMsgFailedToCreateFile = 120,
+  kMsgReadingCompensation = 121,
+  kMsgReadingPatterns = 122,
+  kMsgBankNo = 123,
+  kMsgWritingBankParams = 124,
+  kMsgWritingCommonParams = 125,
+  kMsgBankParamsFile = 126,
+  kMsgIsNotFoundAbort = 127,
+  kMsgTransferAborted = 128,
+  kMsgWritingCompensation = 129,
+  kMsgCompensationFileNotFound = 130,
+  kMsgWritingFlash = 131,
+  kMsgWritingPatterns = 132,
+  kMsgPatternsFile = 133,
+  kMsgAborted = 134,
+  kMsgNoTargetForReading = 135,
+  kMsgNoTargetForWriting = 136,
+  kMsgReadingCompleted = 137,
+  kMsgWritingCompleted = 138,
+  // Texts of our own, for faults of the original that this program refuses.
+  kMsgParamFileTooShort = 139,  // followed by the file's path
+  kMsgBaseNameTooLong = 140,
+  kMsgImageFileRejected = 141,  // followed by the file's path
+};
+
+// The language of the user interface: on Linux the first of LC_ALL,
+// LC_MESSAGES and LANG that is set ("de*" German, "ja*" Japanese, anything
+// else English); on Windows the user's default UI language.
+Language DetectLanguage();
+
+// The language LoadMessage uses; detected on first use unless set.
+Language CurrentLanguage();
+void SetLanguage(Language language);
+
+// Message `id` in the current language (UTF-8); an empty text for a number
+// the table does not have.
+const std::string& LoadMessage(int id);
+const std::string& LoadMessage(int id, Language language);

@@ -1,0 +1,145 @@
+// Framing, replies and the PC-mode handshake over a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include "link/packet.h"
+#include "link/serial_port.h"
+#include "res/messages.h"
+#include "tests/support/pty_peer.h"
+
+namespace {
+
+class PacketTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetLanguage(Language::English);
+    g_lastError.clear();
+    ASSERT_EQ(ComOpen(peer.port(), 512, 512), kOpenOk);
+  }
+  void TearDown() override { ComClose(peer.port()); }
+
+  Bytes Sent(std::size_t count) {
+    EXPECT_TRUE(peer.WaitForReceived(count));
+    return peer.Received();
+  }
+
+  PtyPeer peer;
+};
+
+TEST_F(PacketTest, FramesCarryTheComplementOfTheSum) {
+  SendPacket(peer.port(), 0x87, nullptr, 0);
+  SendPacket(peer.port(), 0x88, nullptr, 0);
+  const std::uint8_t payload[] = {0x02, 0xFF, 0x10};
+  SendPacket(peer.port(), 0x84, payload, 3);
+  // 0x84 + 0x02 + 0xFF + 0x10 = 0x195 -> sum 0x95 -> checksum 0x6A
+  EXPECT_EQ(Sent(9), (Bytes{0x87, 0x78, 0x88, 0x77, 0x84, 0x02, 0xFF, 0x10, 0x6A}));
+}
+
+TEST_F(PacketTest, LongestCommandIsOneFrame) {
+  for (int i = 0; i < 257; ++i) g_xfer[i] = static_cast<std::uint8_t>(i * 7);
+  peer.ReplyAfter(259, AckReply());
+  ASSERT_EQ(Exchange(peer.port(), kCmdWriteBlock), 1) << g_lastError;
+  Bytes sent = Sent(259);
+  ASSERT_EQ(sent.size(), 259u);
+  EXPECT_EQ(sent[0], 0x84);
+  EXPECT_EQ(sent[258], FrameChecksum(Bytes(sent.begin(), sent.end() - 1)));
+}
+
+TEST_F(PacketTest, ValidRepliesAreAccepted) {
+  peer.ReplyAfter(2, {0x06, 0xF9});
+  g_xfer[0] = 0;
+  EXPECT_EQ(Exchange(peer.port(), kCmdConfirm), 1);
+
+  Bytes set(64);
+  for (std::size_t i = 0; i < set.size(); ++i) set[i] = static_cast<std::uint8_t>(0xFF - i);
+  peer.ReplyAfter(5, AckReply(set));
+  g_xfer[0] = 3;
+  ASSERT_EQ(Exchange(peer.port(), kCmdReadParamSet), 1) << g_lastError;
+  EXPECT_EQ(Bytes(g_xfer, g_xfer + 64), set);
+  EXPECT_EQ(Sent(5), (Bytes{0x88, 0x77, 0x81, 0x03, FrameChecksum({0x81, 0x03})}));
+}
+
+struct BadReplyCase {
+  const char* name;
+  Bytes reply;
+  int replyLength;
+  int message;
+};
+
+TEST_F(PacketTest, BadRepliesReportTheirMessage) {
+  Bytes goodSet = AckReply(Bytes(4, 0x11));
+  Bytes wrongSum = goodSet;
+  wrongSum.back() ^= 0x01;
+  const BadReplyCase cases[] = {
+      {"nothing", {}, 0, kMsgNoResponse},
+      {"NAK", {0x15, 0xEA}, 0, kMsgInvalidResponse},
+      {"garbage", {0x41, 0x42, 0x43}, 0, kMsgInvalidResponse},
+      {"wrong checksum", wrongSum, 4, kMsgChecksumError},
+      {"cut short", Bytes(goodSet.begin(), goodSet.begin() + 3), 4, kMsgChecksumError},
+      {"ACK only", {0x06}, 0, kMsgChecksumError},
+  };
+  ComSetReadTimeout(peer.port(), 50);
+  for (const BadReplyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ComPurgeRx(peer.port());
+    g_lastError.clear();
+    if (!c.reply.empty()) peer.SendNow(c.reply);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(ReceiveReply(peer.port(), buffer, c.replyLength, 50), 0);
+    EXPECT_EQ(g_lastError, LoadMessage(c.message));
+  }
+}
+
+TEST_F(PacketTest, WrongChecksumStillHandsOverThePayload) {
+  Bytes reply = AckReply({0xAB, 0xCD});
+  reply.back() ^= 0xFF;
+  peer.SendNow(reply);
+  std::uint8_t buffer[2] = {};
+  EXPECT_EQ(ReceiveReply(peer.port(), buffer, 2, 1000), 0);
+  EXPECT_EQ(buffer[0], 0xAB);
+  EXPECT_EQ(buffer[1], 0xCD);
+}
+
+TEST_F(PacketTest, ReplyTimeOutStaysSetForLaterReads) {
+  // ReceiveReply leaves its time-out on the port; a silent line then makes a
+  // plain read wait that long, and no longer.
+  std::uint8_t buffer[1];
+  EXPECT_EQ(ReceiveReply(peer.port(), buffer, 0, 30), 0);
+  EXPECT_EQ(ComRead(peer.port(), buffer, 1), 0);
+}
+
+struct HandshakeCase {
+  const char* name;
+  Bytes reply;
+  int result;
+  int message;  // 0: success
+};
+
+TEST_F(PacketTest, HandshakeOutcomes) {
+  const HandshakeCase cases[] = {
+      {"ACK STX", {0x06, 0x02}, 1, 0},
+      {"stray bytes, then ACK STX", {0x41, 0x42, 0x06, 0x02}, 1, 0},
+      {"silence", {}, 0, kMsgNoResponse},
+      {"NAK", {0x15, 0x06, 0x02}, 0, kMsgSensorGotInvalidData},
+      {"stray byte with one byte after it", {0x41, 0x06}, 0, kMsgInvalidResponse},
+      {"ACK alone", {0x06}, 0, kMsgModeNotSecured},
+      {"ACK then something else", {0x06, 0x03}, 0, kMsgFailedToSecureMode},
+  };
+  ComSetReadTimeout(peer.port(), 100);
+  std::size_t sent = 0;
+  for (const HandshakeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ComPurgeRx(peer.port());
+    g_lastError.clear();
+    sent += 3;
+    if (!c.reply.empty()) peer.ReplyAfter(sent, c.reply);
+    EXPECT_EQ(EnterPcMode(peer.port()), c.result);
+    EXPECT_EQ(g_lastError, c.message == 0 ? std::string() : LoadMessage(c.message));
+    Bytes wire = Sent(sent);
+    EXPECT_EQ(Bytes(wire.end() - 3, wire.end()), (Bytes{'C', 'P', 'l'}));
+    if (c.message == kMsgSensorGotInvalidData) {
+      EXPECT_EQ(ComRxCount(peer.port()), 0) << "NAK must purge what followed it";
+    }
+  }
+}
+
+}  // namespace
