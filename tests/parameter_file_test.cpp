@@ -1,0 +1,144 @@
+// The parameter file: its text, the reader's conversion and its lines.
+#include "transfer/parameter_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+
+ParamFileStatus ReadFromText(const std::string& text, ParamSet& set) {
+  std::unique_ptr<std::FILE, FileCloser> stream(std::tmpfile());
+  EXPECT_TRUE(stream);
+  std::fwrite(text.data(), 1, text.size(), stream.get());
+  std::rewind(stream.get());
+  return ReadParamFile(stream.get(), set);
+}
+
+std::string Lines(int count, const std::string& line, const std::string& end = "\n") {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += line + end;
+  return text;
+}
+
+TEST(ParamFileText, FollowsTheExampleLayout) {
+  ParamSet set{};
+  set[1] = 1;
+  set[2] = 255;
+  set[3] = 256;
+  set[4] = 65535;
+  EXPECT_EQ(FormatParamFile(set), "0\n1\n255\n256\n65535\n" + Lines(27, "0"));
+}
+
+TEST(ParamFileText, EveryValueSurvivesWriteAndRead) {
+  for (int first = 0; first < 65536; first += kParamValuesPerSet) {
+    ParamSet set{};
+    for (int i = 0; i < kParamValuesPerSet; ++i) set[i] = static_cast<std::uint16_t>(first + i);
+    ParamSet back{};
+    ASSERT_EQ(ReadFromText(FormatParamFile(set), back), ParamFileStatus::Ok);
+    ASSERT_EQ(back, set) << "values from " << first;
+  }
+}
+
+TEST(ParamFileText, WireLayoutIsLittleEndianInAscendingOrder) {
+  ParamSet set{};
+  set[0] = 0x1234;
+  set[31] = 0xABCD;
+  std::uint8_t wire[kParamSetBytes] = {};
+  EncodeParamSet(set, wire);
+  EXPECT_EQ(wire[0], 0x34);
+  EXPECT_EQ(wire[1], 0x12);
+  EXPECT_EQ(wire[62], 0xCD);
+  EXPECT_EQ(wire[63], 0xAB);
+  EXPECT_EQ(DecodeParamSet(wire), set);
+}
+
+struct Conversion {
+  const char* text;
+  std::uint16_t sent;
+};
+
+class ParamValueConversion : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(ParamValueConversion, KeepsTheLow16BitsOfStrtoul) {
+  EXPECT_EQ(ParamValueFromText(GetParam().text), GetParam().sent) << '"' << GetParam().text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ParamValueConversion,
+    ::testing::Values(Conversion{"65535", 0xFFFF}, Conversion{"-1", 0xFFFF},
+                      Conversion{"70000", 4464}, Conversion{"", 0}, Conversion{"0", 0},
+                      Conversion{"  \t12", 12}, Conversion{"+7", 7}, Conversion{"-", 0},
+                      Conversion{"- 5", 0}, Conversion{"12abc", 12}, Conversion{"abc", 0},
+                      Conversion{"000123", 123}, Conversion{"123456", 57920},
+                      Conversion{"-65536", 0}, Conversion{"-70000", 61072},
+                      Conversion{"4294967295", 0xFFFF},
+                      // Out of range: strtoul gives ULONG_MAX whatever the sign.
+                      Conversion{"4294967296", 0xFFFF}, Conversion{"-4294967296", 0xFFFF},
+                      Conversion{"99999999999999999999999", 0xFFFF}, Conversion{"12\r", 12}));
+
+TEST(ParamFileLines, CarriageReturnBeforeLineFeedEndsTheLine) {
+  std::string text;
+  for (int i = 0; i < kParamValuesPerSet; ++i) text += std::to_string(65500 + i) + "\r\n";
+  ParamSet set{};
+  ASSERT_EQ(ReadFromText(text, set), ParamFileStatus::Ok);
+  for (int i = 0; i < kParamValuesPerSet; ++i) EXPECT_EQ(set[i], 65500 + i) << "line " << i;
+}
+
+TEST(ParamFileLines, ALongLineIsOneValue) {
+  const std::string longLine = std::string(5000, ' ') + "42" + std::string(5000, 'x');
+  ParamSet set{};
+  ASSERT_EQ(ReadFromText(longLine + "\n1234567\n" + Lines(30, "7"), set), ParamFileStatus::Ok);
+  EXPECT_EQ(set[0], 42);
+  EXPECT_EQ(set[1], 1234567 & 0xFFFF);
+  EXPECT_EQ(set[2], 7);
+  EXPECT_EQ(set[31], 7);
+}
+
+TEST(ParamFileLines, OnlyTheFirst32LinesAreRead) {
+  ParamSet set{};
+  ASSERT_EQ(ReadFromText(Lines(32, "5") + Lines(10, "9"), set), ParamFileStatus::Ok);
+  for (std::uint16_t value : set) EXPECT_EQ(value, 5);
+}
+
+TEST(ParamFileLines, EmptyLinesCountAsZero) {
+  ParamSet set{};
+  ASSERT_EQ(ReadFromText("\n\r\n" + Lines(30, "3"), set), ParamFileStatus::Ok);
+  EXPECT_EQ(set[0], 0);
+  EXPECT_EQ(set[1], 0);
+  EXPECT_EQ(set[2], 3);
+}
+
+struct LineCount {
+  std::string text;
+  ParamFileStatus status;
+};
+
+class ParamFileLineCount : public ::testing::TestWithParam<LineCount> {};
+
+TEST_P(ParamFileLineCount, FewerThan32LinesAreRefused) {
+  ParamSet set{};
+  EXPECT_EQ(ReadFromText(GetParam().text, set), GetParam().status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParamFileLineCount,
+    ::testing::Values(LineCount{"", ParamFileStatus::TooShort},
+                      LineCount{Lines(31, "1"), ParamFileStatus::TooShort},
+                      LineCount{Lines(31, "1", "\r\n") + "\r", ParamFileStatus::Ok},
+                      // The last line needs no line feed of its own.
+                      LineCount{Lines(31, "1") + "1", ParamFileStatus::Ok},
+                      LineCount{Lines(32, "1"), ParamFileStatus::Ok}));
+
+TEST(ParamFileLines, AFileThatCannotBeOpenedIsMissing) {
+  ParamSet set{};
+  EXPECT_EQ(LoadParamFile("/nonexistent-folder/line1.pr0.zema", set), ParamFileStatus::Missing);
+}
+
+}  // namespace

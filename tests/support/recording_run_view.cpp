@@ -1,0 +1,53 @@
+#include "tests/support/recording_run_view.h"
+
+#include <algorithm>
+
+std::vector<std::string> RecordingRunView::StepLines() const {
+  std::vector<std::string> lines;
+  for (const Event& event : events) {
+    if (event.kind == Kind::Step) lines.push_back(event.text);
+  }
+  return lines;
+}
+
+std::vector<int> RecordingRunView::Positions() const {
+  std::vector<int> positions;
+  for (const Event& event : events) {
+    if (event.kind == Kind::Position) positions.push_back(event.value);
+  }
+  return positions;
+}
+
+bool RecordingRunView::EveryPositionShown() const {
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (events[i].kind != Kind::Position) continue;
+    if (i + 1 >= events.size() || events[i + 1].kind != Kind::Show) return false;
+  }
+  return true;
+}
+
+int RecordingRunView::Count(Kind kind) const {
+  return static_cast<int>(
+      std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.kind == kind; }));
+}
+
+std::optional<int> RecordingRunView::EndResult() const {
+  for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    if (it->kind == Kind::End) return it->value;
+  }
+  return std::nullopt;
+}
+
+std::string RecordingRunView::LastStepLine() const {
+  for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    if (it->kind == Kind::Step) return it->text;
+  }
+  return {};
+}
+
+std::string RecordingRunView::LastDetailLine() const {
+  for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    if (it->kind == Kind::Detail) return it->text;
+  }
+  return {};
+}

@@ -1,0 +1,107 @@
+// Files written under a temporary name and renamed over their target.
+#include "transfer/staged_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class StagedFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "zema-staged-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    target_ = (dir_ / "line1.pr0.zema").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Content(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void Put(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  int EntriesInFolder() const {
+    return static_cast<int>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+  }
+
+  fs::path dir_;
+  std::string target_;
+};
+
+TEST_F(StagedFileTest, TheTargetAppearsOnlyOnCommit) {
+  StagedFile file;
+  ASSERT_TRUE(file.Create(target_));
+  std::fputs("1\n", file.stream());
+  EXPECT_FALSE(fs::exists(target_));
+  EXPECT_EQ(fs::path(file.temporaryPath()).parent_path(), dir_);
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(Content(target_), "1\n");
+  EXPECT_EQ(EntriesInFolder(), 1);
+}
+
+TEST_F(StagedFileTest, CommitReplacesAnOlderFileAndKeepsItsMode) {
+  Put(target_, "old\n");
+  fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  StagedFile file;
+  ASSERT_TRUE(file.Create(target_));
+  std::fputs("new\n", file.stream());
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(Content(target_), "new\n");
+  EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(StagedFileTest, ANewFileGetsTheModeOfAnOrdinaryNewFile) {
+  const mode_t previous = ::umask(022);
+  StagedFile file;
+  ASSERT_TRUE(file.Create(target_));
+  ASSERT_TRUE(file.Commit());
+  ::umask(previous);
+  struct stat info {};
+  ASSERT_EQ(::stat(target_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(StagedFileTest, DiscardOrDestructionLeavesTheOlderFileAsItWas) {
+  Put(target_, "old\n");
+  {
+    StagedFile discarded;
+    ASSERT_TRUE(discarded.Create(target_));
+    std::fputs("partial", discarded.stream());
+    discarded.Discard();
+    StagedFile abandoned;
+    ASSERT_TRUE(abandoned.Create(target_));
+    std::fputs("partial", abandoned.stream());
+  }
+  EXPECT_EQ(Content(target_), "old\n");
+  EXPECT_EQ(EntriesInFolder(), 1);
+}
+
+TEST_F(StagedFileTest, NoFileIsMadeInAFolderThatDoesNotExist) {
+  StagedFile file;
+  EXPECT_FALSE(file.Create((dir_ / "missing" / "line1.pr0.zema").string()));
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_FALSE(file.Commit());
+}
+
+TEST_F(StagedFileTest, AFailedRenameRemovesTheTemporaryFile) {
+  // A folder of the target's name cannot be replaced by a file.
+  fs::create_directory(dir_ / "line1.pr0.zema");
+  StagedFile file;
+  ASSERT_TRUE(file.Create(target_));
+  EXPECT_FALSE(file.Commit());
+  EXPECT_TRUE(fs::is_directory(target_));
+  EXPECT_EQ(EntriesInFolder(), 1);
+}
+
+}  // namespace
