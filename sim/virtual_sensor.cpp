@@ -1,0 +1,367 @@
+#include "sim/virtual_sensor.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "sim/command_handler.h"
+#include "sim/state_file.h"
+#include "sim/trace_format.h"
+
+namespace zema::sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A frame whose next byte does not come within this time is abandoned.
+constexpr auto kInterByteTimeout = std::chrono::milliseconds(200);
+// Before a NAK the line must have been quiet this long...
+constexpr auto kQuietBeforeNak = std::chrono::milliseconds(20);
+// ...or, on a line that keeps chattering, this long has passed.
+constexpr auto kLongestDrain = std::chrono::milliseconds(500);
+// A reply with a wrong first byte begins with this instead of ACK.
+constexpr std::uint8_t kWrongFirstByte = 0x00;
+
+constexpr std::uint8_t kHandshakeReply[] = {kAck, kStx};
+constexpr std::uint8_t kNakByte[] = {kNak};
+
+const char* const kFromPc = "PC -> ZEMA";
+const char* const kToPc = "ZEMA -> PC";
+
+}  // namespace
+
+unsigned CommunicBaud(int communic) {
+  constexpr unsigned kBauds[] = {4800, 9600, 19200, 38400, 57600};
+  return communic >= 1 && communic <= 5 ? kBauds[communic - 1] : 0;
+}
+
+VirtualSensor::VirtualSensor(SensorSettings settings, SensorMemory memory)
+    : settings_(std::move(settings)),
+      state_(settings_.mode == ConnectionMode::kMenu ? SensorState::kMenu
+                                                     : SensorState::kRunning),
+      memory_(std::move(memory)) {}
+
+VirtualSensor::~VirtualSensor() { Stop(); }
+
+bool VirtualSensor::Start(std::string& error) {
+  if (!settings_.stateFile.empty()) {
+    std::lock_guard lock(mutex_);
+    const auto loaded = LoadState(settings_.stateFile, memory_, error);
+    if (loaded == StateLoadResult::kDamaged) return false;
+    // A new state file starts with the memory the sensor was given.
+    dirty_ = loaded == StateLoadResult::kMissing;
+  }
+  if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    error = "cannot create a pipe";
+    return false;
+  }
+  if (!line_.Open(error)) return false;
+  serving_ = true;
+  thread_ = std::thread(&VirtualSensor::Serve, this);
+  return true;
+}
+
+void VirtualSensor::Stop() {
+  if (thread_.joinable()) {
+    const char wake = 1;
+    (void)!::write(stopPipe_[1], &wake, 1);
+    thread_.join();
+  }
+  for (int& fd : stopPipe_) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  if (serving_) {
+    serving_ = false;
+    bool dirty;
+    {
+      std::lock_guard lock(mutex_);
+      dirty = dirty_;
+    }
+    if (dirty) SaveIfPossible();
+  }
+  line_.HangUp();
+}
+
+SensorMemory VirtualSensor::Memory() const {
+  std::lock_guard lock(mutex_);
+  return memory_;
+}
+
+void VirtualSensor::EditMemory(const std::function<void(SensorMemory&)>& edit) {
+  std::lock_guard lock(mutex_);
+  edit(memory_);
+  dirty_ = true;
+}
+
+void VirtualSensor::SetFaults(FaultPlan plan) {
+  std::lock_guard lock(mutex_);
+  faults_.SetPlan(std::move(plan));
+}
+
+void VirtualSensor::SetFlashDelay(int milliseconds) {
+  std::lock_guard lock(mutex_);
+  settings_.flashDelayMs = milliseconds;
+}
+
+void VirtualSensor::SetPacing(bool on) {
+  std::lock_guard lock(mutex_);
+  settings_.pacing = on;
+}
+
+unsigned VirtualSensor::OwnBaud() const {
+  return state_.load() == SensorState::kMenu ? kMenuBaud : CommunicBaud(settings_.communic);
+}
+
+unsigned VirtualSensor::PacingBaud() const {
+  std::lock_guard lock(mutex_);
+  return settings_.pacing ? OwnBaud() : 0;
+}
+
+void VirtualSensor::Trace(const char* direction, const std::uint8_t* bytes, std::size_t count,
+                          const std::string& meaning) const {
+  if (settings_.trace) settings_.trace(TraceLine(direction, {bytes, count}, meaning));
+}
+
+void VirtualSensor::Report(const std::string& text) const {
+  if (settings_.report) settings_.report(text);
+}
+
+void VirtualSensor::Serve() {
+  std::uint8_t chunk[1024];
+  auto lastByte = Clock::now();
+  for (;;) {
+    const auto until = pending_.empty() ? Clock::now() + std::chrono::hours(1)
+                                        : lastByte + kInterByteTimeout;
+    const auto wait = line_.WaitReadable(until, stopPipe_[0]);
+    if (wait == PtyLine::WaitResult::kStopped) return;
+    if (wait == PtyLine::WaitResult::kGone) {
+      lineGone_ = true;
+      return;
+    }
+    if (wait == PtyLine::WaitResult::kTimedOut) {
+      if (!pending_.empty()) {
+        Trace(kFromPc, pending_.data(), pending_.size(), "incomplete frame, dropped");
+        pending_.clear();
+      }
+      continue;
+    }
+    const int count = line_.ReadAvailable(chunk);
+    if (count < 0) {
+      lineGone_ = true;
+      return;
+    }
+    if (count == 0) continue;
+    const auto now = Clock::now();
+    // The loader may change the speed at any time and no notice of it comes
+    // to this side: judge every arrival by the speed in force now.
+    const unsigned lineBaud = line_.LineSpeed();
+    if (lineBaud != OwnBaud()) {
+      Trace(kFromPc, chunk, static_cast<std::size_t>(count),
+            "not understood: line at " + std::to_string(lineBaud) + " baud, sensor at " +
+                std::to_string(OwnBaud()));
+      pending_.clear();
+      handshakeMatched_ = 0;
+      continue;
+    }
+    lastByte = now;
+    if (state_.load() == SensorState::kRunning) {
+      HandleRunningBytes(chunk, static_cast<std::size_t>(count));
+    } else {
+      if (pending_.empty()) frameStarted_ = now;
+      pending_.insert(pending_.end(), chunk, chunk + count);
+    }
+    ProcessFrames();
+    if (lineGone_) return;
+  }
+}
+
+void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t b = bytes[i];
+    if (b == static_cast<std::uint8_t>(kPcModeRequest[handshakeMatched_])) {
+      ++handshakeMatched_;
+    } else {
+      handshakeMatched_ = b == static_cast<std::uint8_t>(kPcModeRequest[0]) ? 1 : 0;
+    }
+    if (handshakeMatched_ < kPcModeRequestLength) continue;
+    handshakeMatched_ = 0;
+    Trace(kFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest),
+          kPcModeRequestLength, "PC communication request \"CPl\"");
+    HandshakeFault fault;
+    {
+      std::lock_guard lock(mutex_);
+      fault = faults_.plan().handshake;
+    }
+    if (fault == HandshakeFault::kSilence) {
+      Trace(kToPc, nullptr, 0, "(no answer: injected fault)");
+      continue;
+    }
+    if (fault == HandshakeFault::kNak) {
+      Send({kNakByte, kNakByte + 1}, "NAK (injected fault)");
+      continue;
+    }
+    Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)},
+         "ACK STX: PC communication");
+    state_ = SensorState::kPcCommunication;
+    // What follows the handshake in the same arrival is already a frame.
+    frameStarted_ = Clock::now();
+    pending_.assign(bytes + i + 1, bytes + count);
+    return;
+  }
+  if (count > 0 && handshakeMatched_ == 0) {
+    Trace(kFromPc, bytes, count, "ignored: sensor running, not in PC communication");
+  }
+}
+
+void VirtualSensor::ProcessFrames() {
+  while (!pending_.empty() && state_.load() != SensorState::kRunning && !lineGone_) {
+    const int payloadLength = CommandPayloadLength(pending_[0]);
+    if (payloadLength < 0) {
+      DrainAndNak("unknown command code");
+      return;
+    }
+    const std::size_t frameLength = static_cast<std::size_t>(payloadLength) + 2;
+    if (pending_.size() < frameLength) return;
+    const std::vector<std::uint8_t> frame(pending_.begin(),
+                                          pending_.begin() + static_cast<long>(frameLength));
+    if (FrameChecksum({frame.data(), frame.size() - 1}) != frame.back()) {
+      DrainAndNak("checksum wrong");
+      return;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(frameLength));
+    Execute(frame);
+    frameStarted_ = Clock::now();
+  }
+  if (state_.load() == SensorState::kRunning) pending_.clear();
+}
+
+void VirtualSensor::DrainAndNak(const std::string& why) {
+  // Throw away the rest of the garbled input first, so that the loader's
+  // next frame, sent after it has seen the NAK, starts on a clean line.
+  std::vector<std::uint8_t> dropped = std::move(pending_);
+  pending_.clear();
+  const auto giveUp = Clock::now() + kLongestDrain;
+  std::uint8_t chunk[512];
+  for (;;) {
+    const auto quietUntil = std::min(Clock::now() + kQuietBeforeNak, giveUp);
+    const auto wait = line_.WaitReadable(quietUntil, stopPipe_[0]);
+    if (wait == PtyLine::WaitResult::kStopped) return;
+    if (wait == PtyLine::WaitResult::kGone) {
+      lineGone_ = true;
+      return;
+    }
+    if (wait == PtyLine::WaitResult::kTimedOut) break;
+    const int count = line_.ReadAvailable(chunk);
+    if (count > 0) dropped.insert(dropped.end(), chunk, chunk + count);
+    if (Clock::now() >= giveUp) break;
+  }
+  Trace(kFromPc, dropped.data(), dropped.size(), why);
+  Send({kNakByte, kNakByte + 1}, "NAK");
+}
+
+void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
+  Trace(kFromPc, frame.data(), frame.size(), DescribeCommand(frame));
+  FaultTracker::Hit hit;
+  CommandOutcome outcome;
+  int flashDelayMs;
+  {
+    std::lock_guard lock(mutex_);
+    hit = faults_.OnCommand(frame[0]);
+    flashDelayMs = settings_.flashDelayMs;
+    if (!(hit.reply && hit.reply->kind == FaultKind::kHangUp)) {
+      outcome = HandleCommand(memory_, frame, hit.storeWrong);
+      if (outcome.storedChanged) dirty_ = true;
+    }
+  }
+  if (hit.reply && hit.reply->kind == FaultKind::kHangUp) {
+    Trace(kToPc, nullptr, 0, "(hanging up the line: injected fault)");
+    line_.HangUp();
+    lineGone_ = true;
+    return;
+  }
+  if (outcome.nak) {
+    SendAfterFrame({kNakByte, kNakByte + 1}, "NAK: unknown selector or set index",
+                   frame.size());
+    return;
+  }
+  if (outcome.storedChanged) SaveIfPossible();
+  if (outcome.flashCommit &&
+      !SleepUnlessStopped(Clock::now() + std::chrono::milliseconds(flashDelayMs),
+                          stopPipe_[0])) {
+    return;
+  }
+  std::vector<std::uint8_t> reply = AckFrame(outcome.payload);
+  std::string meaning = outcome.payload.empty()
+                            ? "ACK"
+                            : "ACK, " + std::to_string(outcome.payload.size()) + " bytes";
+  if (hit.reply) {
+    const std::string injected = std::string(" (injected fault: ") +
+                                 FaultKindName(hit.reply->kind) + ")";
+    switch (hit.reply->kind) {
+      case FaultKind::kNoReply:
+        Trace(kToPc, nullptr, 0, "(no reply: injected fault)");
+        return;
+      case FaultKind::kCutShort:
+        reply.resize(std::max<std::size_t>(1, reply.size() / 2));
+        break;
+      case FaultKind::kWrongFirstByte:
+        reply[0] = kWrongFirstByte;
+        break;
+      case FaultKind::kBadChecksum:
+        reply.back() = static_cast<std::uint8_t>(reply.back() ^ 0xFF);
+        break;
+      case FaultKind::kDelay:
+        if (!SleepUnlessStopped(Clock::now() + std::chrono::milliseconds(hit.reply->delayMs),
+                                stopPipe_[0])) {
+          return;
+        }
+        break;
+      case FaultKind::kHangUp:
+      case FaultKind::kStoreWrong:
+        break;
+    }
+    meaning += injected;
+  }
+  SendAfterFrame(reply, meaning, frame.size());
+  if (outcome.resume) {
+    // A sensor in its "PC LOAD/SAVE" menu stays there until an operator
+    // leaves the menu; one reached through the handshake runs again.
+    if (state_.load() == SensorState::kPcCommunication) state_ = SensorState::kRunning;
+  }
+}
+
+void VirtualSensor::SendAfterFrame(const std::vector<std::uint8_t>& bytes,
+                                   const std::string& meaning, std::size_t frameLength) {
+  const unsigned baud = PacingBaud();
+  if (baud != 0) {
+    // A pty delivers the loader's frame at once; on a real line its last
+    // byte arrives only this long after the first.
+    SleepUnlessStopped(frameStarted_ + LineTime(frameLength, baud), stopPipe_[0]);
+  }
+  Send(bytes, meaning);
+}
+
+void VirtualSensor::Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning) {
+  Trace(kToPc, bytes.data(), bytes.size(), meaning);
+  if (!line_.Write(bytes, PacingBaud())) lineGone_ = true;
+}
+
+void VirtualSensor::SaveIfPossible() {
+  if (settings_.stateFile.empty()) return;
+  SensorMemory copy;
+  {
+    std::lock_guard lock(mutex_);
+    copy = memory_;
+    dirty_ = false;
+  }
+  std::string error;
+  if (!SaveState(settings_.stateFile, copy, error)) {
+    Report("zema-sim: " + error);
+    std::lock_guard lock(mutex_);
+    dirty_ = true;
+  }
+}
+
+}  // namespace zema::sim

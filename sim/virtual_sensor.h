@@ -1,0 +1,134 @@
+// A simulated ZEMA sensor on a pseudo-terminal, answering the loader byte for
+// byte as the real sensor does, faults included.
+//
+// Connection states:
+//  - menu: the sensor shows its "PC LOAD/SAVE" menu and answers command
+//    frames at 57600 baud. Command 0x87 is acknowledged but the sensor stays
+//    in the menu (only an operator at the sensor leaves it), so the loader
+//    may connect again.
+//  - running: normal operation. Command frames are not answered; the only
+//    thing the sensor listens for is the handshake "CPl" at the speed of its
+//    COMMUNIC setting (1..5 = 4800, 9600, 19200, 38400, 57600 baud), which it
+//    answers with ACK STX and then enters PC communication.
+//  - PC communication: command frames at the COMMUNIC speed; 0x87 returns
+//    the sensor to running.
+// Bytes sent at any other line speed than the sensor's own are not
+// understood and are dropped without an answer.
+//
+// Frames: the sensor knows each command's payload length from its code. An
+// unknown code, a wrong checksum, an unknown image selector or set index is
+// answered with NAK (0x15), after the line has gone quiet and the rest of the
+// garbled input has been discarded, so that the next frame starts clean. A
+// frame that stops short is dropped without an answer when no byte follows
+// for 200 ms.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/fault_plan.h"
+#include "sim/pty_line.h"
+#include "sim/sensor_memory.h"
+
+namespace zema::sim {
+
+enum class ConnectionMode {
+  kMenu,     // started in the "PC LOAD/SAVE" menu
+  kCommand,  // started running, reached through the handshake
+};
+
+enum class SensorState { kMenu, kRunning, kPcCommunication };
+
+inline constexpr int kMenuBaud = 57600;
+inline constexpr int kDefaultFlashDelayMs = 2000;
+
+// Line speed of COMMUNIC 1..5, 0 for any other value.
+unsigned CommunicBaud(int communic);
+
+struct SensorSettings {
+  ConnectionMode mode = ConnectionMode::kMenu;
+  int communic = 5;
+  // Replies leave at the line's real rate; received frames are answered no
+  // earlier than their last byte could have arrived.
+  bool pacing = false;
+  int flashDelayMs = kDefaultFlashDelayMs;
+  // Where the memory is kept between runs; empty to keep nothing. Loaded by
+  // Start, saved after every 0x82 and 0x86 and by Stop.
+  std::string stateFile;
+  // Receives one line per byte exchange when set.
+  std::function<void(const std::string&)> trace;
+  // Receives problems the sensor cannot answer on the line (state file).
+  std::function<void(const std::string&)> report;
+};
+
+class VirtualSensor {
+ public:
+  // `memory` is what the sensor holds unless a state file replaces it.
+  VirtualSensor(SensorSettings settings, SensorMemory memory);
+  ~VirtualSensor();
+  VirtualSensor(const VirtualSensor&) = delete;
+  VirtualSensor& operator=(const VirtualSensor&) = delete;
+
+  // Loads the state file, opens the line and serves it on a thread of its
+  // own. false with `error` when the state file is damaged or no pty could
+  // be made.
+  bool Start(std::string& error);
+  // Ends the serving thread and saves the state file. Safe to call twice.
+  void Stop();
+
+  // The terminal device the loader opens, e.g. /dev/pts/4.
+  const std::string& devicePath() const { return line_.devicePath(); }
+  SensorState state() const { return state_.load(); }
+  // True once the line was closed by a hang-up fault or vanished.
+  bool lineGone() const { return lineGone_.load(); }
+
+  // Copy of the memory, and edits to it, safe while the sensor serves.
+  SensorMemory Memory() const;
+  void EditMemory(const std::function<void(SensorMemory&)>& edit);
+
+  void SetFaults(FaultPlan plan);
+  void SetFlashDelay(int milliseconds);
+  void SetPacing(bool on);
+
+ private:
+  void Serve();
+  void HandleRunningBytes(const std::uint8_t* bytes, std::size_t count);
+  void ProcessFrames();
+  void Execute(const std::vector<std::uint8_t>& frame);
+  void DrainAndNak(const std::string& why);
+  void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning);
+  void SendAfterFrame(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
+                      std::size_t frameLength);
+  unsigned OwnBaud() const;
+  unsigned PacingBaud() const;
+  void SaveIfPossible();
+  void Trace(const char* direction, const std::uint8_t* bytes, std::size_t count,
+             const std::string& meaning) const;
+  void Report(const std::string& text) const;
+
+  SensorSettings settings_;
+  PtyLine line_;
+  std::thread thread_;
+  int stopPipe_[2] = {-1, -1};
+  bool stopRequested_ = false;
+  std::atomic<SensorState> state_;
+  std::atomic<bool> lineGone_{false};
+
+  mutable std::mutex mutex_;  // guards everything below
+  SensorMemory memory_;
+  FaultTracker faults_;
+  bool dirty_ = false;
+
+  // Serving thread only.
+  std::vector<std::uint8_t> pending_;
+  std::chrono::steady_clock::time_point frameStarted_;
+  std::size_t handshakeMatched_ = 0;
+  bool serving_ = false;
+};
+
+}  // namespace zema::sim
