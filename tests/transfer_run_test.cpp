@@ -1,0 +1,197 @@
+// The run frame: step order, texts, progress and finish, and the helpers the
+// steps share. These runs select nothing that reaches the wire.
+#include "transfer/transfer_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "link/packet.h"
+#include "res/messages.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/recording_run_view.h"
+#include "transfer/staged_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Kind = RecordingRunView::Kind;
+
+class TransferRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetLanguage(Language::English);
+    g_cancelState = kCancelNone;
+    g_lastError.clear();
+    std::string pattern = (fs::temp_directory_path() / "zema-run-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    target_.baseName = (dir_ / "base").string();
+  }
+  void TearDown() override {
+    fs::remove_all(dir_);
+    g_cancelState = kCancelNone;
+  }
+
+  RunEnd Run() {
+    // No port is open: a run that tried to exchange anything would fail.
+    TransferRun run{target_, 0, view_, operator_};
+    return RunTransfer(run);
+  }
+  bool FolderIsEmpty() const { return fs::is_empty(dir_); }
+  static std::string Msg(int id) { return LoadMessage(id); }
+
+  fs::path dir_;
+  TransferTarget target_;
+  RecordingRunView view_;
+  ScriptedOperator operator_;
+};
+
+TEST_F(TransferRunTest, AReadWithNothingSelectedPassesEveryStepAndCompletes) {
+  EXPECT_EQ(Run(), RunEnd::Finished);
+  EXPECT_TRUE(FolderIsEmpty());
+  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(121), Msg(122), Msg(137)}));
+  std::vector<int> positions{0};
+  positions.insert(positions.end(), 16, 512);
+  positions.insert(positions.end(), {0, 512, 512});
+  EXPECT_EQ(view_.Positions(), positions);
+  EXPECT_TRUE(view_.EveryPositionShown());
+  EXPECT_EQ(view_.rangeLow, 0);
+  EXPECT_EQ(view_.events[0].kind, Kind::Range);
+  EXPECT_EQ(view_.events[0].value, 512);
+  EXPECT_EQ(view_.Count(Kind::OfferOk), 1);
+  EXPECT_FALSE(view_.EndResult().has_value());
+  EXPECT_TRUE(operator_.boxes.empty());
+}
+
+TEST_F(TransferRunTest, AWriteWithNothingSelectedReportsWritingCompleted) {
+  target_.direction = kDirectionWrite;
+  EXPECT_EQ(Run(), RunEnd::Finished);
+  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(129), Msg(132), Msg(138)}));
+}
+
+TEST_F(TransferRunTest, StartBankAboveEndBankMovesNoBankSilently) {
+  for (int direction : {kDirectionRead, kDirectionWrite}) {
+    view_.events.clear();
+    target_.direction = direction;
+    target_.bankParams = 1;
+    target_.patterns = 1;
+    target_.startBank = 5;
+    target_.endBank = 4;
+    EXPECT_EQ(Run(), RunEnd::Finished);
+    EXPECT_TRUE(FolderIsEmpty());
+    EXPECT_TRUE(operator_.boxes.empty());
+    EXPECT_EQ(view_.Positions().back(), 512);
+  }
+}
+
+TEST_F(TransferRunTest, CancelBeforeTheFirstStepEndsAborted) {
+  target_.bankParams = 1;
+  target_.commonParams = 1;
+  target_.endBank = 14;
+  g_cancelState = kCancelPressed;
+  EXPECT_EQ(Run(), RunEnd::Cancelled);
+  EXPECT_EQ(g_cancelState, kCancelNone);
+  EXPECT_EQ(view_.LastStepLine(), Msg(134));
+  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(121), Msg(122), Msg(134)}));
+  EXPECT_EQ(view_.Positions(), (std::vector<int>{0, 0}));
+  EXPECT_EQ(view_.Count(Kind::OfferOk), 1);
+  EXPECT_TRUE(FolderIsEmpty());
+}
+
+TEST_F(TransferRunTest, ABaseNameTooLongIsRefusedBeforeAnythingIsSent) {
+  for (int direction : {kDirectionRead, kDirectionWrite}) {
+    view_.events.clear();
+    operator_.boxes.clear();
+    target_.direction = direction;
+    target_.commonParams = 1;
+    target_.baseName = (dir_ / std::string(251, 'n')).string();
+    EXPECT_EQ(Run(), RunEnd::Failed);
+    ASSERT_EQ(operator_.boxes.size(), 1u);
+    EXPECT_EQ(operator_.boxes[0].text, Msg(140));
+    EXPECT_EQ(operator_.boxes[0].caption, "Error");
+    EXPECT_EQ(view_.EndResult(), kRunResultFailed);
+    EXPECT_EQ(view_.Count(Kind::OfferOk), 0);
+    EXPECT_EQ(view_.Count(Kind::Step), 0);
+  }
+}
+
+TEST_F(TransferRunTest, ALongBaseNameDoesNotMatterWhenNothingIsSelected) {
+  target_.baseName = std::string(300, 'n');
+  EXPECT_EQ(Run(), RunEnd::Finished);
+}
+
+class RunHelperTest : public TransferRunTest {
+ protected:
+  TransferRun run_{target_, 0, view_, operator_};
+};
+
+TEST_F(RunHelperTest, PollCancelStopsAndDiscardsTheOpenReadFile) {
+  const std::string path = (dir_ / "base.pt3.bmp").string();
+  StagedFile file;
+  ASSERT_TRUE(file.Create(path));
+  EXPECT_FALSE(PollCancel(run_, file));
+  EXPECT_TRUE(file.isOpen());
+  view_.onPump = [] { g_cancelState = kCancelPressed; };
+  EXPECT_TRUE(PollCancel(run_, file));
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_TRUE(FolderIsEmpty());
+  EXPECT_EQ(view_.Count(Kind::Pump), 2);
+}
+
+TEST_F(RunHelperTest, PollCancelClosesTheOpenWriteFileOnce) {
+  const std::string path = (dir_ / "base.cmp.bmp").string();
+  std::fclose(std::fopen(path.c_str(), "wb"));
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  view_.onPump = [] { g_cancelState = kCancelPressed; };
+  EXPECT_TRUE(PollCancel(run_, file));
+  EXPECT_EQ(file, nullptr);
+}
+
+TEST_F(RunHelperTest, OverwriteIsAskedOnceAndNoRefusesTheRun) {
+  const std::string existing = (dir_ / "base.pr0.zema").string();
+  std::fclose(std::fopen(existing.c_str(), "wb"));
+  std::snprintf(g_filePath, kFilePathSize, "%s", (dir_ / "base.pr1.zema").string().c_str());
+  EXPECT_TRUE(AskOverwrite(run_));  // absent: no question
+  EXPECT_TRUE(operator_.boxes.empty());
+
+  std::snprintf(g_filePath, kFilePathSize, "%s", existing.c_str());
+  operator_.QueueAnswers({true});
+  EXPECT_TRUE(AskOverwrite(run_));
+  EXPECT_TRUE(AskOverwrite(run_));
+  ASSERT_EQ(operator_.boxes.size(), 1u);
+  EXPECT_EQ(operator_.boxes[0].text, Msg(119));
+  EXPECT_EQ(operator_.boxes[0].caption, "Warning");
+  EXPECT_EQ(operator_.boxes[0].icon, BoxIcon::Warning);
+
+  run_.flags.overwriteConfirmed = false;
+  operator_.QueueAnswers({false});
+  EXPECT_FALSE(AskOverwrite(run_));
+  EXPECT_EQ(g_cancelState, kCancelOverwriteRefused);
+}
+
+TEST_F(RunHelperTest, AbortOnAMissingFileFailsWithTransferingIsAborted) {
+  operator_.QueueAnswers({false, true});
+  EXPECT_FALSE(AskAbortMissing(run_, "question"));
+  EXPECT_FALSE(run_.flags.failed);
+  EXPECT_TRUE(AskAbortMissing(run_, "question"));
+  EXPECT_TRUE(run_.flags.failed);
+  EXPECT_EQ(g_lastError, "Transfering is aborted.");
+}
+
+TEST_F(RunHelperTest, BankNumberAndFailRun) {
+  ShowBankNo(run_, 3);
+  EXPECT_EQ(view_.LastDetailLine(), "Bank No. = 3");
+  g_lastError = "link down";
+  FailRun(run_);
+  ASSERT_EQ(operator_.boxes.size(), 1u);
+  EXPECT_EQ(operator_.boxes[0].text, "link down");
+  EXPECT_EQ(operator_.boxes[0].icon, BoxIcon::Stop);
+  EXPECT_EQ(view_.EndResult(), kRunResultFailed);
+}
+
+}  // namespace
