@@ -1,0 +1,137 @@
+// Message boxes as the operator sees them: caption, icon, text, buttons in
+// the user's language, and the answer that comes back.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "res/messages.h"
+#include "ui/qt_operator_dialogs.h"
+#include "ui/qt_translations.h"
+
+namespace {
+
+struct SeenBox {
+  std::string caption;
+  std::string text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  std::vector<std::string> buttons;
+};
+
+// Waits for the next modal message box, records it and presses the button
+// with standard role `answer`. Armed before the box opens.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+  }
+  const std::optional<SeenBox>& seen() const { return seen_; }
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    timer_.stop();
+    SeenBox seen;
+    seen.caption = box->windowTitle().toStdString();
+    seen.text = box->text().toStdString();
+    seen.icon = box->icon();
+    for (QAbstractButton* button : box->buttons()) seen.buttons.push_back(button->text().toStdString());
+    std::sort(seen.buttons.begin(), seen.buttons.end());
+    seen_ = seen;
+    if (QAbstractButton* button = box->button(answer_)) {
+      button->click();
+    } else {
+      box->reject();
+    }
+  }
+
+  QMessageBox::StandardButton answer_;
+  QTimer timer_;
+  std::optional<SeenBox> seen_;
+};
+
+class QtOperatorDialogsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    InstallQtTranslations(Language::English);
+    SetLanguage(Language::English);
+  }
+  QtOperatorDialogs dialogs{nullptr};
+};
+
+struct QuestionCase {
+  const char* caption;
+  BoxIcon icon;
+  QMessageBox::Icon qtIcon;
+  QMessageBox::StandardButton press;
+  bool expected;
+};
+
+TEST_F(QtOperatorDialogsTest, QuestionsCarryCaptionIconAndReturnOnlyYesAsTrue) {
+  const QuestionCase cases[] = {
+      {"Question", BoxIcon::Question, QMessageBox::Question, QMessageBox::Yes, true},
+      {"Warning", BoxIcon::Warning, QMessageBox::Warning, QMessageBox::No, false},
+      {"Warning!", BoxIcon::Warning, QMessageBox::Warning, QMessageBox::Yes, true},
+      {"Error", BoxIcon::Warning, QMessageBox::Warning, QMessageBox::No, false},
+      // Esc counts as No.
+      {"Question", BoxIcon::Question, QMessageBox::Question, QMessageBox::Cancel, false},
+  };
+  for (const QuestionCase& c : cases) {
+    SCOPED_TRACE(c.caption);
+    BoxAnswerer answerer(c.press);
+    const std::string text = "<b>not markup</b> C:\\data\\line1";
+    EXPECT_EQ(dialogs.AskYesNo(text, c.caption, c.icon), c.expected);
+    ASSERT_TRUE(answerer.seen().has_value());
+    EXPECT_EQ(answerer.seen()->caption, c.caption);
+    EXPECT_EQ(answerer.seen()->text, text);
+    EXPECT_EQ(answerer.seen()->icon, c.qtIcon);
+    EXPECT_EQ(answerer.seen()->buttons, (std::vector<std::string>{"&No", "&Yes"}));
+  }
+}
+
+TEST_F(QtOperatorDialogsTest, ErrorsShowTheStopIconAndAnOkButton) {
+  BoxAnswerer answerer(QMessageBox::Ok);
+  dialogs.ShowError(LoadMessage(kMsgComOpenFailed, Language::English));
+  ASSERT_TRUE(answerer.seen().has_value());
+  EXPECT_EQ(answerer.seen()->caption, "Error");
+  EXPECT_EQ(answerer.seen()->text, "Failed to open COM port.");
+  EXPECT_EQ(answerer.seen()->icon, QMessageBox::Critical);
+  EXPECT_EQ(answerer.seen()->buttons, (std::vector<std::string>{"OK"}));
+}
+
+TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEnglish) {
+  struct LanguageCase {
+    Language language;
+    std::vector<std::string> buttons;
+  };
+  const LanguageCase cases[] = {
+      {Language::German, {"&Ja", "&Nein"}},
+      {Language::English, {"&No", "&Yes"}},
+  };
+  for (const LanguageCase& c : cases) {
+    InstallQtTranslations(c.language);
+    BoxAnswerer answerer(QMessageBox::Yes);
+    EXPECT_TRUE(dialogs.AskYesNo(LoadMessage(kMsgAgreeToExit, c.language), "Question",
+                                 BoxIcon::Question));
+    ASSERT_TRUE(answerer.seen().has_value());
+    EXPECT_EQ(answerer.seen()->buttons, c.buttons);
+    EXPECT_EQ(answerer.seen()->caption, "Question");
+  }
+
+  ASSERT_TRUE(InstallQtTranslations(Language::Japanese));
+  BoxAnswerer answerer(QMessageBox::No);
+  EXPECT_FALSE(dialogs.AskYesNo("?", "Question", BoxIcon::Question));
+  ASSERT_TRUE(answerer.seen().has_value());
+  EXPECT_NE(answerer.seen()->buttons, (std::vector<std::string>{"&No", "&Yes"}));
+}
+
+}  // namespace
