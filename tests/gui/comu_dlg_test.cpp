@@ -1,0 +1,227 @@
+// The progress dialog end to end on the offscreen platform, against the
+// virtual sensor.
+#include "transfer/comu_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "link/packet.h"
+#include "link/serial_port.h"
+#include "res/dialog_templates.h"
+#include "res/messages.h"
+#include "sim/demo_content.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/sim_fixture.h"
+#include "transfer/parameter_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers questions through a callback, so a test can act on the dialog
+// while the run waits for the operator.
+class CallbackOperator : public OperatorDialogs {
+ public:
+  std::function<bool(const std::string&)> onQuestion;
+  ScriptedOperator record;
+
+  bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override {
+    record.boxes.push_back({text, caption, icon, true});
+    return onQuestion ? onQuestion(text) : false;
+  }
+  void ShowError(const std::string& text) override { record.ShowError(text); }
+};
+
+class ComuDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetLanguage(Language::English);
+    g_cancelState = kCancelNone;
+    std::string pattern = (fs::temp_directory_path() / "zema-comu-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    target_.baseName = (dir_ / "base").string();
+    target_.bankParams = 1;
+    target_.startBank = 2;
+    target_.endBank = 4;
+    ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
+    ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
+  }
+  void TearDown() override {
+    ComClose(sim_.port());
+    fs::remove_all(dir_);
+    g_cancelState = kCancelNone;
+  }
+
+  // Runs the dialog modally. Once the run has finished, `atFinish` looks at
+  // the dialog and OK is clicked; a dialog that ends itself needs no click.
+  // A run that hangs is ended after a generous limit with result -1.
+  int Exec(CComuDlg& dialog, const std::function<void()>& atFinish = {}) {
+    QTimer poll;
+    int ticks = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (++ticks > 3000) {
+        dialog.done(-1);
+        return;
+      }
+      auto* ok = dialog.ControlAs<QPushButton>(kCtlOk);
+      if (dialog.runEnd() && !dialog.isRunning() && ok->isEnabled() && dialog.isVisible()) {
+        poll.stop();
+        if (atFinish) atFinish();
+        ok->click();
+      }
+    });
+    poll.start(10);
+    return dialog.exec();
+  }
+  std::string Text(CComuDlg& dialog, int id) const {
+    return dialog.ControlAs<QLabel>(id)->text().toStdString();
+  }
+  std::string Content(const char* suffix) const {
+    std::ifstream in(target_.baseName + suffix, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  void Put(const char* suffix, const std::string& text) const {
+    std::ofstream(target_.baseName + suffix, std::ios::binary) << text;
+  }
+  static std::string Lines(int count, const std::string& line) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += line + "\n";
+    return text;
+  }
+
+  SimFixture sim_;
+  fs::path dir_;
+  TransferTarget target_;
+  ScriptedOperator operator_;
+};
+
+TEST_F(ComuDlgTest, ReadRunsEndToEndAndOkClosesTheDialog) {
+  target_.commonParams = 1;
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  std::string stepLine;
+  int bar = -1;
+  bool cancelEnabled = true;
+  const int result = Exec(dialog, [&] {
+    stepLine = Text(dialog, kCtlStepLine);
+    bar = dialog.ControlAs<QProgressBar>(kCtlProgressBar)->value();
+    cancelEnabled = dialog.Control(kCtlCancel)->isEnabled();
+  });
+
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Finished);
+  EXPECT_EQ(stepLine, "Reading from ZEMA is completed.");
+  EXPECT_EQ(bar, 512);
+  EXPECT_FALSE(cancelEnabled);
+  const zema::sim::SensorMemory memory = sim_.Memory();
+  EXPECT_EQ(Content(".pr2.zema"), FormatParamFile(memory.params[2]));
+  EXPECT_EQ(Content(".pr4.zema"), FormatParamFile(memory.params[4]));
+  EXPECT_EQ(Content(".prM.zema"), FormatParamFile(memory.params[15]));
+  EXPECT_TRUE(operator_.boxes.empty());
+}
+
+TEST_F(ComuDlgTest, WriteRunsEndToEnd) {
+  Put(".pr2.zema", Lines(32, "12"));
+  Put(".pr3.zema", Lines(32, "13"));
+  Put(".pr4.zema", Lines(32, "14"));
+  target_.direction = kDirectionWrite;
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  std::string stepLine;
+  EXPECT_EQ(Exec(dialog, [&] { stepLine = Text(dialog, kCtlStepLine); }), QDialog::Accepted);
+  EXPECT_EQ(stepLine, "Writing to ZEMA is completed.");
+  const zema::sim::SensorMemory memory = sim_.Memory();
+  for (int bank : {2, 3, 4}) {
+    for (std::uint16_t value : memory.params[bank]) EXPECT_EQ(value, 10 + bank);
+  }
+}
+
+// A close-box click or CANCEL during the run only asks the run to stop: the
+// dialog stays up, the run finishes with "Aborted." and OK closes it.
+class ComuDlgStopTest : public ComuDlgTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ComuDlgStopTest, StopsTheRunAndKeepsTheDialogOpen) {
+  const bool viaCloseBox = GetParam();
+  Put(".pr2.zema", Lines(32, "12"));
+  Put(".pr4.zema", Lines(32, "14"));  // bank 3 is missing
+  target_.direction = kDirectionWrite;
+  CallbackOperator dialogs;
+  CComuDlg dialog(sim_.port(), target_, &dialogs);
+  bool stillVisible = false;
+  dialogs.onQuestion = [&](const std::string&) {
+    if (viaCloseBox) {
+      dialog.close();
+    } else {
+      dialog.ControlAs<QPushButton>(kCtlCancel)->click();
+    }
+    stillVisible = dialog.isVisible() && dialog.isRunning();
+    return false;  // skip bank 3
+  };
+  std::string stepLine;
+
+  EXPECT_EQ(Exec(dialog, [&] { stepLine = Text(dialog, kCtlStepLine); }), QDialog::Accepted);
+  EXPECT_TRUE(stillVisible);
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Cancelled);
+  EXPECT_EQ(stepLine, "Aborted.");
+  EXPECT_EQ(g_cancelState, kCancelNone);
+  const zema::sim::SensorMemory memory = sim_.Memory();
+  EXPECT_EQ(memory.params[2][0], 12);
+  EXPECT_EQ(memory.params[4][0], zema::sim::DemoParamValue(4, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ComuDlgStopTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& test) {
+                           return std::string(test.param ? "CloseBox" : "CancelButton");
+                         });
+
+TEST_F(ComuDlgTest, TheEventPumpLetsAWaitingCancelClickThrough) {
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  QMetaObject::invokeMethod(dialog.ControlAs<QPushButton>(kCtlCancel), &QAbstractButton::click,
+                            Qt::QueuedConnection);
+  EXPECT_EQ(g_cancelState, kCancelNone);
+  dialog.PumpPendingEvent();
+  EXPECT_EQ(g_cancelState, kCancelPressed);
+}
+
+TEST_F(ComuDlgTest, AFailureShowsTheErrorBoxAndEndsTheDialog) {
+  target_.baseName = (dir_ / "missing" / "base").string();
+  CComuDlg dialog(sim_.port(), target_);  // real message boxes
+  std::string boxText;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxText = box->text().toStdString();
+      box->accept();
+    }
+  });
+  answer.start(10);
+
+  EXPECT_EQ(Exec(dialog), QDialog::Rejected);
+  EXPECT_EQ(boxText, "Failed to create the file.");
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Failed);
+  EXPECT_FALSE(dialog.Control(kCtlOk)->isEnabled());
+}
+
+TEST_F(ComuDlgTest, ARefusedOverwriteClosesTheDialogWithoutAText) {
+  Put(".pr3.zema", "old\n");
+  operator_.QueueAnswers({false});
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  EXPECT_EQ(Exec(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.runEnd(), RunEnd::OverwriteRefused);
+  EXPECT_EQ(operator_.boxes.size(), 1u);
+  EXPECT_EQ(Content(".pr3.zema"), "old\n");
+  EXPECT_TRUE(fs::exists(target_.baseName + ".pr2.zema"));
+}
+
+}  // namespace

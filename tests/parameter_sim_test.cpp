@@ -1,0 +1,117 @@
+// Parameter READ and WRITE runs against the virtual sensor.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "link/packet.h"
+#include "link/serial_port.h"
+#include "res/messages.h"
+#include "sim/demo_content.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/recording_run_view.h"
+#include "tests/support/sim_fixture.h"
+#include "transfer/parameter_file.h"
+#include "transfer/transfer_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ParameterSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetLanguage(Language::English);
+    g_cancelState = kCancelNone;
+    std::string pattern = (fs::temp_directory_path() / "zema-sim-params-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    target_.baseName = (dir_ / "base").string();
+    ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
+    ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
+  }
+  void TearDown() override {
+    ComClose(sim_.port());
+    fs::remove_all(dir_);
+  }
+
+  RunEnd Run(int direction) {
+    target_.direction = direction;
+    RecordingRunView view;
+    TransferRun run{target_, sim_.port(), view, operator_};
+    return RunTransfer(run);
+  }
+  std::string Content(const char* suffix) const {
+    std::ifstream in(target_.baseName + suffix, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  SimFixture sim_;
+  fs::path dir_;
+  TransferTarget target_;
+  ScriptedOperator operator_;
+};
+
+TEST_F(ParameterSimTest, ReadWritesWhatTheSensorHolds) {
+  sim_.EditMemory([](zema::sim::SensorMemory& memory) { memory.params[2][0] = 0xFFFF; });
+  target_.bankParams = 1;
+  target_.startBank = 2;
+  target_.endBank = 4;
+  target_.commonParams = 1;
+
+  ASSERT_EQ(Run(kDirectionRead), RunEnd::Finished);
+  const zema::sim::SensorMemory memory = sim_.Memory();
+  EXPECT_EQ(Content(".pr2.zema").substr(0, 6), "65535\n");
+  EXPECT_EQ(Content(".pr2.zema"), FormatParamFile(memory.params[2]));
+  EXPECT_EQ(Content(".pr3.zema"), FormatParamFile(memory.params[3]));
+  EXPECT_EQ(Content(".pr4.zema"), FormatParamFile(memory.params[4]));
+  EXPECT_EQ(Content(".prM.zema"), FormatParamFile(memory.params[15]));
+  EXPECT_EQ(memory.params[3][5], zema::sim::DemoParamValue(3, 5));
+  EXPECT_FALSE(fs::exists(target_.baseName + ".pr5.zema"));
+}
+
+TEST_F(ParameterSimTest, EveryValueRoundTripsThroughFilesAndBack) {
+  target_.bankParams = 1;
+  target_.startBank = 0;
+  target_.endBank = 14;
+  target_.commonParams = 1;
+  constexpr int kValuesPerRun = 16 * kParamValuesPerSet;
+  for (int first = 0; first < 65536; first += kValuesPerRun) {
+    zema::sim::SensorMemory expected;
+    for (int s = 0; s < 16; ++s) {
+      for (int i = 0; i < kParamValuesPerSet; ++i) {
+        expected.params[s][i] = static_cast<std::uint16_t>(first + s * kParamValuesPerSet + i);
+      }
+    }
+    sim_.EditMemory([&](zema::sim::SensorMemory& memory) { memory.params = expected.params; });
+    operator_.QueueAnswers({true});  // the files of the round before exist
+    ASSERT_EQ(Run(kDirectionRead), RunEnd::Finished) << "from " << first;
+    sim_.EditMemory([](zema::sim::SensorMemory& memory) {
+      for (auto& set : memory.params) set.fill(0x5A5A);
+    });
+    ASSERT_EQ(Run(kDirectionWrite), RunEnd::Finished) << "from " << first;
+    ASSERT_EQ(sim_.Memory().params, expected.params) << "from " << first;
+  }
+}
+
+TEST_F(ParameterSimTest, ALostReplyMidRunKeepsTheSetsAlreadyWritten) {
+  target_.bankParams = 1;
+  target_.startBank = 0;
+  target_.endBank = 2;
+  for (const char* suffix : {".pr0.zema", ".pr1.zema", ".pr2.zema"}) {
+    // 7 and then 31 empty lines (value 0).
+    std::ofstream(target_.baseName + suffix, std::ios::binary) << "7\n" + std::string(31, '\n');
+  }
+  sim_.AddFault({zema::sim::FaultKind::kNoReply, 2, 0x82, 0});
+
+  EXPECT_EQ(Run(kDirectionWrite), RunEnd::Failed);
+  ASSERT_FALSE(operator_.boxes.empty());
+  EXPECT_EQ(operator_.boxes.back().text, "No communication response.");
+  const zema::sim::SensorMemory memory = sim_.Memory();
+  EXPECT_EQ(memory.params[0][0], 7);
+  EXPECT_EQ(memory.params[2][0], zema::sim::DemoParamValue(2, 0));
+}
+
+}  // namespace
