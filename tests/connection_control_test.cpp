@@ -230,8 +230,8 @@ TEST_F(ConnectionControlTest, NoPortSelectedReportsOpenFailureAndOpensNothing) {
 
 TEST_F(ConnectionControlTest, APortThatCannotBeOpenedReportsOpenFailure) {
   ComClose(peer.port());
-  // A COM number with no device behind it (the link is gone with the claim).
-  const int missingPort = kLastPort;
+  // Test peers claim numbers from 100 up; 99 has no device behind it.
+  const int missingPort = 99;
   EXPECT_FALSE(ConnectSensor(missingPort - 1, true, 2, controls, dialogs));
   EXPECT_EQ(g_portNo, missingPort);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});

@@ -2,62 +2,16 @@
 // the user's language, and the answer that comes back.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
-#include <algorithm>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "res/messages.h"
+#include "tests/gui/box_answerer.h"
 #include "ui/qt_operator_dialogs.h"
 #include "ui/qt_translations.h"
 
 namespace {
-
-struct SeenBox {
-  std::string caption;
-  std::string text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  std::vector<std::string> buttons;
-};
-
-// Waits for the next modal message box, records it and presses the button
-// with standard role `answer`. Armed before the box opens.
-class BoxAnswerer {
- public:
-  explicit BoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start(10);
-  }
-  const std::optional<SeenBox>& seen() const { return seen_; }
-
- private:
-  void Poll() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
-    timer_.stop();
-    SeenBox seen;
-    seen.caption = box->windowTitle().toStdString();
-    seen.text = box->text().toStdString();
-    seen.icon = box->icon();
-    for (QAbstractButton* button : box->buttons()) seen.buttons.push_back(button->text().toStdString());
-    std::sort(seen.buttons.begin(), seen.buttons.end());
-    seen_ = seen;
-    if (QAbstractButton* button = box->button(answer_)) {
-      button->click();
-    } else {
-      box->reject();
-    }
-  }
-
-  QMessageBox::StandardButton answer_;
-  QTimer timer_;
-  std::optional<SeenBox> seen_;
-};
 
 class QtOperatorDialogsTest : public ::testing::Test {
  protected:
