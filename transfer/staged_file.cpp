@@ -21,7 +21,8 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
   name.push_back('\0');
   if (_mktemp_s(name.data(), name.size()) != 0) return nullptr;
   pathTemplate = name.data();
-  return std::fopen(pathTemplate.c_str(), "wbx");
+  // The name is unused at this moment; older C runtimes do not know "x".
+  return std::fopen(pathTemplate.c_str(), "wb");
 }
 
 #else
