@@ -170,19 +170,23 @@ std::uint8_t CompensationSample(const SensorMemory& memory, int n) {
 }
 
 SensorMemory DemoMemory() {
-  SensorMemory memory;
-  for (int set = 0; set < kParamSetCount; ++set) {
-    for (int i = 0; i < kParamValuesPerSet; ++i) {
-      memory.params[static_cast<std::size_t>(set)][static_cast<std::size_t>(i)] =
-          DemoParamValue(set, i);
+  // Drawn once per process: tests start many sensors.
+  static const SensorMemory demo = [] {
+    SensorMemory memory;
+    for (int set = 0; set < kParamSetCount; ++set) {
+      for (int i = 0; i < kParamValuesPerSet; ++i) {
+        memory.params[static_cast<std::size_t>(set)][static_cast<std::size_t>(i)] =
+            DemoParamValue(set, i);
+      }
     }
-  }
-  for (int n = 0; n < kCompensationSamples; ++n) {
-    SetWordAt(memory.compensation, static_cast<std::size_t>(n + kSkippedSamples),
-              DemoCompensationValue(n));
-  }
-  for (int bank = 0; bank < kBankCount; ++bank) DrawDemoPattern(memory, bank);
-  return memory;
+    for (int n = 0; n < kCompensationSamples; ++n) {
+      SetWordAt(memory.compensation, static_cast<std::size_t>(n + kSkippedSamples),
+                DemoCompensationValue(n));
+    }
+    for (int bank = 0; bank < kBankCount; ++bank) DrawDemoPattern(memory, bank);
+    return memory;
+  }();
+  return demo;
 }
 
 }  // namespace zema::sim

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace zema::sim {
 namespace {
@@ -32,8 +34,10 @@ bool DeviceLink::Create(const std::string& path, const std::string& target,
                         std::string& error) {
   Remove();
   const std::string folder = FolderOf(path);
-  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-    error = "cannot create folder " + folder + ": " + std::strerror(errno);
+  std::error_code failure;
+  std::filesystem::create_directories(folder, failure);
+  if (failure) {
+    error = "cannot create folder " + folder + ": " + failure.message();
     return false;
   }
   struct stat existing {};

@@ -277,8 +277,8 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
   }
   if (hit.reply && hit.reply->kind == FaultKind::kHangUp) {
     Trace(kToPc, nullptr, 0, "(hanging up the line: injected fault)");
-    line_.HangUp();
     lineGone_ = true;
+    line_.HangUp();
     return;
   }
   if (outcome.nak) {

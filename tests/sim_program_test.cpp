@@ -1,0 +1,198 @@
+// The zema-sim program as a user starts it: its help, its command line, and
+// a run with --link that the link layer reaches and SIGTERM ends cleanly.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "link/packet.h"
+#include "link/port_device_path.h"
+#include "link/serial_port.h"
+#include "res/messages.h"
+#include "sim/device_link.h"
+#include "sim/program_options.h"
+#include "tests/support/com_port_claim.h"
+
+using namespace zema::sim;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program is built beside the test executable (build/bin).
+std::string ProgramPath() { return ExecutableFolder() + "/zema-sim"; }
+
+struct Child {
+  pid_t pid = -1;
+  int out = -1;  // the child's standard output
+};
+
+Child Spawn(const std::vector<std::string>& arguments) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, STDERR_FILENO);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    std::vector<char*> argv;
+    const std::string program = ProgramPath();
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  return {pid, pipeFds[0]};
+}
+
+// Reads the child's output until it ends (or `lineOnly` and a line is in).
+std::string ReadOutput(int fd, bool lineOnly) {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 10000) <= 0) break;
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (lineOnly && text.find('\n') != std::string::npos) break;
+  }
+  return text;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SimProgramTest, HelpSaysHowToUseItWithTheLoader) {
+  ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
+  const Child child = Spawn({"--help"});
+  const std::string help = ReadOutput(child.out, false);
+  ::close(child.out);
+  EXPECT_EQ(WaitExit(child.pid), 0);
+  for (const char* needle : {"--link", "dosdevices/com1", "zema-loader", "COM1", "--fault",
+                             "--state", "--mode", "--communic", "--no-pace"}) {
+    EXPECT_NE(help.find(needle), std::string::npos) << needle;
+  }
+}
+
+TEST(SimProgramTest, BadOptionsEndWithStatus2) {
+  const Child child = Spawn({"--communic", "9", "--mode", "command"});
+  ReadOutput(child.out, false);
+  ::close(child.out);
+  EXPECT_EQ(WaitExit(child.pid), 2);
+}
+
+TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
+  SetLanguage(Language::English);
+  const fs::path folder = fs::temp_directory_path() /
+                          ("zema-sim-program-" + std::to_string(::getpid())) / "dosdevices";
+  fs::remove_all(folder.parent_path());
+  const std::string link = (folder / "com7").string();
+  const Child child = Spawn({"--link", link, "--no-pace", "--mode", "command", "--communic", "2"});
+  const std::string device = ReadOutput(child.out, true);
+  ASSERT_FALSE(device.empty());
+  EXPECT_EQ(fs::read_symlink(link).string() + "\n", device);
+
+  {
+    ComPortClaim claim(fs::read_symlink(link).string());
+    ASSERT_EQ(ComOpen(claim.port(), 512, 512), kOpenOk);
+    ComSetMode(claim.port(), 0x107);
+    EXPECT_EQ(EnterPcMode(claim.port()), 1) << g_lastError;
+    EXPECT_EQ(Exchange(claim.port(), kCmdConfirm), 1) << g_lastError;
+    ComClose(claim.port());
+  }
+  ::kill(child.pid, SIGTERM);
+  EXPECT_EQ(WaitExit(child.pid), 0);
+  ::close(child.out);
+  EXPECT_FALSE(fs::is_symlink(link));
+  fs::remove_all(folder.parent_path());
+}
+
+TEST(SimProgramTest, CommandLineIsRead) {
+  ProgramOptions options;
+  std::string error;
+  ASSERT_EQ(ParseProgramOptions({"--mode", "command", "--communic=3", "--link", "x/com2",
+                                 "--state", "s.bin", "--no-pace", "--flash-delay", "0",
+                                 "--fault", "nth=2:kind=no-reply", "--fault", "handshake=nak",
+                                 "--trace"},
+                                options, error),
+            ParseOutcome::kRun)
+      << error;
+  EXPECT_EQ(options.mode, ConnectionMode::kCommand);
+  EXPECT_EQ(options.communic, 3);
+  EXPECT_EQ(options.linkPath, "x/com2");
+  EXPECT_EQ(options.stateFile, "s.bin");
+  EXPECT_FALSE(options.pacing);
+  EXPECT_EQ(options.flashDelayMs, 0);
+  EXPECT_EQ(options.faults.commands.size(), 1u);
+  EXPECT_EQ(options.faults.handshake, HandshakeFault::kNak);
+  EXPECT_TRUE(options.trace);
+
+  ProgramOptions defaults;
+  ASSERT_EQ(ParseProgramOptions({}, defaults, error), ParseOutcome::kRun);
+  EXPECT_EQ(defaults.mode, ConnectionMode::kMenu);
+  EXPECT_TRUE(defaults.pacing);
+  EXPECT_EQ(defaults.flashDelayMs, 2000);
+}
+
+TEST(SimProgramTest, CommandLineMistakesAreRefused) {
+  const std::vector<std::vector<std::string>> mistakes = {
+      {"--mode"},          {"--mode", "fast"},         {"--communic", "0"},
+      {"--mode", "command", "--communic", "6"},        {"--communic", "2"},
+      {"--flash-delay", "-5"}, {"--flash-delay", "2s"}, {"--fault", "kind=nope"},
+      {"--link", ""},      {"--frobnicate"},           {"--trace=yes"},
+  };
+  for (const auto& arguments : mistakes) {
+    SCOPED_TRACE(arguments[0] + (arguments.size() > 1 ? " " + arguments[1] : ""));
+    ProgramOptions options;
+    std::string error;
+    EXPECT_EQ(ParseProgramOptions(arguments, options, error), ParseOutcome::kError);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(SimProgramTest, LinkNamesTheComPortTheLoaderSees) {
+  EXPECT_EQ(ComNameForLink("build/bin/dosdevices/com1"), "COM1");
+  EXPECT_EQ(ComNameForLink("/home/u/.config/zema-loader/dosdevices/com256"), "COM256");
+  EXPECT_EQ(ComNameForLink("dosdevices/com257"), "");
+  EXPECT_EQ(ComNameForLink("dosdevices/com01"), "");
+  EXPECT_EQ(ComNameForLink("/tmp/com1"), "");
+  EXPECT_EQ(ComNameForLink("dosdevices/COM1"), "");
+}
+
+TEST(SimProgramTest, LinkReplacesAStaleLinkButNoOtherFile) {
+  const fs::path folder = fs::temp_directory_path() / ("zema-sim-link-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  const std::string path = (folder / "dosdevices" / "com3").string();
+  std::string error;
+  {
+    DeviceLink link;
+    ASSERT_TRUE(link.Create(path, "/dev/pts/old", error)) << error;
+    DeviceLink newer;
+    ASSERT_TRUE(newer.Create(path, "/dev/pts/new", error)) << error;
+    EXPECT_EQ(fs::read_symlink(path), "/dev/pts/new");
+    link.Remove();  // the name is no longer its own: left alone
+    EXPECT_EQ(fs::read_symlink(path), "/dev/pts/new");
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+  std::ofstream(path) << "a file";
+  DeviceLink refused;
+  EXPECT_FALSE(refused.Create(path, "/dev/pts/x", error));
+  EXPECT_TRUE(fs::is_regular_file(path));
+  fs::remove_all(folder);
+}
+
+}  // namespace

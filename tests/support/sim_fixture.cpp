@@ -1,0 +1,66 @@
+#include "tests/support/sim_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "sim/demo_content.h"
+#include "tests/support/com_port_claim.h"
+
+using namespace zema::sim;
+
+SimFixture::SimFixture() : SimFixture(Options{}) {}
+
+SimFixture::SimFixture(Options options) {
+  SensorSettings settings;
+  settings.mode = options.mode;
+  settings.communic = options.communic;
+  settings.flashDelayMs = options.flashDelayMs;
+  settings.pacing = options.pacing;
+  settings.stateFile = options.stateFile;
+  settings.report = [](const std::string& text) { std::cerr << text << std::endl; };
+  if (const char* trace = std::getenv("ZEMA_SIM_TRACE"); trace && *trace && *trace != '0') {
+    settings.trace = [](const std::string& line) { std::cerr << line << std::endl; };
+  }
+  sensor_ = std::make_unique<VirtualSensor>(std::move(settings), DemoMemory());
+  std::string error;
+  if (!sensor_->Start(error)) {
+    ADD_FAILURE() << "virtual sensor did not start: " << error;
+    return;
+  }
+  claim_ = std::make_unique<ComPortClaim>(sensor_->devicePath());
+  port_ = claim_->port();
+}
+
+SimFixture::~SimFixture() {
+  claim_.reset();
+  sensor_->Stop();
+}
+
+const std::string& SimFixture::devicePath() const { return sensor_->devicePath(); }
+
+SensorMemory SimFixture::Memory() const { return sensor_->Memory(); }
+
+void SimFixture::EditMemory(const std::function<void(SensorMemory&)>& edit) {
+  sensor_->EditMemory(edit);
+}
+
+void SimFixture::SetFaults(FaultPlan plan) {
+  faults_ = std::move(plan);
+  sensor_->SetFaults(faults_);
+}
+
+void SimFixture::AddFault(const CommandFault& fault) {
+  faults_.commands.push_back(fault);
+  sensor_->SetFaults(faults_);
+}
+
+void SimFixture::SetHandshakeFault(HandshakeFault fault) {
+  faults_.handshake = fault;
+  sensor_->SetFaults(faults_);
+}
+
+void SimFixture::SetFlashDelay(int milliseconds) { sensor_->SetFlashDelay(milliseconds); }
+
+void SimFixture::Stop() { sensor_->Stop(); }

@@ -1,0 +1,70 @@
+// A virtual ZEMA sensor for tests: runs in-process on a real pseudo-terminal
+// and is reachable as a COM port, so a test drives it through the link layer
+// exactly as the loader drives hardware.
+//
+//   SimFixture sim;                        // menu mode, 57600 baud, no delays
+//   ComOpen(sim.port(), 512, 512);
+//   ComSetMode(sim.port(), kLineMode57600NoParity);
+//   ...Exchange(sim.port(), kCmdConfirm)...
+//   sim.Memory().params[3]                 // what the sensor holds now
+//
+// Defaults suit fast tests: no line pacing, no flash delay, demo content in
+// memory, nothing kept on disk. Set ZEMA_SIM_TRACE=1 in the environment to
+// see every exchange on standard error.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "sim/fault_plan.h"
+#include "sim/sensor_memory.h"
+#include "sim/virtual_sensor.h"
+
+class ComPortClaim;
+
+class SimFixture {
+ public:
+  struct Options {
+    // kMenu answers frames at 57600 baud at once; kCommand waits for the
+    // "CPl" handshake at the speed of `communic` (1..5).
+    zema::sim::ConnectionMode mode = zema::sim::ConnectionMode::kMenu;
+    int communic = 5;
+    int flashDelayMs = 0;
+    bool pacing = false;
+    // Non-empty: memory is loaded from and saved to this file.
+    std::string stateFile;
+  };
+
+  SimFixture();
+  explicit SimFixture(Options options);
+  ~SimFixture();
+  SimFixture(const SimFixture&) = delete;
+  SimFixture& operator=(const SimFixture&) = delete;
+
+  // The COM number under which the link layer reaches the sensor.
+  int port() const { return port_; }
+  const std::string& devicePath() const;
+
+  // Memory as the sensor holds it now, and changes to it (safe while the
+  // sensor serves).
+  zema::sim::SensorMemory Memory() const;
+  void EditMemory(const std::function<void(zema::sim::SensorMemory&)>& edit);
+
+  // Replaces all faults; AddFault adds one command fault to them.
+  void SetFaults(zema::sim::FaultPlan plan);
+  void AddFault(const zema::sim::CommandFault& fault);
+  void SetHandshakeFault(zema::sim::HandshakeFault fault);
+  void SetFlashDelay(int milliseconds);
+
+  // Stops serving (saving the state file, if any); the port stays claimed.
+  void Stop();
+
+  zema::sim::VirtualSensor& sensor() { return *sensor_; }
+
+ private:
+  std::unique_ptr<zema::sim::VirtualSensor> sensor_;
+  std::unique_ptr<ComPortClaim> claim_;
+  zema::sim::FaultPlan faults_;
+  int port_ = 0;
+};
