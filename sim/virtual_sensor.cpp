@@ -187,23 +187,7 @@ void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t co
     }
     if (handshakeMatched_ < kPcModeRequestLength) continue;
     handshakeMatched_ = 0;
-    Trace(kFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest),
-          kPcModeRequestLength, "PC communication request \"CPl\"");
-    HandshakeFault fault;
-    {
-      std::lock_guard lock(mutex_);
-      fault = faults_.plan().handshake;
-    }
-    if (fault == HandshakeFault::kSilence) {
-      Trace(kToPc, nullptr, 0, "(no answer: injected fault)");
-      continue;
-    }
-    if (fault == HandshakeFault::kNak) {
-      Send({kNakByte, kNakByte + 1}, "NAK (injected fault)");
-      continue;
-    }
-    Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)},
-         "ACK STX: PC communication");
+    if (!AnswerHandshake()) continue;
     state_ = SensorState::kPcCommunication;
     // What follows the handshake in the same arrival is already a frame.
     frameStarted_ = Clock::now();
@@ -215,8 +199,42 @@ void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t co
   }
 }
 
+bool VirtualSensor::StartsHandshake() const {
+  const std::size_t count = std::min<std::size_t>(pending_.size(), kPcModeRequestLength);
+  return std::equal(pending_.begin(), pending_.begin() + static_cast<long>(count),
+                    reinterpret_cast<const std::uint8_t*>(kPcModeRequest));
+}
+
+bool VirtualSensor::AnswerHandshake() {
+  Trace(kFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength,
+        "PC communication request \"CPl\"");
+  HandshakeFault fault;
+  {
+    std::lock_guard lock(mutex_);
+    fault = faults_.plan().handshake;
+  }
+  if (fault == HandshakeFault::kSilence) {
+    Trace(kToPc, nullptr, 0, "(no answer: injected fault)");
+    return false;
+  }
+  if (fault == HandshakeFault::kNak) {
+    Send({kNakByte, kNakByte + 1}, "NAK (injected fault)");
+    return false;
+  }
+  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication");
+  return true;
+}
+
 void VirtualSensor::ProcessFrames() {
   while (!pending_.empty() && state_.load() != SensorState::kRunning && !lineGone_) {
+    if (state_.load() == SensorState::kPcCommunication && StartsHandshake()) {
+      if (pending_.size() < kPcModeRequestLength) return;
+      // A loader that ended without 0x87 connects again: "CPl" is no
+      // command code, so it can only be the handshake.
+      pending_.erase(pending_.begin(), pending_.begin() + kPcModeRequestLength);
+      AnswerHandshake();
+      continue;
+    }
     const int payloadLength = CommandPayloadLength(pending_[0]);
     if (payloadLength < 0) {
       DrainAndNak("unknown command code");

@@ -11,7 +11,8 @@
 //    COMMUNIC setting (1..5 = 4800, 9600, 19200, 38400, 57600 baud), which it
 //    answers with ACK STX and then enters PC communication.
 //  - PC communication: command frames at the COMMUNIC speed; 0x87 returns
-//    the sensor to running.
+//    the sensor to running. A repeated handshake is confirmed again (a
+//    loader that ended without 0x87 may connect anew).
 // Bytes sent at any other line speed than the sensor's own are not
 // understood and are dropped without an answer.
 //
@@ -99,6 +100,10 @@ class VirtualSensor {
   void Serve();
   void HandleRunningBytes(const std::uint8_t* bytes, std::size_t count);
   void ProcessFrames();
+  bool StartsHandshake() const;
+  // Answers "CPl" (or not, under a handshake fault); true when the sensor
+  // confirmed PC communication.
+  bool AnswerHandshake();
   void Execute(const std::vector<std::uint8_t>& frame);
   void DrainAndNak(const std::string& why);
   void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning);

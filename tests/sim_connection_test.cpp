@@ -99,6 +99,17 @@ TEST(SimConnectionTest, ResumeReturnsARunningSensorToOperation) {
   EXPECT_EQ(again.Confirm(), 1) << g_lastError;
 }
 
+TEST(SimConnectionTest, LoaderThatLeftWithoutResumeCanConnectAgain) {
+  SimFixture sim(CommandMode(1));
+  for (int connection = 0; connection < 2; ++connection) {
+    SCOPED_TRACE(connection);
+    Port port(sim.port());
+    ComSetMode(sim.port(), SpeedWord(6));
+    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
+    EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+  }
+}
+
 TEST(SimConnectionTest, MenuAnswersAt57600AndStaysInTheMenuAfterResume) {
   SimFixture sim;
   for (int connection = 0; connection < 2; ++connection) {
