@@ -13,6 +13,7 @@
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/pty_peer.h"
+#include "tests/support/sim_fixture.h"
 
 namespace {
 
@@ -320,5 +321,82 @@ TEST(CommandModeLineMode, MapsTheSpeedListToNoParityWords) {
       {-1, 0}, {0, 0x106}, {1, 0x107}, {2, 0x109}, {3, 0x10A}, {4, 0x10C}, {5, 0}};
   for (const auto& [index, word] : table) EXPECT_EQ(CommandModeLineMode(index), word) << index;
 }
+
+// --- Against the virtual sensor ---------------------------------------------
+
+struct SimCase {
+  const char* name;
+  zema::sim::ConnectionMode mode;
+  int communic;
+  bool commandMode;  // the com-mode box
+  int speedIndex;
+  std::vector<bool> answers;
+  std::vector<ExpectedBox> expectedBoxes;
+  bool connected;
+  zema::sim::SensorState stateWhenConnected;
+  zema::sim::SensorState stateAfterRun;
+};
+
+using zema::sim::ConnectionMode;
+using zema::sim::SensorState;
+
+const SimCase kSimCases[] = {
+    {"MenuSensorInPcLoadSaveMode", ConnectionMode::kMenu, 5, false, 4, {}, {}, true,
+     SensorState::kMenu, SensorState::kMenu},
+    {"RunningSensorAtItsSpeed", ConnectionMode::kCommand, 3, true, 2, {true}, {kAskStop}, true,
+     SensorState::kPcCommunication, SensorState::kRunning},
+    {"RunningSensorAt4800", ConnectionMode::kCommand, 1, true, 0, {true}, {kAskStop}, true,
+     SensorState::kPcCommunication, SensorState::kRunning},
+    {"RunningSensorAtAnotherSpeedDeclined", ConnectionMode::kCommand, 3, true, 4, {true, false},
+     {kAskStop, {{kMsgNoResponse, kMsgIfPcLoadSave}, "Error", BoxIcon::Warning, true}}, false,
+     SensorState::kRunning, SensorState::kRunning},
+    {"MenuSensorReachedInCommandModeAfterYes", ConnectionMode::kMenu, 5, true, 4, {true, true},
+     {kAskStop, {{kMsgSensorGotInvalidData, kMsgIfPcLoadSave}, "Error", BoxIcon::Warning, true}},
+     true, SensorState::kMenu, SensorState::kMenu},
+};
+
+class ConnectToVirtualSensorTest : public ::testing::TestWithParam<SimCase> {
+ protected:
+  void SetUp() override {
+    SetLanguage(Language::English);
+    g_lastError.clear();
+    g_portNo = 0;
+  }
+};
+
+TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
+  const SimCase& c = GetParam();
+  SimFixture::Options options;
+  options.mode = c.mode;
+  options.communic = c.communic;
+  SimFixture sim(options);
+  FakeControls controls;
+  controls.SetChecked(kCtlComModeBox, c.commandMode);
+  ScriptedOperator dialogs;
+  for (bool answer : c.answers) dialogs.QueueAnswers({answer});
+
+  EXPECT_EQ(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, controls, dialogs),
+            c.connected);
+  ASSERT_EQ(dialogs.boxes.size(), c.expectedBoxes.size());
+  for (std::size_t i = 0; i < c.expectedBoxes.size(); ++i) {
+    EXPECT_EQ(dialogs.boxes[i].text, Text(c.expectedBoxes[i].messages)) << i;
+  }
+  EXPECT_EQ(sim.sensor().state(), c.stateWhenConnected);
+  if (!c.connected) {
+    EXPECT_TRUE(ComIsUnusable(sim.port()));
+    return;
+  }
+  EXPECT_EQ(controls.focus(), kCtlRun);
+
+  dialogs.boxes.clear();
+  ResumeSensor(controls, dialogs);
+  EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().text;
+  EXPECT_TRUE(ComIsUnusable(sim.port()));
+  EXPECT_EQ(sim.sensor().state(), c.stateAfterRun);
+  EXPECT_EQ(controls.focus(), kCtlConnect);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConnectToVirtualSensorTest, ::testing::ValuesIn(kSimCases),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
