@@ -96,22 +96,4 @@ TEST_F(ParameterSimTest, EveryValueRoundTripsThroughFilesAndBack) {
   }
 }
 
-TEST_F(ParameterSimTest, ALostReplyMidRunKeepsTheSetsAlreadyWritten) {
-  target_.bankParams = 1;
-  target_.startBank = 0;
-  target_.endBank = 2;
-  for (const char* suffix : {".pr0.zema", ".pr1.zema", ".pr2.zema"}) {
-    // 7 and then 31 empty lines (value 0).
-    std::ofstream(target_.baseName + suffix, std::ios::binary) << "7\n" + std::string(31, '\n');
-  }
-  sim_.AddFault({zema::sim::FaultKind::kNoReply, 2, 0x82, 0});
-
-  EXPECT_EQ(Run(kDirectionWrite), RunEnd::Failed);
-  ASSERT_FALSE(operator_.boxes.empty());
-  EXPECT_EQ(operator_.boxes.back().text, "No communication response.");
-  const zema::sim::SensorMemory memory = sim_.Memory();
-  EXPECT_EQ(memory.params[0][0], 7);
-  EXPECT_EQ(memory.params[2][0], zema::sim::DemoParamValue(2, 0));
-}
-
 }  // namespace

@@ -308,43 +308,6 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CrLfFiveDigits", FiveDigitsCrLf(), SetStartingAt(60000)}),
     CaseName<WriteCase>);
 
-TEST_F(ParameterTransferTest, WriteSendsFilesBackUnchanged) {
-  // Values across 16 sets that together cover the 16-bit range with every
-  // digit count and both byte boundaries.
-  ParamSet sets[16];
-  for (int s = 0; s < 16; ++s) {
-    for (int i = 0; i < kParamValuesPerSet; ++i) {
-      sets[s][i] = static_cast<std::uint16_t>((s * 32 + i) * 128 + (s + i) % 128);
-    }
-  }
-  sets[0][0] = 0;
-  sets[0][1] = 9;
-  sets[0][2] = 10;
-  sets[0][3] = 255;
-  sets[0][4] = 256;
-  sets[15][31] = 65535;
-  SelectBanks(0, 14, true);
-  for (std::size_t k = 1; k <= 16; ++k) {
-    peer_.ReplyAfter(kReadCommandBytes * k, AckReply(Wire(sets[k - 1])));
-  }
-  ASSERT_EQ(Run(kDirectionRead), RunEnd::Finished);
-  const std::size_t readBytes = peer_.Received().size();
-  for (std::size_t k = 1; k <= 16; ++k) {
-    peer_.ReplyAfter(readBytes + kWriteCommandBytes * k, AckReply());
-  }
-
-  ASSERT_EQ(Run(kDirectionWrite), RunEnd::Finished);
-  const Bytes received = peer_.Received();
-  ASSERT_EQ(received.size(), readBytes + 16 * kWriteCommandBytes);
-  for (int s = 0; s < 16; ++s) {
-    Bytes payload{static_cast<std::uint8_t>(s)};
-    const Bytes wire = Wire(sets[s]);
-    payload.insert(payload.end(), wire.begin(), wire.end());
-    const auto at = received.begin() + static_cast<long>(readBytes + s * kWriteCommandBytes);
-    EXPECT_EQ(Bytes(at, at + kWriteCommandBytes), Frame(0x82, payload)) << "set " << s;
-  }
-}
-
 TEST_F(ParameterTransferTest, WriteAsksAboutAMissingBankFileAndNoSkipsIt) {
   SelectBanks(2, 4, false);
   Put(PathOf(".pr2.zema"), Lines(32, "2"));

@@ -9,31 +9,6 @@
 
 namespace {
 
-struct Naming {
-  int slot;
-  bool isImage;
-  const char* path;
-};
-
-class FileNaming : public ::testing::TestWithParam<Naming> {};
-
-TEST_P(FileNaming, AppendsTheSuffixOfKindAndSlot) {
-  char path[kFilePathSize] = "stale";
-  ASSERT_TRUE(BuildFilePath("C:\\data\\line1", path, sizeof path, GetParam().slot,
-                            GetParam().isImage));
-  EXPECT_STREQ(path, GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Slots, FileNaming,
-    ::testing::Values(Naming{0, false, "C:\\data\\line1.pr0.zema"},
-                      Naming{10, false, "C:\\data\\line1.prA.zema"},
-                      Naming{14, false, "C:\\data\\line1.prE.zema"},
-                      Naming{15, false, "C:\\data\\line1.prM.zema"},
-                      Naming{3, true, "C:\\data\\line1.pt3.bmp"},
-                      Naming{14, true, "C:\\data\\line1.ptE.bmp"},
-                      Naming{15, true, "C:\\data\\line1.cmp.bmp"}));
-
 TEST(FilePathBuffer, TheLongestNameThatFitsIsKeptWhole) {
   const std::string base(kMaxBaseNameLength, 'a');
   EXPECT_TRUE(BaseNameFits(base));

@@ -152,37 +152,6 @@ TEST_F(RunHelperTest, PollCancelClosesTheOpenWriteFileOnce) {
   EXPECT_EQ(file, nullptr);
 }
 
-TEST_F(RunHelperTest, OverwriteIsAskedOnceAndNoRefusesTheRun) {
-  const std::string existing = (dir_ / "base.pr0.zema").string();
-  std::fclose(std::fopen(existing.c_str(), "wb"));
-  std::snprintf(g_filePath, kFilePathSize, "%s", (dir_ / "base.pr1.zema").string().c_str());
-  EXPECT_TRUE(AskOverwrite(run_));  // absent: no question
-  EXPECT_TRUE(operator_.boxes.empty());
-
-  std::snprintf(g_filePath, kFilePathSize, "%s", existing.c_str());
-  operator_.QueueAnswers({true});
-  EXPECT_TRUE(AskOverwrite(run_));
-  EXPECT_TRUE(AskOverwrite(run_));
-  ASSERT_EQ(operator_.boxes.size(), 1u);
-  EXPECT_EQ(operator_.boxes[0].text, Msg(119));
-  EXPECT_EQ(operator_.boxes[0].caption, "Warning");
-  EXPECT_EQ(operator_.boxes[0].icon, BoxIcon::Warning);
-
-  run_.flags.overwriteConfirmed = false;
-  operator_.QueueAnswers({false});
-  EXPECT_FALSE(AskOverwrite(run_));
-  EXPECT_EQ(g_cancelState, kCancelOverwriteRefused);
-}
-
-TEST_F(RunHelperTest, AbortOnAMissingFileFailsWithTransferingIsAborted) {
-  operator_.QueueAnswers({false, true});
-  EXPECT_FALSE(AskAbortMissing(run_, "question"));
-  EXPECT_FALSE(run_.flags.failed);
-  EXPECT_TRUE(AskAbortMissing(run_, "question"));
-  EXPECT_TRUE(run_.flags.failed);
-  EXPECT_EQ(g_lastError, "Transfering is aborted.");
-}
-
 TEST_F(RunHelperTest, BankNumberAndFailRun) {
   ShowBankNo(run_, 3);
   EXPECT_EQ(view_.LastDetailLine(), "Bank No. = 3");
