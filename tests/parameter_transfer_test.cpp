@@ -210,6 +210,8 @@ struct WireFault {
   int message;
 };
 
+void PrintTo(const WireFault& fault, std::ostream* out) { *out << fault.name; }
+
 class ParameterReadFault : public ParameterTransferTest,
                            public ::testing::WithParamInterface<WireFault> {};
 
@@ -264,6 +266,8 @@ struct WriteCase {
   std::string file;
   ParamSet sent;
 };
+
+void PrintTo(const WriteCase& test, std::ostream* out) { *out << test.name; }
 
 ParamSet Sent(std::initializer_list<std::uint16_t> leading, std::uint16_t rest = 0) {
   ParamSet set;
