@@ -10,7 +10,9 @@
 
 namespace {
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace

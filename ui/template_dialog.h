@@ -10,6 +10,10 @@
 // The button with id 1 is the default button (Enter presses it unless
 // another button has the focus). Esc and the close box reject the dialog;
 // subclasses override reject() to change that.
+//
+// Placement: QDialog shows itself centred over its owner, or over the screen
+// when it has none, and a dialog without an owner has its own taskbar entry;
+// that is how a template's `centered` and `showInTaskbar` are met.
 #pragma once
 
 #include <QDialog>

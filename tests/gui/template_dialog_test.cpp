@@ -270,11 +270,12 @@ TEST(TemplateDialog, CaptionsThatTheProgramSetsLaterFitTheirControlsToo) {
 }
 
 TEST(TemplateDialog, EveryTextOfARunFitsTheProgressLines) {
-  const int stepTexts[] = {kMsgReadingBankParams,   kMsgReadingCommonParams, kMsgReadingCompensation,
-                           kMsgReadingPatterns,     kMsgWritingBankParams,   kMsgWritingCommonParams,
-                           kMsgWritingCompensation, kMsgWritingPatterns,     kMsgAborted,
-                           kMsgNoTargetForReading,  kMsgNoTargetForWriting,  kMsgReadingCompleted,
-                           kMsgWritingCompleted};
+  const int stepTexts[] = {
+      kMsgReadingBankParams,   kMsgReadingCommonParams, kMsgReadingCompensation,
+      kMsgReadingPatterns,     kMsgWritingBankParams,   kMsgWritingCommonParams,
+      kMsgWritingCompensation, kMsgWritingPatterns,     kMsgAborted,
+      kMsgNoTargetForReading,  kMsgNoTargetForWriting,  kMsgReadingCompleted,
+      kMsgWritingCompleted};
   for (Language language : kLanguages) {
     TemplateDialog dialog(ProgressDialogTemplate(), language);
     dialog.show();
