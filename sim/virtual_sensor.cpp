@@ -188,7 +188,6 @@ void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t co
     if (handshakeMatched_ < kPcModeRequestLength) continue;
     handshakeMatched_ = 0;
     if (!AnswerHandshake()) continue;
-    state_ = SensorState::kPcCommunication;
     // What follows the handshake in the same arrival is already a frame.
     frameStarted_ = Clock::now();
     pending_.assign(bytes + i + 1, bytes + count);
@@ -221,6 +220,9 @@ bool VirtualSensor::AnswerHandshake() {
     Send({kNakByte, kNakByte + 1}, "NAK (injected fault)");
     return false;
   }
+  // The state changes before the answer leaves: whoever sees ACK STX finds
+  // the sensor in PC communication.
+  state_ = SensorState::kPcCommunication;
   Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication");
   return true;
 }
@@ -305,6 +307,12 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     return;
   }
   if (outcome.storedChanged) SaveIfPossible();
+  // A sensor in its "PC LOAD/SAVE" menu stays there until an operator leaves
+  // the menu; one reached through the handshake runs again. Either way the
+  // change is made before any reply leaves.
+  if (outcome.resume && state_.load() == SensorState::kPcCommunication) {
+    state_ = SensorState::kRunning;
+  }
   if (outcome.flashCommit &&
       !SleepUnlessStopped(Clock::now() + std::chrono::milliseconds(flashDelayMs),
                           stopPipe_[0])) {
@@ -343,11 +351,6 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     meaning += injected;
   }
   SendAfterFrame(reply, meaning, frame.size());
-  if (outcome.resume) {
-    // A sensor in its "PC LOAD/SAVE" menu stays there until an operator
-    // leaves the menu; one reached through the handshake runs again.
-    if (state_.load() == SensorState::kPcCommunication) state_ = SensorState::kRunning;
-  }
 }
 
 void VirtualSensor::SendAfterFrame(const std::vector<std::uint8_t>& bytes,
