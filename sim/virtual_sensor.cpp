@@ -132,8 +132,9 @@ void VirtualSensor::Serve() {
   std::uint8_t chunk[1024];
   auto lastByte = Clock::now();
   for (;;) {
-    const auto until = pending_.empty() ? Clock::now() + std::chrono::hours(1)
-                                        : lastByte + kInterByteTimeout;
+    const bool midFrame = !pending_.empty() || handshakeMatched_ != 0;
+    const auto until =
+        midFrame ? lastByte + kInterByteTimeout : Clock::now() + std::chrono::hours(1);
     const auto wait = line_.WaitReadable(until, stopPipe_[0]);
     if (wait == PtyLine::WaitResult::kStopped) return;
     if (wait == PtyLine::WaitResult::kGone) {
@@ -145,6 +146,7 @@ void VirtualSensor::Serve() {
         Trace(kFromPc, pending_.data(), pending_.size(), "incomplete frame, dropped");
         pending_.clear();
       }
+      handshakeMatched_ = 0;
       continue;
     }
     const int count = line_.ReadAvailable(chunk);
