@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -18,6 +19,7 @@
 #include "res/messages.h"
 #include "sim/device_link.h"
 #include "sim/program_options.h"
+#include "sim/state_file.h"
 #include "tests/support/com_port_claim.h"
 
 using namespace zema::sim;
@@ -119,6 +121,39 @@ TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
   ::close(child.out);
   EXPECT_FALSE(fs::is_symlink(link));
   fs::remove_all(folder.parent_path());
+}
+
+TEST(SimProgramTest, KilledSimulatorLeavesWhatItHadStored) {
+  SetLanguage(Language::English);
+  const fs::path folder =
+      fs::temp_directory_path() / ("zema-sim-killed-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string state = (folder / "sensor.state").string();
+  const std::string link = (folder / "com1").string();
+  const Child child = Spawn({"--link", link, "--no-pace", "--state", state});
+  ASSERT_FALSE(ReadOutput(child.out, true).empty());
+  {
+    ComPortClaim claim(fs::read_symlink(link).string());
+    ASSERT_EQ(ComOpen(claim.port(), 512, 512), kOpenOk);
+    ComSetMode(claim.port(), kLineMode57600NoParity);
+    std::fill(std::begin(g_xfer), std::end(g_xfer), 0);
+    g_xfer[0] = 12;
+    g_xfer[1] = 0x21;
+    g_xfer[2] = 0x43;
+    EXPECT_EQ(Exchange(claim.port(), kCmdWriteParamSet), 1) << g_lastError;
+    ComClose(claim.port());
+  }
+  ::kill(child.pid, SIGKILL);
+  int status = 0;
+  ::waitpid(child.pid, &status, 0);
+  ::close(child.out);
+
+  SensorMemory memory;
+  std::string error;
+  ASSERT_EQ(LoadState(state, memory, error), StateLoadResult::kLoaded) << error;
+  EXPECT_EQ(memory.params[12][0], 0x4321);
+  fs::remove_all(folder);
 }
 
 TEST(SimProgramTest, CommandLineIsRead) {
