@@ -131,8 +131,8 @@ Options:
                        byte (default).
   --no-pace            reply as fast as possible.
   --flash-delay MS     time a flash store (0x86) takes, default 2000.
-  --fault SPEC         misbehave on purpose; may be given several times.
-                       SPEC is key=value items joined by ':':
+  --fault FAULT        misbehave on purpose; may be given several times.
+                       FAULT is key=value items joined by ':':
                          kind=K   no-reply, cut-short, wrong-first-byte,
                                   bad-checksum, delay, hang-up, store-wrong
                          nth=N    only the Nth command (counted from 1;

@@ -35,11 +35,11 @@ timespec ToTimespec(std::chrono::steady_clock::time_point when) {
   // steady_clock is CLOCK_MONOTONIC on Linux.
   const auto since = when.time_since_epoch();
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-  timespec spec{};
-  spec.tv_sec = static_cast<time_t>(seconds.count());
-  spec.tv_nsec = static_cast<long>(
+  timespec result{};
+  result.tv_sec = static_cast<time_t>(seconds.count());
+  result.tv_nsec = static_cast<long>(
       std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
-  return spec;
+  return result;
 }
 
 }  // namespace

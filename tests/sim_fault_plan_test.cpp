@@ -1,4 +1,4 @@
-// Fault specifications of the virtual sensor: how --fault texts are read and
+// Fault descriptions of the virtual sensor: how --fault texts are read and
 // which commands a fault hits.
 #include <gtest/gtest.h>
 
