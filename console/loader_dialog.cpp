@@ -5,9 +5,11 @@
 
 #include "console/com_mode.h"
 #include "console/connection_control.h"
+#include "console/transfer_choices.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "res/program_icon.h"
+#include "transfer/comu_dlg.h"
 
 namespace {
 
@@ -87,6 +89,12 @@ void CLoaderDlg::OnControlClicked(int id) {
     case kCtlRun:
       OnRunButton();
       break;
+    case kCtlRead:
+      OnReadButton();
+      break;
+    case kCtlWrite:
+      OnWriteButton();
+      break;
     case kCtlExit:
       OnExitButton();
       break;
@@ -104,6 +112,24 @@ void CLoaderDlg::OnConnectButton() {
 }
 
 void CLoaderDlg::OnRunButton() { ResumeSensor(controls_, dialogs_); }
+
+void CLoaderDlg::OnReadButton() { RunTransferDialog(kDirectionRead); }
+
+void CLoaderDlg::OnWriteButton() {
+  if (!dialogs_.AskYesNo(LoadMessage(kMsgAgreeOverwriteSettings), kCaptionWarningBang,
+                         BoxIcon::Warning)) {
+    return;
+  }
+  RunTransferDialog(kDirectionWrite);
+}
+
+// The progress dialog runs modally on the port CONNECT opened; whatever way
+// the run ends, the main dialog stays connected.
+void CLoaderDlg::RunTransferDialog(int direction) {
+  FillTransferTarget(controls_, direction, g_transferTarget);
+  CComuDlg progress(g_portNo, g_transferTarget, nullptr, this);
+  progress.exec();
+}
 
 void CLoaderDlg::OnExitButton() {
   if (!dialogs_.AskYesNo(LoadMessage(kMsgAgreeToExit), kCaptionQuestion, BoxIcon::Question)) {

@@ -27,12 +27,15 @@ class CLoaderDlg : public TemplateDialog {
   void OnComModeBox();
   void OnConnectButton();
   void OnRunButton();
+  void OnReadButton();
+  void OnWriteButton();
   void OnExitButton();
 
  private:
   void OnControlClicked(int id);
   void SetInitialChoices();
   void SelectFileNamePart();
+  void RunTransferDialog(int direction);
 
   QIcon icon_;
   QtDialogControls controls_;
