@@ -15,23 +15,13 @@ using namespace zema::sim;
 
 namespace {
 
-class SimFaultsTest : public ::testing::Test {
+class SimFaultsTest : public SimPortTest {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-    ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-    ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
-  }
-  void TearDown() override { ComClose(sim.port()); }
-
   int Send(const SensorCommand& command, std::uint8_t firstByte = 0) {
     std::memset(g_xfer, 0, sizeof g_xfer);
     g_xfer[0] = firstByte;
     return Exchange(sim.port(), command);
   }
-
-  SimFixture sim;
 };
 
 TEST_F(SimFaultsTest, ReplyFaultsGiveTheirLinkFailure) {

@@ -16,16 +16,8 @@ using namespace zema::sim;
 
 namespace {
 
-class SimLinkTest : public ::testing::Test {
+class SimLinkTest : public SimPortTest {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-    ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-    ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
-  }
-  void TearDown() override { ComClose(sim.port()); }
-
   // One exchange with `payload` placed in g_xfer first.
   int Send(const SensorCommand& command, const std::vector<std::uint8_t>& payload = {}) {
     std::memset(g_xfer, 0, sizeof g_xfer);
@@ -61,8 +53,6 @@ class SimLinkTest : public ::testing::Test {
     for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
     return bytes;
   }
-
-  SimFixture sim;
 };
 
 TEST_F(SimLinkTest, EveryCommandIsAcknowledged) {

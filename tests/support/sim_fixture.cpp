@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "link/packet.h"
+#include "link/serial_port.h"
+#include "res/messages.h"
 #include "sim/demo_content.h"
 #include "tests/support/com_port_claim.h"
 
@@ -64,3 +67,12 @@ void SimFixture::SetHandshakeFault(HandshakeFault fault) {
 void SimFixture::SetFlashDelay(int milliseconds) { sensor_->SetFlashDelay(milliseconds); }
 
 void SimFixture::Stop() { sensor_->Stop(); }
+
+void SimPortTest::SetUp() {
+  SetLanguage(Language::English);
+  g_lastError.clear();
+  ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
+  ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
+}
+
+void SimPortTest::TearDown() { ComClose(sim.port()); }

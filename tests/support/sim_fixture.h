@@ -13,6 +13,8 @@
 // see every exchange on standard error.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,4 +69,14 @@ class SimFixture {
   std::unique_ptr<ComPortClaim> claim_;
   zema::sim::FaultPlan faults_;
   int port_ = 0;
+};
+
+// A test with the virtual sensor in its menu mode and the port open at the
+// menu's 57600 baud, English texts and no stale link failure.
+class SimPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  SimFixture sim;
 };
