@@ -16,6 +16,9 @@ inline constexpr int kLastPort = 256;
 // Line settings applied by ComOpen to every freshly opened port:
 // 9600 baud, 8N1, DTR and RTS on, no CTS/DSR flow control, no XON/XOFF.
 inline constexpr std::uint32_t kLineModeOpenDefault = 0x2A225117;
+// Read and write time-out of a freshly opened port; the PC-mode handshake
+// reads with it.
+inline constexpr int kOpenTimeoutMs = 1000;
 // 57600 baud, no parity, everything else as it was (fixed speed of the
 // sensor's "PC LOAD/SAVE" menu mode).
 inline constexpr std::uint32_t kLineMode57600NoParity = 0x10C;
@@ -44,3 +47,11 @@ int ComPurgeRx(int port);
 
 // True when port is outside 1..256 or not open.
 bool ComIsUnusable(int port);
+
+// The settings every backend gives a port it has just opened; their results
+// are not checked, as a port that takes none of them still carries bytes.
+inline void ApplyOpenDefaults(int port) {
+  ComSetMode(port, kLineModeOpenDefault);
+  ComSetReadTimeout(port, kOpenTimeoutMs);
+  ComSetWriteTimeout(port, kOpenTimeoutMs);
+}

@@ -191,9 +191,7 @@ int ComOpen(int port, int /*inQueueSize*/, int /*outQueueSize*/) {
   entry = PortEntry{};
   entry.fd = fd;
   entry.open = true;
-  ComSetMode(port, kLineModeOpenDefault);
-  ComSetReadTimeout(port, 1000);
-  ComSetWriteTimeout(port, 1000);
+  ApplyOpenDefaults(port);
   return kOpenOk;
 }
 

@@ -48,7 +48,7 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
       if (name == "--trace") {
         options.trace = true;
       } else {
-        options.pacing = name == "--pace";
+        options.sensor.pacing = name == "--pace";
       }
       continue;
     }
@@ -60,15 +60,15 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
     if (!takeValue()) return ParseOutcome::kError;
     if (name == "--mode") {
       if (value == "menu") {
-        options.mode = ConnectionMode::kMenu;
+        options.sensor.mode = ConnectionMode::kMenu;
       } else if (value == "command") {
-        options.mode = ConnectionMode::kCommand;
+        options.sensor.mode = ConnectionMode::kCommand;
       } else {
         error = "--mode is menu or command";
         return ParseOutcome::kError;
       }
     } else if (name == "--communic") {
-      if (!ParseInt(value, 1, 5, options.communic)) {
+      if (!ParseInt(value, 1, 5, options.sensor.communic)) {
         error = "--communic is 1 to 5";
         return ParseOutcome::kError;
       }
@@ -78,9 +78,9 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
         error = name + " needs a path";
         return ParseOutcome::kError;
       }
-      (name == "--link" ? options.linkPath : options.stateFile) = value;
+      (name == "--link" ? options.linkPath : options.sensor.stateFile) = value;
     } else if (name == "--flash-delay") {
-      if (!ParseInt(value, 0, 600000, options.flashDelayMs)) {
+      if (!ParseInt(value, 0, 600000, options.sensor.flashDelayMs)) {
         error = "--flash-delay is 0 to 600000 milliseconds";
         return ParseOutcome::kError;
       }
@@ -88,7 +88,7 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
       return ParseOutcome::kError;
     }
   }
-  if (communicGiven && options.mode == ConnectionMode::kMenu) {
+  if (communicGiven && options.sensor.mode == ConnectionMode::kMenu) {
     error = "--communic applies to --mode command only";
     return ParseOutcome::kError;
   }

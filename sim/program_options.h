@@ -10,12 +10,12 @@
 namespace zema::sim {
 
 struct ProgramOptions {
-  ConnectionMode mode = ConnectionMode::kMenu;
-  int communic = 5;
+  // A program run paces its replies unless --no-pace says otherwise.
+  ProgramOptions() { sensor.pacing = true; }
+
+  // Mode, COMMUNIC, pacing, flash delay, state file.
+  SensorSettings sensor;
   std::string linkPath;
-  std::string stateFile;
-  bool pacing = true;
-  int flashDelayMs = kDefaultFlashDelayMs;
   FaultPlan faults;
   bool trace = false;
 };

@@ -18,14 +18,14 @@ using namespace zema::sim;
 namespace {
 
 std::string Describe(const ProgramOptions& options) {
-  if (options.mode == ConnectionMode::kMenu) {
+  if (options.sensor.mode == ConnectionMode::kMenu) {
     return "in the \"PC LOAD/SAVE\" menu, 57600 baud (loader: com-mode box clear)";
   }
-  return "running with COMMUNIC " + std::to_string(options.communic) + ", " +
-         std::to_string(CommunicBaud(options.communic)) +
+  return "running with COMMUNIC " + std::to_string(options.sensor.communic) + ", " +
+         std::to_string(CommunicBaud(options.sensor.communic)) +
          " baud (loader: com-mode box ticked, speed \"" +
-         std::to_string(CommunicBaud(options.communic)) + " (" +
-         std::to_string(options.communic) + ")\")";
+         std::to_string(CommunicBaud(options.sensor.communic)) + " (" +
+         std::to_string(options.sensor.communic) + ")\")";
 }
 
 }  // namespace
@@ -56,12 +56,7 @@ int main(int argc, char** argv) {
 
   std::mutex errMutex;
   const auto started = std::chrono::steady_clock::now();
-  SensorSettings settings;
-  settings.mode = options.mode;
-  settings.communic = options.communic;
-  settings.pacing = options.pacing;
-  settings.flashDelayMs = options.flashDelayMs;
-  settings.stateFile = options.stateFile;
+  SensorSettings settings = options.sensor;
   settings.report = [&](const std::string& text) {
     std::lock_guard lock(errMutex);
     std::cerr << text << std::endl;
@@ -100,8 +95,8 @@ int main(int argc, char** argv) {
       if (!com.empty()) std::cerr << " (the loader finds it as " << com << ")";
       std::cerr << "\n";
     }
-    if (!options.stateFile.empty()) {
-      std::cerr << "zema-sim: memory kept in " << options.stateFile << "\n";
+    if (!options.sensor.stateFile.empty()) {
+      std::cerr << "zema-sim: memory kept in " << options.sensor.stateFile << "\n";
     }
     std::cerr << "zema-sim: stop with Ctrl+C" << std::endl;
   }

@@ -166,21 +166,21 @@ TEST(SimProgramTest, CommandLineIsRead) {
                                 options, error),
             ParseOutcome::kRun)
       << error;
-  EXPECT_EQ(options.mode, ConnectionMode::kCommand);
-  EXPECT_EQ(options.communic, 3);
+  EXPECT_EQ(options.sensor.mode, ConnectionMode::kCommand);
+  EXPECT_EQ(options.sensor.communic, 3);
   EXPECT_EQ(options.linkPath, "x/com2");
-  EXPECT_EQ(options.stateFile, "s.bin");
-  EXPECT_FALSE(options.pacing);
-  EXPECT_EQ(options.flashDelayMs, 0);
+  EXPECT_EQ(options.sensor.stateFile, "s.bin");
+  EXPECT_FALSE(options.sensor.pacing);
+  EXPECT_EQ(options.sensor.flashDelayMs, 0);
   EXPECT_EQ(options.faults.commands.size(), 1u);
   EXPECT_EQ(options.faults.handshake, HandshakeFault::kNak);
   EXPECT_TRUE(options.trace);
 
   ProgramOptions defaults;
   ASSERT_EQ(ParseProgramOptions({}, defaults, error), ParseOutcome::kRun);
-  EXPECT_EQ(defaults.mode, ConnectionMode::kMenu);
-  EXPECT_TRUE(defaults.pacing);
-  EXPECT_EQ(defaults.flashDelayMs, 2000);
+  EXPECT_EQ(defaults.sensor.mode, ConnectionMode::kMenu);
+  EXPECT_TRUE(defaults.sensor.pacing);
+  EXPECT_EQ(defaults.sensor.flashDelayMs, 2000);
 }
 
 TEST(SimProgramTest, CommandLineMistakesAreRefused) {

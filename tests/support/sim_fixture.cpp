@@ -16,12 +16,7 @@ using namespace zema::sim;
 SimFixture::SimFixture() : SimFixture(Options{}) {}
 
 SimFixture::SimFixture(Options options) {
-  SensorSettings settings;
-  settings.mode = options.mode;
-  settings.communic = options.communic;
-  settings.flashDelayMs = options.flashDelayMs;
-  settings.pacing = options.pacing;
-  settings.stateFile = options.stateFile;
+  SensorSettings settings = options;
   settings.report = [](const std::string& text) { std::cerr << text << std::endl; };
   if (const char* trace = std::getenv("ZEMA_SIM_TRACE"); trace && *trace && *trace != '0') {
     settings.trace = [](const std::string& line) { std::cerr << line << std::endl; };

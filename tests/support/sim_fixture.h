@@ -27,15 +27,10 @@ class ComPortClaim;
 
 class SimFixture {
  public:
-  struct Options {
-    // kMenu answers frames at 57600 baud at once; kCommand waits for the
-    // "CPl" handshake at the speed of `communic` (1..5).
-    zema::sim::ConnectionMode mode = zema::sim::ConnectionMode::kMenu;
-    int communic = 5;
-    int flashDelayMs = 0;
-    bool pacing = false;
-    // Non-empty: memory is loaded from and saved to this file.
-    std::string stateFile;
+  // The sensor's own settings (mode, COMMUNIC, state file, ...), with the
+  // flash store taking no time so that tests stay fast.
+  struct Options : zema::sim::SensorSettings {
+    Options() { flashDelayMs = 0; }
   };
 
   SimFixture();
