@@ -13,6 +13,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
@@ -25,16 +26,12 @@ class ParameterSimTest : public ::testing::Test {
   void SetUp() override {
     SetLanguage(Language::English);
     g_cancelState = kCancelNone;
-    std::string pattern = (fs::temp_directory_path() / "zema-sim-params-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     target_.baseName = (dir_ / "base").string();
     ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
     ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
   }
   void TearDown() override {
     ComClose(sim_.port());
-    fs::remove_all(dir_);
   }
 
   RunEnd Run(int direction) {
@@ -49,7 +46,7 @@ class ParameterSimTest : public ::testing::Test {
   }
 
   SimFixture sim_;
-  fs::path dir_;
+  TempFolder dir_{"zema-sim-params"};
   TransferTarget target_;
   ScriptedOperator operator_;
 };

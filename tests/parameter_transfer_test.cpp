@@ -14,6 +14,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/recording_run_view.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
@@ -63,15 +64,11 @@ class ParameterTransferTest : public ::testing::Test {
     SetLanguage(Language::English);
     g_cancelState = kCancelNone;
     g_lastError.clear();
-    std::string pattern = (fs::temp_directory_path() / "zema-params-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     target_.baseName = (dir_ / "base").string();
     ASSERT_EQ(ComOpen(peer_.port(), 512, 512), kOpenOk);
   }
   void TearDown() override {
     ComClose(peer_.port());
-    fs::remove_all(dir_);
     g_cancelState = kCancelNone;
   }
 
@@ -112,7 +109,7 @@ class ParameterTransferTest : public ::testing::Test {
   static std::string Msg(int id) { return LoadMessage(id); }
 
   PtyPeer peer_;
-  fs::path dir_;
+  TempFolder dir_{"zema-params"};
   TransferTarget target_;
   RecordingRunView view_;
   ScriptedOperator operator_;

@@ -12,6 +12,7 @@
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
@@ -26,13 +27,9 @@ class TransferRunTest : public ::testing::Test {
     SetLanguage(Language::English);
     g_cancelState = kCancelNone;
     g_lastError.clear();
-    std::string pattern = (fs::temp_directory_path() / "zema-run-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     target_.baseName = (dir_ / "base").string();
   }
   void TearDown() override {
-    fs::remove_all(dir_);
     g_cancelState = kCancelNone;
   }
 
@@ -44,7 +41,7 @@ class TransferRunTest : public ::testing::Test {
   bool FolderIsEmpty() const { return fs::is_empty(dir_); }
   static std::string Msg(int id) { return LoadMessage(id); }
 
-  fs::path dir_;
+  TempFolder dir_{"zema-run"};
   TransferTarget target_;
   RecordingRunView view_;
   ScriptedOperator operator_;

@@ -1,4 +1,5 @@
 // Files written under a temporary name and renamed over their target.
+#include "tests/support/temp_folder.h"
 #include "transfer/staged_file.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,8 @@ namespace {
 class StagedFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "zema-staged-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     target_ = (dir_ / "line1.pr0.zema").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   static std::string Content(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,7 +31,7 @@ class StagedFileTest : public ::testing::Test {
     return static_cast<int>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
 
-  fs::path dir_;
+  TempFolder dir_{"zema-staged"};
   std::string target_;
 };
 

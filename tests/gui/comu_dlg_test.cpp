@@ -24,6 +24,7 @@
 #include "sim/demo_content.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/parameter_file.h"
 
 namespace fs = std::filesystem;
@@ -49,9 +50,6 @@ class ComuDlgTest : public ::testing::Test {
   void SetUp() override {
     SetLanguage(Language::English);
     g_cancelState = kCancelNone;
-    std::string pattern = (fs::temp_directory_path() / "zema-comu-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     target_.baseName = (dir_ / "base").string();
     target_.bankParams = 1;
     target_.startBank = 2;
@@ -61,7 +59,6 @@ class ComuDlgTest : public ::testing::Test {
   }
   void TearDown() override {
     ComClose(sim_.port());
-    fs::remove_all(dir_);
     g_cancelState = kCancelNone;
   }
 
@@ -103,7 +100,7 @@ class ComuDlgTest : public ::testing::Test {
   }
 
   SimFixture sim_;
-  fs::path dir_;
+  TempFolder dir_{"zema-comu"};
   TransferTarget target_;
   ScriptedOperator operator_;
 };

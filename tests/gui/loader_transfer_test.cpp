@@ -21,6 +21,7 @@
 #include "res/messages.h"
 #include "tests/gui/box_answerer.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/comu_dlg.h"
 
 namespace {
@@ -54,9 +55,6 @@ class LoaderTransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetLanguage(Language::English);
-    folder_ = fs::temp_directory_path() / ("zema-loader-transfer-" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
     dialog_.show();
     // Test ports lie above COM9, so the sequence gets the index directly.
     ASSERT_TRUE(ConnectSensor(sim_.port() - 1, false, 4, dialog_.controls(),
@@ -67,16 +65,13 @@ class LoaderTransferTest : public ::testing::Test {
     dialog_.ControlAs<QComboBox>(kCtlEndBank)->setCurrentIndex(3);
     dialog_.ControlAs<QCheckBox>(kCtlBrightComp)->setChecked(false);
   }
-  void TearDown() override {
-    ComClose(sim_.port());
-    fs::remove_all(folder_);
-  }
+  void TearDown() override { ComClose(sim_.port()); }
 
   QPushButton* Button(int id) { return dialog_.ControlAs<QPushButton>(id); }
 
   SimFixture sim_;
   CLoaderDlg dialog_;
-  fs::path folder_;
+  TempFolder folder_{"zema-loader-transfer"};
 };
 
 TEST_F(LoaderTransferTest, ReadWritesTheChosenSetsAndStaysConnected) {
