@@ -48,10 +48,3 @@ int ComPurgeRx(int port);
 // True when port is outside 1..256 or not open.
 bool ComIsUnusable(int port);
 
-// The settings every backend gives a port it has just opened; their results
-// are not checked, as a port that takes none of them still carries bytes.
-inline void ApplyOpenDefaults(int port) {
-  ComSetMode(port, kLineModeOpenDefault);
-  ComSetReadTimeout(port, kOpenTimeoutMs);
-  ComSetWriteTimeout(port, kOpenTimeoutMs);
-}

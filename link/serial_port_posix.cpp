@@ -11,37 +11,20 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <optional>
 #include <string>
 
 #include "link/custom_baud_linux.h"
-#include "link/line_mode.h"
 #include "link/port_device_path.h"
-#include "link/serial_port.h"
+#include "link/serial_port_backend.h"
+
+namespace serial_backend {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct PortEntry {
-  int fd = -1;
-  bool open = false;
-  int readIntervalMs = 0;  // longest gap between two received bytes, 0 = none
-  int readTotalMs = 0;     // longest time for a whole read, 0 = none
-  int writeTotalMs = 0;    // longest time for a whole write, 0 = none
-};
-
-// Entry n belongs to port n; entry 0 is never used.
-std::array<PortEntry, kLastPort + 1> g_ports;
-
-PortEntry* UsablePort(int port) {
-  if (port < kFirstPort || port > kLastPort) return nullptr;
-  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  return entry.open ? &entry : nullptr;
-}
 
 std::optional<speed_t> StandardSpeed(unsigned baud) {
   switch (baud) {
@@ -77,85 +60,14 @@ void SetModemLine(int fd, int line, bool on) {
   ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
-// Applies the decoded fields to `settings`. The modem lines and a speed
-// without a termios constant are applied afterwards by the caller.
-// Returns false for field values the port cannot take.
-bool ApplyFields(const LineModeFields& f, termios& settings, std::optional<unsigned>& customBaud) {
-  if (f.baudCode != 0) {
-    unsigned baud = BaudRateForCode(f.baudCode);
-    if (auto speed = StandardSpeed(baud)) {
-      cfsetispeed(&settings, *speed);
-      cfsetospeed(&settings, *speed);
-    } else {
-      customBaud = baud;
-    }
-  }
-
-  // termios knows one or two stop bits; one and a half (a 5-bit-character
-  // setting of the UART) is taken as two, the nearest longer frame.
-  if (f.stopBits == 1) settings.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
-  if (f.stopBits == 2 || f.stopBits == 3) settings.c_cflag |= CSTOPB;
-
-  // Parity. Checking is switched on with any parity. Windows replaces a byte
-  // received with a parity error by a blank; termios can only drop it
-  // (IGNPAR), mark it (PARMRK) or pass it on as 0: we pass it on as 0, which
-  // keeps the byte count of a reply intact like the replacement does.
-  const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
-  switch (f.parity) {
-    case 0: break;
-    case 1:
-      settings.c_cflag &= ~parityBits;
-      settings.c_iflag &= ~static_cast<tcflag_t>(INPCK);
-      break;
-    case 2: case 3: case 4: case 5: {
-      tcflag_t bits = PARENB;
-      if (f.parity == 2 || f.parity == 4) bits |= PARODD;  // odd, mark
-      if (f.parity == 4 || f.parity == 5) bits |= CMSPAR;  // mark, space
-      settings.c_cflag = (settings.c_cflag & ~parityBits) | bits;
-      settings.c_iflag |= INPCK;
-      settings.c_iflag &= ~static_cast<tcflag_t>(IGNPAR | PARMRK);
-      break;
-    }
-    default:
-      return false;
-  }
-
-  // Data bits: termios starts at 5; a 4-bit character cannot be set.
-  switch (f.dataBits) {
-    case 0: break;
-    case 2: settings.c_cflag = (settings.c_cflag & ~CSIZE) | CS5; break;
-    case 3: settings.c_cflag = (settings.c_cflag & ~CSIZE) | CS6; break;
-    case 4: settings.c_cflag = (settings.c_cflag & ~CSIZE) | CS7; break;
-    case 5: settings.c_cflag = (settings.c_cflag & ~CSIZE) | CS8; break;
-    default: return false;
-  }
-
-  // RTS handshake and CTS output flow control are one flag in termios
-  // (CRTSCTS): either request switches it on, the CTS "off" bit switches it
-  // off. DSR output flow control has no termios counterpart and is left.
-  if (f.ctsFlowOn || f.rts == 3) settings.c_cflag |= CRTSCTS;
-  if (f.ctsFlowOff && f.rts != 3) settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-
-  // XON/XOFF in both directions. The "continue sending after XOFF" option
-  // the word switches off has no termios counterpart; IXANY, the closest
-  // relaxation of XOFF, is switched off with it.
-  if (f.xonXoff == 1) {
-    settings.c_iflag |= IXON | IXOFF;
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXANY);
-  } else if (f.xonXoff == 2) {
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-  }
-  return true;
-}
-
-void ApplyModemLines(int fd, const LineModeFields& f) {
+void ApplyModemLines(int fd, const LineState& state) {
   // DTR handshake has no termios counterpart: the line is raised so that the
   // peer sees a ready terminal. RTS toggle (raised while sending) cannot be
   // timed from user space: the line is raised.
-  if (f.dtr == 1) SetModemLine(fd, TIOCM_DTR, false);
-  if (f.dtr == 2 || f.dtr == 3) SetModemLine(fd, TIOCM_DTR, true);
-  if (f.rts == 1) SetModemLine(fd, TIOCM_RTS, false);
-  if (f.rts == 2 || f.rts == 4) SetModemLine(fd, TIOCM_RTS, true);
+  if (state.dtr == 1) SetModemLine(fd, TIOCM_DTR, false);
+  if (state.dtr == 2 || state.dtr == 3) SetModemLine(fd, TIOCM_DTR, true);
+  if (state.rts == 1) SetModemLine(fd, TIOCM_RTS, false);
+  if (state.rts == 2 || state.rts == 4) SetModemLine(fd, TIOCM_RTS, true);
 }
 
 int RemainingMs(Clock::time_point deadline) {
@@ -165,97 +77,153 @@ int RemainingMs(Clock::time_point deadline) {
 
 }  // namespace
 
-bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
-
-int ComOpen(int port, int /*inQueueSize*/, int /*outQueueSize*/) {
+bool OpenDevice(int port, int /*inQueueSize*/, int /*outQueueSize*/, NativePort& native) {
   // The queue sizes size the Windows driver's buffers; a tty's buffers are
   // fixed by the kernel and larger than the 512 bytes the program asks for.
-  if (port < kFirstPort || port > kLastPort) return kOpenBadNumber;
-  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  if (entry.open) return kOpenAlreadyOpen;
-
   const std::string device = DeviceForPort(port);
   int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kOpenDeviceFailed;
-  termios settings {};
+  if (fd < 0) return false;
+  termios settings{};
   // flock keeps out every other process, root included; TIOCEXCL keeps out
   // programs that open the tty without locking it (except root's).
   if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &settings) != 0) {
     ::close(fd);
-    return kOpenDeviceFailed;
+    return false;
   }
   ::ioctl(fd, TIOCEXCL);
   MakeRaw(settings);
   ::tcsetattr(fd, TCSANOW, &settings);
-
-  entry = PortEntry{};
-  entry.fd = fd;
-  entry.open = true;
-  ApplyOpenDefaults(port);
-  return kOpenOk;
+  native = NativePort{};
+  native.fd = fd;
+  return true;
 }
 
-int ComClose(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
+CloseOutcome CloseDevice(NativePort& native) {
   // The exclusive mark belongs to the tty, not to this descriptor: it would
   // outlive the close while another holder (a virtual sensor) keeps the tty
-  // open, and then keep the next ComOpen out.
-  ::ioctl(entry->fd, TIOCNXCL);
-  int result = ::close(entry->fd);
+  // open, and then keep the next open out.
+  ::ioctl(native.fd, TIOCNXCL);
   // Unlike a Windows handle, the descriptor is gone even when close()
-  // reports an error; keeping it marked open would let a later open reuse
-  // its number under this port.
-  *entry = PortEntry{};
-  return result == 0 ? kComOk : kComSystemRefused;
+  // reports an error.
+  return ::close(native.fd) == 0 ? CloseOutcome::Closed : CloseOutcome::RefusedHandleGone;
 }
 
-int ComSetMode(int port, std::uint32_t lineMode) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  termios settings {};
-  if (::tcgetattr(entry->fd, &settings) != 0) return kComSystemRefused;
-  const LineModeFields fields = DecodeLineMode(lineMode);
-  std::optional<unsigned> customBaud;
-  if (!ApplyFields(fields, settings, customBaud)) return kComSystemRefused;
-  if (::tcsetattr(entry->fd, TCSANOW, &settings) != 0) return kComSystemRefused;
-  if (customBaud && !SetCustomBaudRate(entry->fd, *customBaud)) return kComSystemRefused;
-  ApplyModemLines(entry->fd, fields);
-  return kComOk;
+bool ReadLineState(const NativePort& native, LineState& state) {
+  if (::tcgetattr(native.fd, &state.original) != 0) return false;
+  state.settings = state.original;
+  return true;
 }
 
-int ComSetReadTimeout(int port, int milliseconds) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  if (milliseconds < 0) return kComSystemRefused;
-  entry->readIntervalMs = milliseconds;
-  entry->readTotalMs = milliseconds;
-  return kComOk;
+bool SetSpeed(LineState& state, unsigned baud) {
+  if (auto speed = StandardSpeed(baud)) {
+    cfsetispeed(&state.settings, *speed);
+    cfsetospeed(&state.settings, *speed);
+    state.customBaud = 0;
+  } else {
+    state.customBaud = baud;
+  }
+  return true;
 }
 
-int ComSetWriteTimeout(int port, int milliseconds) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  if (milliseconds < 0) return kComSystemRefused;
-  entry->writeTotalMs = milliseconds;
-  return kComOk;
+bool SetParity(LineState& state, int parityCode) {
+  // Checking is switched on with any parity. Windows replaces a byte
+  // received with a parity error by a blank; termios can only drop it
+  // (IGNPAR), mark it (PARMRK) or pass it on as 0: we pass it on as 0, which
+  // keeps the byte count of a reply intact like the replacement does.
+  termios& s = state.settings;
+  const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
+  if (parityCode == 1) {
+    s.c_cflag &= ~parityBits;
+    s.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+    return true;
+  }
+  tcflag_t bits = PARENB;
+  if (parityCode == 2 || parityCode == 4) bits |= PARODD;  // odd, mark
+  if (parityCode == 4 || parityCode == 5) bits |= CMSPAR;  // mark, space
+  s.c_cflag = (s.c_cflag & ~parityBits) | bits;
+  s.c_iflag |= INPCK;
+  s.c_iflag &= ~static_cast<tcflag_t>(IGNPAR | PARMRK);
+  return true;
 }
 
-int ComRxCount(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return 0;
+bool SetStopBits(LineState& state, int stopBitsCode) {
+  // termios knows one or two stop bits; one and a half (a 5-bit-character
+  // setting of the UART) is taken as two, the nearest longer frame.
+  if (stopBitsCode == 1) {
+    state.settings.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+  } else {
+    state.settings.c_cflag |= CSTOPB;
+  }
+  return true;
+}
+
+bool SetDataBits(LineState& state, int dataBits) {
+  // termios starts at 5; a 4-bit character cannot be set.
+  tcflag_t size = 0;
+  switch (dataBits) {
+    case 5: size = CS5; break;
+    case 6: size = CS6; break;
+    case 7: size = CS7; break;
+    case 8: size = CS8; break;
+    default: return false;
+  }
+  state.settings.c_cflag = (state.settings.c_cflag & ~CSIZE) | size;
+  return true;
+}
+
+bool SetFlowControl(LineState& state, const LineModeFields& f) {
+  termios& s = state.settings;
+  // The modem lines are set after the termios record (ApplyModemLines).
+  state.dtr = f.dtr;
+  state.rts = f.rts;
+
+  // RTS handshake and CTS output flow control are one flag in termios
+  // (CRTSCTS): either request switches it on, the CTS "off" bit switches it
+  // off. DSR output flow control has no termios counterpart and is left.
+  if (f.ctsFlowOn || f.rts == 3) s.c_cflag |= CRTSCTS;
+  if (f.ctsFlowOff && f.rts != 3) s.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+
+  // XON/XOFF in both directions. The "continue sending after XOFF" option
+  // the word switches off has no termios counterpart; IXANY, the closest
+  // relaxation of XOFF, is switched off with it.
+  if (f.xonXoff == 1) {
+    s.c_iflag |= IXON | IXOFF;
+    s.c_iflag &= ~static_cast<tcflag_t>(IXANY);
+  } else if (f.xonXoff == 2) {
+    s.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  }
+  return true;
+}
+
+bool WriteLineState(NativePort& native, const LineState& state) {
+  if (::tcsetattr(native.fd, TCSANOW, &state.settings) != 0) return false;
+  if (state.customBaud != 0 && !SetCustomBaudRate(native.fd, state.customBaud)) return false;
+  ApplyModemLines(native.fd, state);
+  return true;
+}
+
+bool SetReadTimeouts(NativePort& native, int milliseconds) {
+  native.readIntervalMs = milliseconds;
+  native.readTotalMs = milliseconds;
+  return true;
+}
+
+bool SetWriteTimeout(NativePort& native, int milliseconds) {
+  native.writeTotalMs = milliseconds;
+  return true;
+}
+
+int WaitingBytes(NativePort& native) {
   int waiting = 0;
-  if (::ioctl(entry->fd, FIONREAD, &waiting) != 0) return 0;
+  if (::ioctl(native.fd, FIONREAD, &waiting) != 0) return 0;
   return waiting;
 }
 
-int ComRead(int port, void* buffer, int count) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr || count <= 0) return 0;
+int ReadBytes(NativePort& native, void* buffer, int count) {
   auto* bytes = static_cast<unsigned char*>(buffer);
   const auto start = Clock::now();
   std::optional<Clock::time_point> totalDeadline;
-  if (entry->readTotalMs > 0) totalDeadline = start + std::chrono::milliseconds(entry->readTotalMs);
+  if (native.readTotalMs > 0) totalDeadline = start + std::chrono::milliseconds(native.readTotalMs);
   std::optional<Clock::time_point> intervalDeadline;
 
   int received = 0;
@@ -266,7 +234,7 @@ int ComRead(int port, void* buffer, int count) {
     if (intervalDeadline && (!deadline || *intervalDeadline < *deadline)) deadline = intervalDeadline;
     int waitMs = deadline ? RemainingMs(*deadline) : -1;
 
-    pollfd descriptor{entry->fd, POLLIN, 0};
+    pollfd descriptor{native.fd, POLLIN, 0};
     int ready = ::poll(&descriptor, 1, waitMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -274,11 +242,11 @@ int ComRead(int port, void* buffer, int count) {
     }
     if (ready == 0) break;  // time-out
     if ((descriptor.revents & POLLIN) == 0) break;  // hung up or error: the line is gone
-    ssize_t got = ::read(entry->fd, bytes + received, static_cast<std::size_t>(count - received));
+    ssize_t got = ::read(native.fd, bytes + received, static_cast<std::size_t>(count - received));
     if (got > 0) {
       received += static_cast<int>(got);
-      if (entry->readIntervalMs > 0) {
-        intervalDeadline = Clock::now() + std::chrono::milliseconds(entry->readIntervalMs);
+      if (native.readIntervalMs > 0) {
+        intervalDeadline = Clock::now() + std::chrono::milliseconds(native.readIntervalMs);
       }
       continue;
     }
@@ -288,24 +256,22 @@ int ComRead(int port, void* buffer, int count) {
   return received;
 }
 
-int ComWrite(int port, const void* buffer, int count) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr || count <= 0) return 0;
+int WriteBytes(NativePort& native, const void* buffer, int count) {
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   std::optional<Clock::time_point> deadline;
-  if (entry->writeTotalMs > 0) {
-    deadline = Clock::now() + std::chrono::milliseconds(entry->writeTotalMs);
+  if (native.writeTotalMs > 0) {
+    deadline = Clock::now() + std::chrono::milliseconds(native.writeTotalMs);
   }
   int written = 0;
   while (written < count) {
-    ssize_t put = ::write(entry->fd, bytes + written, static_cast<std::size_t>(count - written));
+    ssize_t put = ::write(native.fd, bytes + written, static_cast<std::size_t>(count - written));
     if (put > 0) {
       written += static_cast<int>(put);
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
     if (put < 0 && errno != EAGAIN) break;  // EIO: the line is gone
-    pollfd descriptor{entry->fd, POLLOUT, 0};
+    pollfd descriptor{native.fd, POLLOUT, 0};
     int ready = ::poll(&descriptor, 1, deadline ? RemainingMs(*deadline) : -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || (descriptor.revents & POLLOUT) == 0) break;
@@ -313,8 +279,6 @@ int ComWrite(int port, const void* buffer, int count) {
   return written;
 }
 
-int ComPurgeRx(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  return ::tcflush(entry->fd, TCIFLUSH) == 0 ? kComOk : kComSystemRefused;
-}
+bool DiscardInput(NativePort& native) { return ::tcflush(native.fd, TCIFLUSH) == 0; }
+
+}  // namespace serial_backend

@@ -1,57 +1,63 @@
 // Win32 backend of the serial port driver (the communications API).
 #include <windows.h>
 
-#include <array>
 #include <string>
 
-#include "link/line_mode.h"
-#include "link/serial_port.h"
+#include "link/serial_port_backend.h"
 
-namespace {
+namespace serial_backend {
 
-struct PortEntry {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  bool open = false;
-};
-
-// Entry n belongs to port n; entry 0 is never used.
-std::array<PortEntry, kLastPort + 1> g_ports;
-
-PortEntry* UsablePort(int port) {
-  if (port < kFirstPort || port > kLastPort) return nullptr;
-  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  return entry.open ? &entry : nullptr;
+bool OpenDevice(int port, int inQueueSize, int outQueueSize, NativePort& native) {
+  // The "\\.\" prefix lets ports above COM9 open as well.
+  const std::string device = "\\\\.\\COM" + std::to_string(port);
+  HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  SetupComm(handle, static_cast<DWORD>(inQueueSize), static_cast<DWORD>(outQueueSize));
+  native.handle = handle;
+  return true;
 }
 
-// Applies the decoded fields to the device control block. Returns false for
-// field values the driver cannot take.
-bool ApplyFields(const LineModeFields& f, DCB& dcb) {
-  if (f.baudCode != 0) dcb.BaudRate = BaudRateForCode(f.baudCode);
+CloseOutcome CloseDevice(NativePort& native) {
+  return CloseHandle(native.handle) ? CloseOutcome::Closed : CloseOutcome::RefusedStillOpen;
+}
 
-  switch (f.stopBits) {
-    case 1: dcb.StopBits = ONESTOPBIT; break;
-    case 2: dcb.StopBits = ONE5STOPBITS; break;
-    case 3: dcb.StopBits = TWOSTOPBITS; break;
-    default: break;
-  }
+bool ReadLineState(const NativePort& native, LineState& state) {
+  state.dcb = DCB{};
+  state.dcb.DCBlength = sizeof(state.dcb);
+  return GetCommState(native.handle, &state.dcb) != 0;
+}
 
+bool SetSpeed(LineState& state, unsigned baud) {
+  state.dcb.BaudRate = baud;
+  return true;
+}
+
+bool SetParity(LineState& state, int parityCode) {
   static constexpr BYTE kParity[] = {0, NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
-  if (f.parity >= 1 && f.parity <= 5) {
-    dcb.Parity = kParity[f.parity];
-    const bool checked = f.parity != 1;
-    dcb.fParity = checked;
-    dcb.fErrorChar = checked;
-    dcb.ErrorChar = ' ';  // a byte with a parity error arrives as a blank
-  } else if (f.parity != 0) {
-    return false;
-  }
+  DCB& dcb = state.dcb;
+  dcb.Parity = kParity[parityCode];
+  const bool checked = parityCode != 1;
+  dcb.fParity = checked;
+  dcb.fErrorChar = checked;
+  dcb.ErrorChar = ' ';  // a byte with a parity error arrives as a blank
+  return true;
+}
 
-  if (f.dataBits >= 1 && f.dataBits <= 5) {
-    dcb.ByteSize = static_cast<BYTE>(DataBitsForCode(f.dataBits));
-  } else if (f.dataBits != 0) {
-    return false;
-  }
+bool SetStopBits(LineState& state, int stopBitsCode) {
+  static constexpr BYTE kStopBits[] = {0, ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
+  state.dcb.StopBits = kStopBits[stopBitsCode];
+  return true;
+}
 
+bool SetDataBits(LineState& state, int dataBits) {
+  // The driver decides in SetCommState whether it can send such characters.
+  state.dcb.ByteSize = static_cast<BYTE>(dataBits);
+  return true;
+}
+
+bool SetFlowControl(LineState& state, const LineModeFields& f) {
+  DCB& dcb = state.dcb;
   switch (f.dtr) {
     case 1: dcb.fDtrControl = DTR_CONTROL_DISABLE; break;
     case 2: dcb.fDtrControl = DTR_CONTROL_ENABLE; break;
@@ -78,94 +84,50 @@ bool ApplyFields(const LineModeFields& f, DCB& dcb) {
   return true;
 }
 
-}  // namespace
-
-bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
-
-int ComOpen(int port, int inQueueSize, int outQueueSize) {
-  if (port < kFirstPort || port > kLastPort) return kOpenBadNumber;
-  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  if (entry.open) return kOpenAlreadyOpen;
-
-  // The "\\.\" prefix lets ports above COM9 open as well.
-  const std::string device = "\\\\.\\COM" + std::to_string(port);
-  HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return kOpenDeviceFailed;
-  SetupComm(handle, static_cast<DWORD>(inQueueSize), static_cast<DWORD>(outQueueSize));
-
-  entry.handle = handle;
-  entry.open = true;
-  ApplyOpenDefaults(port);
-  return kOpenOk;
+bool WriteLineState(NativePort& native, const LineState& state) {
+  // SetCommState takes the whole block or nothing.
+  DCB dcb = state.dcb;
+  return SetCommState(native.handle, &dcb) != 0;
 }
 
-int ComClose(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  if (!CloseHandle(entry->handle)) return kComSystemRefused;
-  *entry = PortEntry{};
-  return kComOk;
-}
-
-int ComSetMode(int port, std::uint32_t lineMode) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  DCB dcb{};
-  dcb.DCBlength = sizeof(dcb);
-  if (!GetCommState(entry->handle, &dcb)) return kComSystemRefused;
-  if (!ApplyFields(DecodeLineMode(lineMode), dcb)) return kComSystemRefused;
-  return SetCommState(entry->handle, &dcb) ? kComOk : kComSystemRefused;
-}
-
-int ComSetReadTimeout(int port, int milliseconds) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
+bool SetReadTimeouts(NativePort& native, int milliseconds) {
   COMMTIMEOUTS timeouts{};
-  if (!GetCommTimeouts(entry->handle, &timeouts)) return kComSystemRefused;
+  if (!GetCommTimeouts(native.handle, &timeouts)) return false;
   timeouts.ReadIntervalTimeout = static_cast<DWORD>(milliseconds);
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(milliseconds);
-  return SetCommTimeouts(entry->handle, &timeouts) ? kComOk : kComSystemRefused;
+  return SetCommTimeouts(native.handle, &timeouts) != 0;
 }
 
-int ComSetWriteTimeout(int port, int milliseconds) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
+bool SetWriteTimeout(NativePort& native, int milliseconds) {
   COMMTIMEOUTS timeouts{};
-  if (!GetCommTimeouts(entry->handle, &timeouts)) return kComSystemRefused;
+  if (!GetCommTimeouts(native.handle, &timeouts)) return false;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(milliseconds);
-  return SetCommTimeouts(entry->handle, &timeouts) ? kComOk : kComSystemRefused;
+  return SetCommTimeouts(native.handle, &timeouts) != 0;
 }
 
-int ComRxCount(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return 0;
+int WaitingBytes(NativePort& native) {
   DWORD errors = 0;
   COMSTAT status{};
-  if (!ClearCommError(entry->handle, &errors, &status)) return 0;
+  if (!ClearCommError(native.handle, &errors, &status)) return 0;
   return static_cast<int>(status.cbInQue);
 }
 
-int ComRead(int port, void* buffer, int count) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr || count <= 0) return 0;
+int ReadBytes(NativePort& native, void* buffer, int count) {
   DWORD transferred = 0;
-  ReadFile(entry->handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
+  ReadFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
   return static_cast<int>(transferred);
 }
 
-int ComWrite(int port, const void* buffer, int count) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr || count <= 0) return 0;
+int WriteBytes(NativePort& native, const void* buffer, int count) {
+  // The driver completes the write when it has passed the bytes on to the
+  // line or when the write time-out has passed; the count is what it passed on.
   DWORD transferred = 0;
-  WriteFile(entry->handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
+  WriteFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
   return static_cast<int>(transferred);
 }
 
-int ComPurgeRx(int port) {
-  PortEntry* entry = UsablePort(port);
-  if (entry == nullptr) return kComNotUsable;
-  return PurgeComm(entry->handle, PURGE_RXCLEAR) ? kComOk : kComSystemRefused;
-}
+bool DiscardInput(NativePort& native) { return PurgeComm(native.handle, PURGE_RXCLEAR) != 0; }
+
+}  // namespace serial_backend

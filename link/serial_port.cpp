@@ -1,0 +1,132 @@
+// The part of the serial port driver that every system shares: the port
+// table, the checks each call makes, the settings of a freshly opened port
+// and the order in which a LineMode word is applied. The system calls are
+// in the backend (serial_port_backend.h).
+#include "link/serial_port.h"
+
+#include <array>
+
+#include "link/line_mode.h"
+#include "link/serial_port_backend.h"
+
+using namespace serial_backend;
+
+namespace {
+
+struct PortEntry {
+  bool open = false;
+  NativePort native;
+};
+
+// Entry n belongs to port n; entry 0 is never used.
+std::array<PortEntry, kLastPort + 1> g_ports;
+
+bool IsPortNumber(int port) { return port >= kFirstPort && port <= kLastPort; }
+
+PortEntry* UsablePort(int port) {
+  if (!IsPortNumber(port)) return nullptr;
+  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
+  return entry.open ? &entry : nullptr;
+}
+
+// The settings every port gets when it has just been opened; their results
+// are not checked, as a port that takes none of them still carries bytes.
+void ApplyOpenDefaults(int port) {
+  ComSetMode(port, kLineModeOpenDefault);
+  ComSetReadTimeout(port, kOpenTimeoutMs);
+  ComSetWriteTimeout(port, kOpenTimeoutMs);
+}
+
+// Field codes that no system takes (the word's bits allow them, the driver
+// gives them no meaning).
+bool HasUndefinedCodes(const LineModeFields& f) { return f.parity > 5 || f.dataBits > 5; }
+
+}  // namespace
+
+bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
+
+int ComOpen(int port, int inQueueSize, int outQueueSize) {
+  if (!IsPortNumber(port)) return kOpenBadNumber;
+  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
+  if (entry.open) return kOpenAlreadyOpen;
+  NativePort native;
+  if (!OpenDevice(port, inQueueSize, outQueueSize, native)) return kOpenDeviceFailed;
+  entry.native = native;
+  entry.open = true;
+  ApplyOpenDefaults(port);
+  return kOpenOk;
+}
+
+int ComClose(int port) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return kComNotUsable;
+  switch (CloseDevice(entry->native)) {
+    case CloseOutcome::Closed:
+      *entry = PortEntry{};
+      return kComOk;
+    case CloseOutcome::RefusedHandleGone:
+      // Nothing is left to close: keeping the port marked open would hand a
+      // reused handle number to its next caller.
+      *entry = PortEntry{};
+      return kComSystemRefused;
+    case CloseOutcome::RefusedStillOpen:
+      break;
+  }
+  return kComSystemRefused;
+}
+
+int ComSetMode(int port, std::uint32_t lineMode) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return kComNotUsable;
+  const LineModeFields f = DecodeLineMode(lineMode);
+  if (HasUndefinedCodes(f)) return kComSystemRefused;
+
+  LineState state;
+  if (!ReadLineState(entry->native, state)) return kComSystemRefused;
+  // Each field is applied only when it is set, in this order on every
+  // system; the port is written once, after every field has been taken.
+  if (f.baudCode != 0 && !SetSpeed(state, BaudRateForCode(f.baudCode))) return kComSystemRefused;
+  if (f.parity != 0 && !SetParity(state, f.parity)) return kComSystemRefused;
+  if (f.stopBits != 0 && !SetStopBits(state, f.stopBits)) return kComSystemRefused;
+  if (f.dataBits != 0 && !SetDataBits(state, DataBitsForCode(f.dataBits))) return kComSystemRefused;
+  if (!SetFlowControl(state, f)) return kComSystemRefused;
+  return WriteLineState(entry->native, state) ? kComOk : kComSystemRefused;
+}
+
+int ComSetReadTimeout(int port, int milliseconds) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return kComNotUsable;
+  if (milliseconds < 0) return kComSystemRefused;
+  return SetReadTimeouts(entry->native, milliseconds) ? kComOk : kComSystemRefused;
+}
+
+int ComSetWriteTimeout(int port, int milliseconds) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return kComNotUsable;
+  if (milliseconds < 0) return kComSystemRefused;
+  return SetWriteTimeout(entry->native, milliseconds) ? kComOk : kComSystemRefused;
+}
+
+int ComRxCount(int port) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return 0;
+  return WaitingBytes(entry->native);
+}
+
+int ComRead(int port, void* buffer, int count) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr || count <= 0) return 0;
+  return ReadBytes(entry->native, buffer, count);
+}
+
+int ComWrite(int port, const void* buffer, int count) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr || count <= 0) return 0;
+  return WriteBytes(entry->native, buffer, count);
+}
+
+int ComPurgeRx(int port) {
+  PortEntry* entry = UsablePort(port);
+  if (entry == nullptr) return kComNotUsable;
+  return DiscardInput(entry->native) ? kComOk : kComSystemRefused;
+}
