@@ -38,8 +38,11 @@ void ApplyOpenDefaults(int port) {
 }
 
 // Field codes that no system takes (the word's bits allow them, the driver
-// gives them no meaning).
-bool HasUndefinedCodes(const LineModeFields& f) { return f.parity > 5 || f.dataBits > 5; }
+// gives them no meaning). A word with one of them is refused as a whole
+// rather than applied without that field.
+bool HasUndefinedCodes(const LineModeFields& f) {
+  return f.parity > 5 || f.dataBits > 5 || f.rts > 4;
+}
 
 }  // namespace
 

@@ -196,8 +196,19 @@ bool SetFlowControl(LineState& state, const LineModeFields& f) {
 }
 
 bool WriteLineState(NativePort& native, const LineState& state) {
-  if (::tcsetattr(native.fd, TCSANOW, &state.settings) != 0) return false;
-  if (state.customBaud != 0 && !SetCustomBaudRate(native.fd, state.customBaud)) return false;
+  // A speed without a termios constant takes a second call; when the system
+  // refuses either, the record read before is put back, so that the port
+  // keeps all of its old settings rather than half of the new ones. (The
+  // speed in that record is kept by the kernel when it is such a speed: the
+  // refused call has not changed it.)
+  const bool applied = ::tcsetattr(native.fd, TCSANOW, &state.settings) == 0 &&
+                       (state.customBaud == 0 || SetCustomBaudRate(native.fd, state.customBaud));
+  if (!applied) {
+    ::tcsetattr(native.fd, TCSANOW, &state.original);
+    return false;
+  }
+  // The modem lines last: a pseudo-terminal has none, and a port that cannot
+  // set them still carries bytes.
   ApplyModemLines(native.fd, state);
   return true;
 }

@@ -167,6 +167,28 @@ TEST_F(OpenPort, SettingsThePortCannotTakeAreRefusedWithoutChange) {
   }
 }
 
+TEST_F(OpenPort, RefusedWordLeavesEverySettingAsItWas) {
+  // Each word carries valid fields before one the port cannot take (in the
+  // order they are applied: speed, parity, stop bits, data bits, flow), so a
+  // driver that wrote the fields it had taken so far would show here.
+  ASSERT_EQ(ComSetMode(peer.port(), 0x00000237), kComOk);  // 9600, odd, two stop bits
+  const termios before = peer.CurrentSettings();
+  for (std::uint32_t word : {0x1100123Cu,    // 57600, odd, two stop bits, 4 data bits, CTS, XON
+                             0x0000100Eu,    // 256000 (termios2) with 4 data bits
+                             0x0000731Cu,    // 57600, none, one stop bit, data-bits code 7
+                             0x1150513Cu}) {  // 8 data bits, flow on, but RTS code 5
+    SCOPED_TRACE(word);
+    EXPECT_EQ(ComSetMode(peer.port(), word), kComSystemRefused);
+    const termios after = peer.CurrentSettings();
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&before));
+  }
+}
+
 TEST_F(OpenPort, SilentLineReadReturnsNothingAfterTimeOut) {
   ASSERT_EQ(ComSetReadTimeout(peer.port(), 50), kComOk);
   unsigned char buffer[8];
