@@ -70,8 +70,10 @@ void ApplyModemLines(int fd, const LineState& state) {
   if (state.rts == 2 || state.rts == 4) SetModemLine(fd, TIOCM_RTS, true);
 }
 
+// Milliseconds until the deadline, rounded up: a wait of that length never
+// ends before the deadline (poll() itself never returns early).
 int RemainingMs(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
