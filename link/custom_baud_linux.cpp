@@ -13,6 +13,15 @@ bool SetCustomBaudRate(int fd, unsigned baud) {
   settings.c_ospeed = baud;
   return ::ioctl(fd, TCSETS2, &settings) == 0;
 }
+
+unsigned OutputBaudRate(int fd) {
+  // The kernel fills in the speed in bits per second for every setting,
+  // the standard constants included.
+  struct termios2 settings {};
+  if (::ioctl(fd, TCGETS2, &settings) != 0) return 0;
+  return settings.c_ospeed;
+}
 #else
 bool SetCustomBaudRate(int, unsigned) { return false; }
+unsigned OutputBaudRate(int) { return 0; }
 #endif

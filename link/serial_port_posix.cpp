@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <optional>
@@ -25,6 +26,9 @@ namespace serial_backend {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Pause before writing again after a write() that took nothing.
+constexpr int kRetryPauseMs = 10;
 
 std::optional<speed_t> StandardSpeed(unsigned baud) {
   switch (baud) {
@@ -75,6 +79,50 @@ void ApplyModemLines(int fd, const LineState& state) {
 int RemainingMs(Clock::time_point deadline) {
   auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// Waits `ms` milliseconds, or less when a signal arrives; callers loop
+// against their deadline.
+void Pause(int ms) { ::poll(nullptr, 0, ms); }
+
+// Milliseconds that `bytes` need on a line of `baud` bits per second (ten
+// bits to a character: start, eight data bits, stop), at least 1 and at
+// most a second, so that a wrong guess costs one more look, not a long wait.
+int LineTimeMs(int bytes, unsigned baud) {
+  if (baud == 0) return 10;  // speed unknown: look again soon
+  const long long ms = (static_cast<long long>(bytes) * 10 * 1000 + baud - 1) / baud;
+  return ms < 1 ? 1 : static_cast<int>(std::min<long long>(ms, 1000));
+}
+
+// Waits until the bytes written to the tty have left it, but not past the
+// deadline; what is still queued then is discarded, as a Windows driver
+// drops the unsent rest of a write whose time-out has passed, so that it
+// cannot reach the far end later, in the middle of the next exchange.
+// Returns the number of bytes discarded.
+//
+// tcdrain() cannot be used: it has no time-out and blocks for as long as
+// flow control (CTS, XOFF) or a stuck driver holds the queue, and in a
+// single-threaded program only a signal could end it. Instead the queue is
+// measured (TIOCOUTQ) and the wait is paced by the time the queued bytes
+// need at the line's speed, so the loop wakes a few times per write, not
+// continuously. On a pseudo-terminal the queue is always empty. The few
+// bytes in a UART's own transmit FIFO are not counted by the kernel; they
+// leave within a few character times.
+int DrainOutput(int fd, std::optional<Clock::time_point> deadline) {
+  for (;;) {
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return 0;
+    int waitMs = LineTimeMs(queued, OutputBaudRate(fd));
+    if (deadline) {
+      const int leftMs = RemainingMs(*deadline);
+      if (leftMs == 0) {
+        ::tcflush(fd, TCOFLUSH);
+        return queued;
+      }
+      waitMs = std::min(waitMs, leftMs);
+    }
+    Pause(waitMs);
+  }
 }
 
 }  // namespace
@@ -270,26 +318,39 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
 }
 
 int WriteBytes(NativePort& native, const void* buffer, int count) {
+  // The write time-out covers handing the bytes to the tty and their
+  // leaving it, as a Windows driver completes a write: a reply's time-out
+  // then starts when its command is on the line, not while it still waits
+  // in a queue (259 bytes take 540 ms at 4800 baud).
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   std::optional<Clock::time_point> deadline;
   if (native.writeTotalMs > 0) {
     deadline = Clock::now() + std::chrono::milliseconds(native.writeTotalMs);
   }
+  auto pastDeadline = [&] { return deadline && Clock::now() >= *deadline; };
+
   int written = 0;
-  while (written < count) {
+  while (written < count && !pastDeadline()) {
     ssize_t put = ::write(native.fd, bytes + written, static_cast<std::size_t>(count - written));
     if (put > 0) {
       written += static_cast<int>(put);
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno != EAGAIN) break;  // EIO: the line is gone
+    if (put < 0 && errno != EAGAIN) return written;  // EIO: the line is gone
+    const int waitMs = deadline ? RemainingMs(*deadline) : -1;
+    if (put == 0) {
+      // The driver took nothing and gave no reason (and poll() may well
+      // call it writable): try again a little later rather than at once.
+      Pause(waitMs < 0 ? kRetryPauseMs : std::min(waitMs, kRetryPauseMs));
+      continue;
+    }
     pollfd descriptor{native.fd, POLLOUT, 0};
-    int ready = ::poll(&descriptor, 1, deadline ? RemainingMs(*deadline) : -1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0 || (descriptor.revents & POLLOUT) == 0) break;
+    const int ready = ::poll(&descriptor, 1, waitMs);
+    if (ready < 0 && errno != EINTR) return written;
+    if (ready > 0 && (descriptor.revents & POLLOUT) == 0) return written;  // hung up: gone
   }
-  return written;
+  return written - std::min(written, DrainOutput(native.fd, deadline));
 }
 
 bool DiscardInput(NativePort& native) { return ::tcflush(native.fd, TCIFLUSH) == 0; }
