@@ -37,11 +37,17 @@ inline constexpr int kComSystemRefused = 2;
 
 int ComOpen(int port, int inQueueSize, int outQueueSize);
 int ComClose(int port);
+// Applies the whole word or, with result 2, leaves the port as it was.
 int ComSetMode(int port, std::uint32_t lineMode);
 int ComSetReadTimeout(int port, int milliseconds);
 int ComSetWriteTimeout(int port, int milliseconds);
 int ComRxCount(int port);
+// Returns when `count` bytes have arrived, or with what arrived when the
+// read time-out passes or the line is gone.
 int ComRead(int port, void* buffer, int count);
+// Returns when the bytes have left the port, or when the write time-out
+// passes or the line is gone; bytes not sent by then are dropped and not
+// counted.
 int ComWrite(int port, const void* buffer, int count);
 int ComPurgeRx(int port);
 
