@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "console/loader_dialog.h"
+#include "console/settings_location.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "ui/template_dialog.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
   if (progress) {
     shown = std::make_unique<TemplateDialog>(ProgressDialogTemplate());
   } else {
-    shown = std::make_unique<CLoaderDlg>();
+    shown = std::make_unique<CLoaderDlg>(DefaultSettingsPath());
   }
   TemplateDialog& dialog = *shown;
   dialog.show();
