@@ -113,9 +113,6 @@ TEST(LoaderDlgStart, CommandModeFromTheSettingsFile) {
   EXPECT_FALSE(dialog.Control(kCtlLoadSaveHint)->isEnabled());
   EXPECT_TRUE(dialog.Control(kCtlSpeedList)->isEnabled());
   EXPECT_EQ(dialog.ControlAs<QComboBox>(kCtlSpeedList)->currentText(), QStringLiteral("9600 (2)"));
-  EXPECT_EQ(dialog.ControlAs<QComboBox>(kCtlPortList)->currentText(), QStringLiteral("COM3"));
-  EXPECT_EQ(g_portNo, 3);
-  EXPECT_FALSE(dialog.ControlAs<QCheckBox>(kCtlPatterns)->isChecked());
   auto* baseName = dialog.ControlAs<QLineEdit>(kCtlBaseName);
   EXPECT_EQ(baseName->text(), QStringLiteral("/data/lines/lineA"));
   EXPECT_EQ(baseName->selectedText(), QStringLiteral("lineA"));
