@@ -50,7 +50,7 @@ class LineReader {
     return true;
   }
 
-  // The rest of the file up to the next line end, without that line end;
+  // The next line, at most 259 characters of it, without its line end;
   // empty at the end of the file.
   std::string ReadText() {
     char line[kBaseNameRoom];
