@@ -1,48 +1,45 @@
 #include "console/loader_dialog.h"
 
 #include <QLineEdit>
-#include <QPixmap>
+#include <utility>
 
+#include "console/base_name_choice.h"
 #include "console/com_mode.h"
 #include "console/connection_control.h"
+#include "console/settings_file.h"
 #include "console/transfer_choices.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "res/program_icon.h"
 #include "transfer/comu_dlg.h"
+#include "ui/qt_file_picker.h"
 
 namespace {
 
-// Choices of a first start, before any settings were saved: COM1,
-// "57600 (5)", banks 0 to 14, the three visible data kinds ticked,
-// "PC LOAD/SAVE" mode, base name "Untitled".
-struct InitialChoices {
-  int portIndex = 0;
-  int speedIndex = 4;
-  int startBank = 0;
-  int endBank = 14;
-  bool commonParams = true;
-  bool brightComp = true;
-  bool bankParams = true;
-  bool patterns = false;
-  bool commandMode = false;
-  const char* baseName = "Untitled";
-};
+FilePicker& ChoosePicker(FilePicker* given, std::unique_ptr<FilePicker>& own, QWidget* owner) {
+  if (given != nullptr) return *given;
+  own = std::make_unique<QtFilePicker>(owner);
+  return *own;
+}
 
 }  // namespace
 
-CLoaderDlg::CLoaderDlg(QWidget* parent)
+CLoaderDlg::CLoaderDlg(std::string settingsPath, FilePicker* picker, QWidget* parent)
     : TemplateDialog(MainDialogTemplate(), parent),
-      icon_(QPixmap(kProgramIconXpm)),
+      settingsPath_(std::move(settingsPath)),
+      icon_(QString::fromLatin1(kProgramIconResource)),
       controls_(*this),
-      dialogs_(this) {
+      dialogs_(this),
+      picker_(ChoosePicker(picker, ownPicker_, this)) {
   connect(this, &TemplateDialog::ControlClicked, this, &CLoaderDlg::OnControlClicked);
   OnInitDialog();
 }
 
+CLoaderDlg::~CLoaderDlg() = default;
+
 void CLoaderDlg::OnInitDialog() {
   setWindowIcon(icon_);
-  SetInitialChoices();
+  LoadSettings(settingsPath_, controls_);
   OnComModeBox();
   SelectFileNamePart();
   // The port list, the first control, takes the keyboard focus; READ, WRITE
@@ -50,30 +47,14 @@ void CLoaderDlg::OnInitDialog() {
   controls_.SetFocusTo(kCtlPortList);
 }
 
-void CLoaderDlg::SetInitialChoices() {
-  const InitialChoices choices;
-  controls_.SetListSelection(kCtlPortList, choices.portIndex);
-  controls_.SetListSelection(kCtlSpeedList, choices.speedIndex);
-  controls_.SetListSelection(kCtlStartBank, choices.startBank);
-  controls_.SetListSelection(kCtlEndBank, choices.endBank);
-  controls_.SetChecked(kCtlCommonParams, choices.commonParams);
-  controls_.SetChecked(kCtlBrightComp, choices.brightComp);
-  controls_.SetChecked(kCtlBankParams, choices.bankParams);
-  controls_.SetChecked(kCtlPatterns, choices.patterns);
-  controls_.SetChecked(kCtlComModeBox, choices.commandMode);
-  controls_.SetControlText(kCtlBaseName, choices.baseName);
-  g_portNo = choices.portIndex + 1;
-}
-
 void CLoaderDlg::SelectFileNamePart() {
   auto* field = ControlAs<QLineEdit>(kCtlBaseName);
   if (field == nullptr) return;
-  const QString text = field->text();
-  // The name starts after the last folder separator; a Windows path uses
-  // backslashes, a path on this system slashes.
-  const qsizetype start =
-      std::max(text.lastIndexOf(QLatin1Char('\\')), text.lastIndexOf(QLatin1Char('/'))) + 1;
-  field->setSelection(static_cast<int>(start), static_cast<int>(text.size() - start));
+  const std::string text = field->text().toStdString();
+  // The separators are ASCII, so the name part starts after as many UTF-16
+  // units as the text before it has.
+  const auto start = QString::fromStdString(text.substr(0, FileNamePartStart(text))).size();
+  field->setSelection(static_cast<int>(start), static_cast<int>(field->text().size() - start));
 }
 
 void CLoaderDlg::OnControlClicked(int id) {
@@ -94,6 +75,9 @@ void CLoaderDlg::OnControlClicked(int id) {
       break;
     case kCtlWrite:
       OnWriteButton();
+      break;
+    case kCtlRef:
+      OnRefButton();
       break;
     case kCtlExit:
       OnExitButton();
@@ -131,9 +115,18 @@ void CLoaderDlg::RunTransferDialog(int direction) {
   progress.exec();
 }
 
+void CLoaderDlg::OnRefButton() {
+  std::string chosen;
+  if (!picker_.PickFile(kBaseNameFilters, chosen)) return;
+  controls_.SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
+  SelectFileNamePart();
+}
+
 void CLoaderDlg::OnExitButton() {
   if (!dialogs_.AskYesNo(LoadMessage(kMsgAgreeToExit), kCaptionQuestion, BoxIcon::Question)) {
     return;
   }
+  // A failed save has been reported; the program ends all the same.
+  SaveSettings(settingsPath_, controls_, dialogs_);
   accept();
 }

@@ -1,44 +1,9 @@
-// The program icon (icon 128): a sensor lens on a blue body, 32 x 32 pixels
-// in XPM form, which Qt reads without an image plug-in.
+// The program icon (icon 128): the sensor's blue body with its colour lens
+// and a green two-way arrow for the transfer between sensor and PC.
+//
+// Drawn in res/zema-loader.svg; res/zema-loader.png is its 256 x 256
+// rendering (scripts/render-icon.sh), which the GUI layer compiles in as a
+// Qt resource under this name and a desktop entry can use as it is.
 #pragma once
 
-inline constexpr const char* kProgramIconXpm[] = {
-    "32 32 5 1",
-    ". c None",
-    "b c #1F4E9A",
-    "w c #FFFFFF",
-    "g c #3AA655",
-    "k c #102040",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "....bbbbbbbbbbbbbbbbbbbbbbbb....",
-    "....bbbbbbbbbbbbbbbbbbbbbbbb....",
-    "..bbbbbbbbbbwwwwwwwwbbbbbbbbbb..",
-    "..bbbbbbbbbwwwwwwwwwwbbbbbbbbb..",
-    "..bbbbbbbbwwwwwwwwwwwwbbbbbbbb..",
-    "..bbbbbbbwwwwwwwwwwwwwwbbbbbbb..",
-    "..bbbbbbwwwwwkkkkkkwwwwwbbbbbb..",
-    "..bbbbbbwwwwkkkkkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwkkkwkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwkkwwkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwkkkkkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwkkkkkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwkkkkkkkkwwwwbbbbbb..",
-    "..bbbbbbwwwwwkkkkkkwwwwwbbbbbb..",
-    "..bbbbbbbwwwwwwwwwwwwwwbbbbbbb..",
-    "..bbbbbbbbwwwwwwwwwwwwbbbbbbbb..",
-    "..bbbbbbbbbwwwwwwwwwwbbbbbbbbb..",
-    "..bbbbbbbbbbwwwwwwwwbbbbbbbbbb..",
-    "..bbbbbbbbbbbbbbbbbbbbbbbbbbbb..",
-    "..bbbbbbbbbbbbbbbbbbbbbbbbbbbb..",
-    "....bbbbbbbbbbbbbbbbbbbbbbbb....",
-    "....bbbbbbbbbbbbbbbbbbbbbbbb....",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................"
-};
+inline constexpr char kProgramIconResource[] = ":/icons/zema-loader.png";

@@ -1,29 +1,37 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs the loader against the virtual
-# sensor on COM1. The sensor answers in "PC LOAD/SAVE" mode: press
-# "Confirm Communication" to connect. Closing the loader stops the sensor.
+# Tries the loader without hardware: installs what is missing, builds, starts
+# the virtual sensor linked as COM1 beside the built loader, starts
+# zema-loader, and stops the sensor when the loader exits.
+#
+#   bash scripts/demo.sh [zema-sim options]
+#
+# The sensor waits in its "PC LOAD/SAVE" menu: press "Confirm
+# Communication". Options go to the sensor, e.g. "--mode command
+# --communic 3" for command mode (see build/bin/zema-sim --help). The
+# loader runs in build/demo, where a base name without a folder (the first
+# start's "Untitled") puts its files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target zema-loader zema-sim
 
-bin=build/bin
-mkdir -p "$bin/dosdevices"
-if [ ! -x "$bin/zema-sim" ]; then
-  echo "The virtual sensor is not built yet; the link layer tests show what exists:"
-  exec ctest --preset default
-fi
-
-"$bin/zema-sim" --link "$bin/dosdevices/com1" --state "$bin/zema-sim-state.bin" "$@" &
+bin=$PWD/build/bin
+mkdir -p "$bin/dosdevices" build/demo
+ready=$(mktemp)
+"$bin/zema-sim" --link "$bin/dosdevices/com1" --state "$bin/zema-sim-state.bin" "$@" >"$ready" &
 sim=$!
-trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
-sleep 0.5
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true; rm -f "$ready"' EXIT
 
-if [ -x "$bin/zema-loader" ]; then
-  "$bin/zema-loader"
-else
-  echo "The virtual sensor runs on COM1 ($bin/dosdevices/com1). Press Ctrl+C to stop it."
-  wait "$sim"
-fi
+# The sensor names its terminal once it serves and COM1 points at it.
+until [ -s "$ready" ]; do
+  if ! kill -0 "$sim" 2>/dev/null; then
+    echo "The virtual sensor did not start." >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+
+cd build/demo
+"$bin/zema-loader"

@@ -8,7 +8,8 @@ packages=(
   libgtest-dev googletest
   qt6-base-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  xvfb xauth x11-apps imagemagick fonts-noto-cjk
+  xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
+  librsvg2-bin
 )
 
 missing=()

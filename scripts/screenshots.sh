@@ -1,27 +1,100 @@
-#!/bin/sh
-# Pictures of the main dialog in English, German and Japanese, taken under a
-# virtual X server, into docs/main-dialog-{en,de,ja}.png.
+#!/usr/bin/env bash
+# Pictures for the README, taken of the real loader against the virtual
+# sensor under a virtual X server, in English, German and Japanese:
+#   docs/main-dialog-LANG.png      the main dialog after start-up
+#   docs/progress-dialog-LANG.png  the progress dialog after a first READ
 #
-#   scripts/screenshots.sh [BUILD_DIR]     (default: build)
+#   bash scripts/screenshots.sh [BUILD_DIR]     (default: build)
 #
-# Needs xvfb (xvfb-run) and, for the Japanese texts, fonts-noto-cjk.
-set -eu
+# The loader is driven through its keyboard focus as an operator would
+# (CONNECT, READ, OK, Esc). Each language runs a copy of the loader in a
+# folder of its own with COM1 linked there, so the settings and files of the
+# build folder stay untouched. Needs xvfb, xdotool, imagemagick and, for the
+# Japanese texts, fonts-noto-cjk (all in scripts/install-deps.sh).
+set -euo pipefail
+
+# A visible window with a title that is not among the ones given (the root
+# window has none); fails after 10 s.
+new_window() {
+  local known=" $* " window
+  for _ in $(seq 100); do
+    for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+      case "$known" in *" $window "*) ;; *) echo "$window"; return 0 ;; esac
+    done
+    sleep 0.1
+  done
+  echo "no new window appeared" >&2
+  return 1
+}
+
+# Waits up to 10 s for a process to end.
+wait_for_end() {
+  for _ in $(seq 100); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  echo "the loader did not end" >&2
+  return 1
+}
+
+# One language, inside the virtual X server (a process of its own, so that
+# its exit trap stops what it started): WORK holds the loader copy.
+session() {
+  local work=$1 sim=$2 main_png=$3 progress_png=$4
+  "$sim" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
+  sim_pid=$!
+  trap 'kill $loader $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true' EXIT
+  until [ -s "$work/sim-ready" ]; do
+    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; return 1; }
+    sleep 0.1
+  done
+  (cd "$work" && exec ./zema-loader) &
+  loader=$!
+
+  local main progress
+  main=$(new_window)
+  sleep 1  # painted
+  import -window "$main" "$main_png"
+  xdotool windowfocus --sync "$main"
+  xdotool key Tab space                   # CONNECT; the focus moves to RUN
+  sleep 1
+  xdotool key shift+Tab shift+Tab space   # READ
+  progress=$(new_window "$main")
+  sleep 2  # the run has finished and offers OK
+  import -window "$progress" "$progress_png"
+  xdotool windowfocus --sync "$progress"
+  xdotool key Return                      # OK
+  sleep 0.5
+  xdotool windowfocus --sync "$main"
+  xdotool key Escape                      # ends the loader without saving
+  wait_for_end "$loader"
+}
+
+loader=
+sim_pid=
+if [ "${1:-}" = "--session" ]; then
+  shift
+  session "$@"
+  exit
+fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
-snapshot="$build/bin/zema-dialog-snapshot"
+for tool in xvfb-run xdotool import; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing: bash scripts/install-deps.sh" >&2; exit 1; }
+done
+cmake --build "$build" -j2 --target zema-loader zema-sim
 
-if [ ! -x "$snapshot" ]; then
-  cmake --build "$build" -j2 --target zema-dialog-snapshot
-fi
-command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (apt-get install xvfb)" >&2; exit 1; }
-
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$root/docs"
 for lang in en:en_US.UTF-8 de:de_DE.UTF-8 ja:ja_JP.UTF-8; do
   tag=${lang%%:*}
-  locale=${lang#*:}
-  out="$root/docs/main-dialog-$tag.png"
-  env -u LC_ALL -u LC_MESSAGES LANG="$locale" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1024x768x24" "$snapshot" "$out"
-  echo "$out"
+  mkdir -p "$work/$tag/dosdevices"
+  cp "$build/bin/zema-loader" "$work/$tag/"
+  env -u LC_ALL -u LC_MESSAGES LANG="${lang#*:}" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/screenshots.sh" --session \
+    "$work/$tag" "$build/bin/zema-sim" "$root/docs/main-dialog-$tag.png" \
+    "$root/docs/progress-dialog-$tag.png"
+  echo "$root/docs/main-dialog-$tag.png $root/docs/progress-dialog-$tag.png"
 done

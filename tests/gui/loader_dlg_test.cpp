@@ -1,23 +1,50 @@
-// The main dialog: its state after start-up, the com-mode handler, and
-// CONNECT / RUN / EXIT driven through the real widgets and message boxes.
+// The main dialog: its state after start-up, the com-mode handler, Ref.,
+// and CONNECT / RUN / EXIT / Esc driven through the real widgets and message
+// boxes.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
+#include "console/base_name_choice.h"
 #include "console/connection_control.h"
+#include "console/file_picker.h"
 #include "console/loader_dialog.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
+#include "res/program_icon.h"
 #include "tests/gui/box_answerer.h"
 #include "tests/support/pty_peer.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// Answers Ref. with the path queued, or as cancelled when none is.
+class ScriptedPicker : public FilePicker {
+ public:
+  bool PickFile(std::span<const FileFilter> filters, std::string& chosenPath) override {
+    offered = filters;
+    if (!next) return false;
+    chosenPath = *next;
+    return true;
+  }
+  std::optional<std::string> next;
+  std::span<const FileFilter> offered;
+};
 
 class LoaderDlgTest : public ::testing::Test {
  protected:
@@ -31,13 +58,22 @@ class LoaderDlgTest : public ::testing::Test {
 
   QWidget* Widget(int id) { return dialog.Control(id); }
   QPushButton* Button(int id) { return dialog.ControlAs<QPushButton>(id); }
+  QLineEdit* BaseName() { return dialog.ControlAs<QLineEdit>(kCtlBaseName); }
 
   PtyPeer& Peer() {
     if (!peer_) peer_ = std::make_unique<PtyPeer>();
     return *peer_;
   }
 
-  CLoaderDlg dialog;
+  std::string SettingsFile() const {
+    std::ifstream in(settingsPath_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  TempFolder folder_{"zema-loader-dlg"};
+  const fs::path settingsPath_ = folder_ / "zema-loader.ini";
+  ScriptedPicker picker_;
+  CLoaderDlg dialog{settingsPath_.string(), &picker_};
   std::unique_ptr<PtyPeer> peer_;
 };
 
@@ -62,7 +98,24 @@ TEST_F(LoaderDlgTest, StartsDisconnectedInPcLoadSaveModeWithTheFirstStartChoices
   EXPECT_EQ(baseName->selectedText(), QStringLiteral("Untitled"));
   for (int id : {kCtlRead, kCtlWrite, kCtlRun}) EXPECT_FALSE(Widget(id)->isEnabled()) << id;
   EXPECT_EQ(dialog.focusWidget(), Widget(kCtlPortList));
-  EXPECT_FALSE(dialog.windowIcon().isNull());
+  ASSERT_TRUE(QFile::exists(QString::fromLatin1(kProgramIconResource)));
+  EXPECT_FALSE(dialog.windowIcon().pixmap(32, 32).isNull());
+}
+
+TEST(LoaderDlgStart, CommandModeFromTheSettingsFile) {
+  SetLanguage(Language::English);
+  const TempFolder folder("zema-loader-dlg");
+  const fs::path settings = folder / "zema-loader.ini";
+  std::ofstream(settings, std::ios::binary) << "2\n1\n3\n5\n0\n1\n1\n1\n1\n/data/lines/lineA";
+  CLoaderDlg dialog(settings.string());
+  EXPECT_EQ(dialog.ControlAs<QPushButton>(kCtlConnect)->text(),
+            QStringLiteral("CONNECT(Stop ZEMA)"));
+  EXPECT_FALSE(dialog.Control(kCtlLoadSaveHint)->isEnabled());
+  EXPECT_TRUE(dialog.Control(kCtlSpeedList)->isEnabled());
+  EXPECT_EQ(dialog.ControlAs<QComboBox>(kCtlSpeedList)->currentText(), QStringLiteral("9600 (2)"));
+  auto* baseName = dialog.ControlAs<QLineEdit>(kCtlBaseName);
+  EXPECT_EQ(baseName->text(), QStringLiteral("/data/lines/lineA"));
+  EXPECT_EQ(baseName->selectedText(), QStringLiteral("lineA"));
 }
 
 TEST_F(LoaderDlgTest, ComModeBoxSwitchesTheDependentControlsBothWays) {
@@ -124,7 +177,8 @@ TEST_F(LoaderDlgTest, ConnectedThenRunAgainstASilentSensorReturnsToDisconnected)
   EXPECT_EQ(dialog.focusWidget(), Widget(kCtlConnect));
 }
 
-TEST_F(LoaderDlgTest, ExitAsksAndEndsTheDialogOnlyOnYes) {
+TEST_F(LoaderDlgTest, ExitAsksAndSavesTheSettingsOnlyOnYes) {
+  dialog.show();
   {
     BoxAnswerer answerer(QMessageBox::No);
     Button(kCtlExit)->click();
@@ -132,12 +186,59 @@ TEST_F(LoaderDlgTest, ExitAsksAndEndsTheDialogOnlyOnYes) {
     EXPECT_EQ(answerer.boxes()[0].caption, "Question");
     EXPECT_EQ(answerer.boxes()[0].text, "Agree to Exit?");
     EXPECT_EQ(answerer.boxes()[0].icon, QMessageBox::Question);
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(fs::exists(settingsPath_));
   }
   BoxAnswerer answerer(QMessageBox::Yes);
   Button(kCtlExit)->click();
-  EXPECT_EQ(answerer.boxes().size(), 1u);
+  EXPECT_EQ(answerer.boxes().size(), 1u) << "a save that works shows nothing";
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(SettingsFile(), "0\n4\n0\n14\n1\n1\n1\n0\n0\nUntitled");
+}
+
+TEST_F(LoaderDlgTest, EscAndTheCloseBoxEndTheDialogWithoutSaving) {
+  dialog.show();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(&dialog, &escape);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+
+  dialog.show();
+  dialog.close();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_FALSE(fs::exists(settingsPath_));
+}
+
+TEST_F(LoaderDlgTest, RefPutsTheChosenFilesBaseNameIntoTheFieldWithItsNameSelected) {
+  const fs::path lines = folder_ / "lines";
+  const std::string folder = lines.string() + "/";
+  const struct {
+    std::optional<std::string> chosen;  // nullopt: the picker was cancelled
+    std::string field;
+    const char* selected;
+  } kChoices[] = {
+      {folder + "lineA.pr3.zema", folder + "lineA", "lineA"},
+      {std::nullopt, folder + "lineA", "lineA"},
+      {folder + "lineA.prM.zema", folder + "lineA", "lineA"},
+      {folder + "lineA.cmp.bmp", folder + "lineA", "lineA"},
+      {folder + "lineA.ptE.bmp", folder + "lineA", "lineA"},
+      {folder + "photo.bmp", folder + "photo.bmp", "photo.bmp"},
+      {folder + "lineA.PR3.ZEMA", folder + "lineA.PR3.ZEMA", "lineA.PR3.ZEMA"},
+      {"C:\\data\\Größe.pr0.zema", "C:\\data\\Größe", "Größe"},
+  };
+  dialog.show();
+  for (const auto& choice : kChoices) {
+    SCOPED_TRACE(choice.chosen.value_or("(cancelled)"));
+    picker_.next = choice.chosen;
+    Button(kCtlRef)->click();
+    EXPECT_EQ(picker_.offered.data(), kBaseNameFilters.data());
+    EXPECT_EQ(picker_.offered.size(), kBaseNameFilters.size());
+    EXPECT_EQ(BaseName()->text().toStdString(), choice.field);
+    EXPECT_EQ(BaseName()->selectedText().toStdString(), choice.selected);
+  }
+  EXPECT_FALSE(fs::exists(lines)) << "a chosen file need not exist";
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include "console/settings_location.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "transfer/staged_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kConfigFolderName[] = "zema-loader";
+constexpr char kConfigFileName[] = "zema-loader.ini";
+
+}  // namespace
+
+std::string ExecutablePath() {
+#ifdef _WIN32
+  std::vector<char> buffer(MAX_PATH);
+  const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(),
+                                            static_cast<DWORD>(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return {};
+  return std::string(buffer.data(), length);
+#else
+  std::vector<char> buffer(4096);
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+#endif
+}
+
+std::string UserConfigHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return std::string(home) + "/.config";
+  return {};
+}
+
+std::string SettingsPathBeside(const std::string& executablePath) {
+  // path::replace_extension looks at the file name only and treats a name
+  // that starts with its only "." as having no extension.
+  return fs::path(executablePath).replace_extension("ini").string();
+}
+
+bool FolderIsWritable(const std::string& folder) {
+  // The probe file goes through the same creation as a saved settings
+  // file, so the answer is the one a save would meet.
+  StagedFile probe;
+  const bool created = probe.Create((fs::path(folder) / ".zema-loader-probe").string());
+  probe.Discard();
+  return created;
+}
+
+std::string SettingsPathFor(const std::string& executablePath, const std::string& configHome,
+                            const std::function<bool(const std::string&)>& folderIsWritable) {
+  const std::string beside = SettingsPathBeside(executablePath);
+  if (configHome.empty()) return beside;
+  std::error_code error;
+  if (fs::exists(beside, error)) return beside;
+  if (folderIsWritable(fs::path(beside).parent_path().string())) return beside;
+  return (fs::path(configHome) / kConfigFolderName / kConfigFileName).string();
+}
+
+std::string DefaultSettingsPath() {
+  return SettingsPathFor(ExecutablePath(), UserConfigHome());
+}

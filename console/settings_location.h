@@ -1,0 +1,39 @@
+// Where the settings file lives.
+//
+// Beside the executable, named after it: the executable's path with its
+// extension replaced by "ini" ("zema-loader.exe" gives "zema-loader.ini"),
+// or ".ini" appended when it has none ("zema-loader" gives
+// "zema-loader.ini"); a "." in a folder name never counts.
+//
+// An installed program's folder is not writable by its user. When there is
+// no file beside the executable and its folder cannot be written, the file
+// is <config home>/zema-loader/zema-loader.ini instead, read and written
+// there. A portable copy (a writable folder, or a file already beside it)
+// keeps its file beside it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// The running program's own full path; empty when the system cannot say.
+std::string ExecutablePath();
+
+// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; empty when
+// neither is known.
+std::string UserConfigHome();
+
+// The settings file beside `executablePath`.
+std::string SettingsPathBeside(const std::string& executablePath);
+
+// True when a file can be created in `folder` (tried, not guessed from the
+// permission bits, which do not bind every user).
+bool FolderIsWritable(const std::string& folder);
+
+// The settings file the program reads and writes, by the rule above. An
+// empty `configHome` leaves the file beside the executable in every case.
+std::string SettingsPathFor(const std::string& executablePath, const std::string& configHome,
+                            const std::function<bool(const std::string&)>& folderIsWritable =
+                                FolderIsWritable);
+
+// SettingsPathFor the running program and the user's config home.
+std::string DefaultSettingsPath();

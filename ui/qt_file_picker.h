@@ -1,0 +1,21 @@
+// The file-open dialog of Ref. as a QFileDialog.
+//
+// The type list shows the texts given, exactly; each matches its patterns,
+// where "*.*" stands for every file as it does on Windows (on this system
+// "*.*" would miss names without a dot). The dialog is modal over `owner`,
+// which the operator cannot use meanwhile and which gets the focus back.
+#pragma once
+
+#include "console/file_picker.h"
+
+class QWidget;
+
+class QtFilePicker : public FilePicker {
+ public:
+  explicit QtFilePicker(QWidget* owner) : owner_(owner) {}
+
+  bool PickFile(std::span<const FileFilter> filters, std::string& chosenPath) override;
+
+ private:
+  QWidget* owner_;
+};
