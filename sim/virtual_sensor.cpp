@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "link/packet.h"
 #include "sim/command_handler.h"
 #include "sim/state_file.h"
 #include "sim/trace_format.h"
