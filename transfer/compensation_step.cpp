@@ -11,7 +11,7 @@ bool CloseCompensationStep(TransferRun& run) {
     FailRun(run);
     return true;
   }
-  SetProgress(run, 512);
+  SetProgress(run, kProgressEnd);
   run.flags.anyDone = true;
   return false;
 }

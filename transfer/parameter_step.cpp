@@ -11,7 +11,6 @@
 namespace {
 
 constexpr int kAwaitingReply = 256;
-constexpr int kSlotDone = 512;
 
 bool SlotSelected(const TransferTarget& target, int slot) {
   if (slot == kCommonSlot) return target.commonParams != 0;
@@ -107,7 +106,7 @@ bool RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
     if (run.flags.failed || g_cancelState != kCancelNone) break;
-    SetProgress(run, kSlotDone);
+    SetProgress(run, kProgressEnd);
   }
   if (g_cancelState == kCancelNone && run.flags.failed) {
     FailRun(run);

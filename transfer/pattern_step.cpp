@@ -11,7 +11,7 @@ bool ClosePatternStep(TransferRun& run) {
     FailRun(run);
     return true;
   }
-  SetProgress(run, 512);
+  SetProgress(run, kProgressEnd);
   return false;
 }
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kProgressEnd = 512;
-
 RunEnd Finish(TransferRun& run) {
   run.view.OfferOk();
   switch (g_cancelState) {

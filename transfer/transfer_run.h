@@ -18,6 +18,10 @@
 
 class StagedFile;
 
+// The progress bar runs from 0 to kProgressEnd: the end of each parameter
+// slot, of the compensation table and of the pattern step.
+inline constexpr int kProgressEnd = 512;
+
 struct TransferRun {
   const TransferTarget& target;
   int port;
