@@ -42,13 +42,7 @@ void ReadOneSet(TransferRun& run, int slot) {
     return;
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
-  SendPacket(run.port, kCmdReadParamSet.code, g_xfer, kCmdReadParamSet.payloadLength);
-  SetProgress(run, kAwaitingReply);
-  if (ReceiveReply(run.port, g_xfer, kCmdReadParamSet.replyLength,
-                   kCmdReadParamSet.timeoutMs) == 0) {
-    run.flags.failed = true;  // the link has set g_lastError
-    return;
-  }
+  if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
   if (!WriteParamFile(file.stream(), DecodeParamSet(g_xfer)) || !file.Commit()) {
     FailStep(run, LoadMessage(kMsgFailedToCreateFile));
     return;
@@ -76,13 +70,7 @@ void WriteOneSet(TransferRun& run, int slot) {
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   EncodeParamSet(set, g_xfer + 1);
-  SendPacket(run.port, kCmdWriteParamSet.code, g_xfer, kCmdWriteParamSet.payloadLength);
-  SetProgress(run, kAwaitingReply);
-  if (ReceiveReply(run.port, g_xfer, kCmdWriteParamSet.replyLength,
-                   kCmdWriteParamSet.timeoutMs) == 0) {
-    run.flags.failed = true;
-    return;
-  }
+  if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
 }
 

@@ -7,6 +7,14 @@
 #include "transfer/staged_file.h"
 #include "transfer/transfer_run.h"
 
+bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
+  SendPacket(run.port, command.code, g_xfer, command.payloadLength);
+  if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
+  if (ReceiveReply(run.port, g_xfer, command.replyLength, command.timeoutMs) != 0) return true;
+  run.flags.failed = true;
+  return false;
+}
+
 void SetProgress(TransferRun& run, int position) {
   run.view.SetProgressPosition(position);
   run.view.ShowWindow();
@@ -58,11 +66,7 @@ bool AskAbortMissing(TransferRun& run, const std::string& question) {
 int FlashCommit(TransferRun& run, std::uint8_t selector) {
   run.view.SetDetailLine(LoadMessage(kMsgWritingFlash));
   g_xfer[0] = selector;
-  if (Exchange(run.port, kCmdFlashCommit) == 0) {
-    run.flags.failed = true;
-    return 0;
-  }
-  return 1;
+  return ExchangeCommand(run, kCmdFlashCommit) ? 1 : 0;
 }
 
 void FailRun(TransferRun& run) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "console/operator_dialogs.h"
+#include "link/commands.h"
 #include "transfer/run_state.h"
 #include "transfer/run_view.h"
 #include "transfer/transfer_target.h"
@@ -41,6 +42,14 @@ enum class RunEnd {
 RunEnd RunTransfer(TransferRun& run);
 
 // --- Helpers of the steps ---------------------------------------------------
+
+// One exchange of the command table, from g_xfer to g_xfer. With an
+// awaitPosition the bar moves there once the command has left, while its
+// reply is awaited. False with `failed` set when the reply did not come
+// right; the link has then set g_lastError.
+inline constexpr int kKeepPosition = -1;
+bool ExchangeCommand(TransferRun& run, const SensorCommand& command,
+                     int awaitPosition = kKeepPosition);
 
 // Sets the bar's position, then shows the window.
 void SetProgress(TransferRun& run, int position);
