@@ -5,26 +5,24 @@
 
 namespace {
 
-bool CloseCompensationStep(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return false;
-  if (run.flags.failed) {
-    FailRun(run);
-    return true;
+// Completion counts also when the table was not selected.
+StepOutcome CloseCompensationStep(TransferRun& run) {
+  if (g_cancelState == kCancelNone && !run.flags.failed) {
+    SetProgress(run, kProgressEnd);
+    run.flags.anyDone = true;
   }
-  SetProgress(run, kProgressEnd);
-  run.flags.anyDone = true;
-  return false;
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool ReadCompensation(TransferRun& run) {
+StepOutcome ReadCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
   SetProgress(run, 0);
   return CloseCompensationStep(run);
 }
 
-bool WriteCompensation(TransferRun& run) {
+StepOutcome WriteCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingCompensation));
   SetProgress(run, 0);
   return CloseCompensationStep(run);

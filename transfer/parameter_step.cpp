@@ -90,27 +90,20 @@ bool AllSelectedFilesComplete(TransferRun& run) {
   return true;
 }
 
-bool RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
+StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
     if (run.flags.failed || g_cancelState != kCancelNone) break;
     SetProgress(run, kProgressEnd);
   }
-  if (g_cancelState == kCancelNone && run.flags.failed) {
-    FailRun(run);
-    return true;
-  }
-  return false;
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
+StepOutcome ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
 
-bool WriteParameters(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !AllSelectedFilesComplete(run)) {
-    FailRun(run);
-    return true;
-  }
+StepOutcome WriteParameters(TransferRun& run) {
+  if (g_cancelState == kCancelNone && !AllSelectedFilesComplete(run)) return StepOutcome::Failed;
   return RunSlotLoop(run, WriteOneSet);
 }

@@ -5,24 +5,19 @@
 
 namespace {
 
-bool ClosePatternStep(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return false;
-  if (run.flags.failed) {
-    FailRun(run);
-    return true;
-  }
-  SetProgress(run, kProgressEnd);
-  return false;
+StepOutcome ClosePatternStep(TransferRun& run) {
+  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool ReadPatterns(TransferRun& run) {
+StepOutcome ReadPatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
   return ClosePatternStep(run);
 }
 
-bool WritePatterns(TransferRun& run) {
+StepOutcome WritePatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingPatterns));
   return ClosePatternStep(run);
 }

@@ -81,8 +81,9 @@ bool AskAbortMissing(TransferRun& run, const std::string& question);
 int FlashCommit(TransferRun& run, std::uint8_t selector);
 
 // The error exit: shows g_lastError in an error box and ends the window with
-// result 0. The step that calls it returns true, and the run returns at once.
+// result 0. The run calls it once, for the step that failed, and returns.
 void FailRun(TransferRun& run);
 
-// Fails the current step with a text of its own.
+// Fails the current step with a text of its own; the run shows it when the
+// step has ended.
 void FailStep(TransferRun& run, const std::string& text);
