@@ -11,8 +11,6 @@ namespace {
 class PacketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
     ASSERT_EQ(ComOpen(peer.port(), 512, 512), kOpenOk);
   }
   void TearDown() override { ComClose(peer.port()); }

@@ -23,15 +23,7 @@ using Kind = RecordingRunView::Kind;
 
 class TransferRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_cancelState = kCancelNone;
-    g_lastError.clear();
-    target_.baseName = (dir_ / "base").string();
-  }
-  void TearDown() override {
-    g_cancelState = kCancelNone;
-  }
+  void SetUp() override { target_.baseName = (dir_ / "base").string(); }
 
   RunEnd Run() {
     // No port is open: a run that tried to exchange anything would fail.

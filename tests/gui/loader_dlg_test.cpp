@@ -21,10 +21,6 @@ namespace {
 
 class LoaderDlgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-  }
   void TearDown() override {
     if (peer_) ComClose(peer_->port());
   }

@@ -54,7 +54,6 @@ class ProgressCloser {
 class LoaderTransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
     dialog_.show();
     // Test ports lie above COM9, so the sequence gets the index directly.
     ASSERT_TRUE(ConnectSensor(sim_.port() - 1, false, 4, dialog_.controls(),

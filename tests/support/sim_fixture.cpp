@@ -64,8 +64,6 @@ void SimFixture::SetFlashDelay(int milliseconds) { sensor_->SetFlashDelay(millis
 void SimFixture::Stop() { sensor_->Stop(); }
 
 void SimPortTest::SetUp() {
-  SetLanguage(Language::English);
-  g_lastError.clear();
   ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
   ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
 }

@@ -67,7 +67,7 @@ class SimFixture {
 };
 
 // A test with the virtual sensor in its menu mode and the port open at the
-// menu's 57600 baud, English texts and no stale link failure.
+// menu's 57600 baud.
 class SimPortTest : public ::testing::Test {
  protected:
   void SetUp() override;
