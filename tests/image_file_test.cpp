@@ -1,4 +1,5 @@
-// The bitmap header and its test.
+// The bitmap header and its test, and the two forms of a pixel word in the
+// pattern files, without a sensor.
 #include "transfer/image_file.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/pattern_image.h"
 
 namespace {
 
@@ -71,6 +73,29 @@ TEST(ImageFile, OnlyTheTestedBytesAndAWholeFileCount) {
   // The header test alone looks no further than byte 28.
   EXPECT_TRUE(ImageHeaderPasses(std::span(ImageFileHeader).first(29)));
   EXPECT_FALSE(ImageHeaderPasses(std::span(ImageFileHeader).first(28)));
+}
+
+TEST(ImageFile, PixelWordsAndFileBytesConvertAsTheTablesSay) {
+  struct Case {
+    std::uint16_t word;
+    PixelBytes bytes;  // blue, green, red
+  };
+  // Words as read out, and back.
+  for (const Case& test : {Case{0x0000, {0x00, 0x00, 0x00}}, Case{0x0001, {0xE1, 0x00, 0x00}},
+                           Case{0xFFFE, {0xF0, 0xFC, 0xF8}}, Case{0xFFFF, {0xFF, 0x3F, 0x1F}}}) {
+    EXPECT_EQ(PixelBytesOf(test.word), test.bytes) << test.word;
+    EXPECT_EQ(PixelWordOf(test.bytes), test.word) << test.word;
+  }
+  // Pictures made elsewhere: an even blue byte keeps the top bits of each
+  // channel (bit 3 of blue becomes bit 0), an odd one the low bits.
+  for (const Case& test : {Case{0x0001, {0x08, 0x00, 0x00}}, Case{0xFFFF, {0xFF, 0xFF, 0xFF}},
+                           Case{0xFFFE, {0xF6, 0xFF, 0xFF}}, Case{0x0421, {0x21, 0x41, 0x21}}}) {
+    EXPECT_EQ(PixelWordOf(test.bytes), test.word) << test.word;
+  }
+  for (int word = 0; word <= 0xFFFF; ++word) {
+    const auto w = static_cast<std::uint16_t>(word);
+    ASSERT_EQ(PixelWordOf(PixelBytesOf(w)), w);
+  }
 }
 
 }  // namespace
