@@ -3,7 +3,6 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/parameter_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
@@ -17,12 +16,6 @@ bool SlotSelected(const TransferTarget& target, int slot) {
   return target.bankParams != 0 && BankInRange(target, slot);
 }
 
-bool BuildParamPath(TransferRun& run, int slot) {
-  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, false)) return true;
-  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
-  return false;
-}
-
 void FailTooShort(TransferRun& run) {
   FailStep(run, LoadMessage(kMsgParamFileTooShort) + g_filePath);
 }
@@ -33,7 +26,7 @@ void FailTooShort(TransferRun& run) {
 void ReadOneSet(TransferRun& run, int slot) {
   run.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
-  if (!BuildParamPath(run, slot)) return;
+  if (!BuildItemPath(run, slot, false)) return;
   if (!AskOverwrite(run)) return;
 
   StagedFile file;
@@ -54,7 +47,7 @@ void ReadOneSet(TransferRun& run, int slot) {
 void WriteOneSet(TransferRun& run, int slot) {
   run.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgWritingCommonParams : kMsgWritingBankParams));
-  if (!BuildParamPath(run, slot)) return;
+  if (!BuildItemPath(run, slot, false)) return;
 
   ParamSet set;
   switch (LoadParamFile(g_filePath, set)) {
@@ -80,7 +73,7 @@ void WriteOneSet(TransferRun& run, int slot) {
 bool AllSelectedFilesComplete(TransferRun& run) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (!SlotSelected(run.target, slot)) continue;
-    if (!BuildParamPath(run, slot)) return false;
+    if (!BuildItemPath(run, slot, false)) return false;
     ParamSet set;
     if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
       FailTooShort(run);

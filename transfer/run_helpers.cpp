@@ -4,6 +4,8 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "res/messages.h"
+#include "transfer/file_naming.h"
+#include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_run.h"
 
@@ -35,11 +37,16 @@ bool PollCancel(TransferRun& run, StagedFile& file) {
   return true;
 }
 
-bool PollCancel(TransferRun& run, std::FILE*& file) {
+bool PollCancel(TransferRun& run, SourceFile& file) {
   if (!PollCancel(run)) return false;
-  if (file != nullptr) std::fclose(file);
-  file = nullptr;
+  file.Close();
   return true;
+}
+
+bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
+  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, isImage)) return true;
+  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+  return false;
 }
 
 bool AskOverwrite(TransferRun& run) {

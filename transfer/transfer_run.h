@@ -17,6 +17,7 @@
 #include "transfer/run_view.h"
 #include "transfer/transfer_target.h"
 
+class SourceFile;
 class StagedFile;
 
 // The progress bar runs from 0 to kProgressEnd: the end of each parameter
@@ -64,7 +65,11 @@ void ShowBankNo(TransferRun& run, int bank);
 // returns at once without another exchange.
 bool PollCancel(TransferRun& run);
 bool PollCancel(TransferRun& run, StagedFile& file);
-bool PollCancel(TransferRun& run, std::FILE*& file);
+bool PollCancel(TransferRun& run, SourceFile& file);
+
+// Builds the path of an item into g_filePath; false with the step failed
+// when base name and suffix do not fit.
+bool BuildItemPath(TransferRun& run, int slot, bool isImage);
 
 // READ, before a file is created: true to go ahead. Asks message 119 the
 // first time a file named g_filePath exists in the run; No sets
