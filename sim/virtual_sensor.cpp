@@ -286,6 +286,7 @@ void VirtualSensor::DrainAndNak(const std::string& why) {
 
 void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
   Trace(kFromPc, frame.data(), frame.size(), DescribeCommand(frame));
+  if (settings_.onCommand) settings_.onCommand(frame);
   FaultTracker::Hit hit;
   CommandOutcome outcome;
   int flashDelayMs;
