@@ -81,6 +81,10 @@ void FailRun(TransferRun& run) {
   run.view.EndDialog(kRunResultFailed);
 }
 
+void FailImageFile(TransferRun& run) {
+  FailStep(run, LoadMessage(kMsgImageFileRejected) + g_filePath);
+}
+
 void FailStep(TransferRun& run, const std::string& text) {
   g_lastError = text;
   run.flags.failed = true;

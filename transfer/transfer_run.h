@@ -89,6 +89,10 @@ int FlashCommit(TransferRun& run, std::uint8_t selector);
 // result 0. The run calls it once, for the step that failed, and returns.
 void FailRun(TransferRun& run);
 
+// WRITE image steps: fails the step with the text that names the refused
+// image file in g_filePath.
+void FailImageFile(TransferRun& run);
+
 // Fails the current step with a text of its own; the run shows it when the
 // step has ended.
 void FailStep(TransferRun& run, const std::string& text);
