@@ -176,6 +176,78 @@ TEST_F(ImageTransferTest, EveryCompensationValueComesBackAsTheTablesSay) {
   }
 }
 
+TEST_F(ImageTransferTest, EveryPixelWordComesBackAfterReadAndWrite) {
+  // Banks 0 and 1 hold the 65536 words in order and then some again; the
+  // unused words of the odd blocks hold garbage.
+  auto word = [](int bank, int x, int y) {
+    return static_cast<std::uint16_t>(bank * kPixels + y * kImageWidth + x);
+  };
+  sim.EditMemory([&](SensorMemory& memory) {
+    for (int bank : {0, 1}) {
+      for (int y = 0; y < kImageHeight; ++y) {
+        for (int x = 0; x < kImageWidth; ++x)
+          zema::sim::SetPatternPixel(memory, bank, x, y, word(bank, x, y));
+      }
+      for (auto& section : memory.patterns[bank]) {
+        for (std::size_t block = 1; block * kBlockBytes < section.size(); block += 2) {
+          std::fill_n(section.begin() + (block + 1) * kBlockBytes - 40, 40, 0xCC);
+        }
+      }
+    }
+  });
+  SelectPatterns(0, 1);
+  ASSERT_EQ(Run(kRead), RunEnd::Finished);
+
+  // Pattern row y is stored row y, pixel x three bytes each.
+  for (int bank : {0, 1}) {
+    const std::string file = ReadFileBytes(PathOf(".pt" + std::to_string(bank) + ".bmp"));
+    ASSERT_EQ(file.size(), kImageFileBytes);
+    ASSERT_EQ(file.substr(0, 54), std::string(ImageFileHeader.begin(), ImageFileHeader.end()));
+    for (int y = 0; y < kImageHeight; ++y) {
+      for (int x = 0; x < kImageWidth; ++x) {
+        const auto at = static_cast<std::size_t>(54 + 708 * y + 3 * x);
+        const PixelBytes pixel{std::uint8_t(file[at]), std::uint8_t(file[at + 1]),
+                               std::uint8_t(file[at + 2])};
+        ASSERT_EQ(pixel, PixelBytesOf(word(bank, x, y)))
+            << "bank " << bank << " x " << x << " y " << y;
+      }
+    }
+  }
+
+  // A picture made elsewhere: 0x08 0x00 0x00 and 0xFF 0xFF 0xFF.
+  std::string bank0 = ReadFileBytes(PathOf(".pt0.bmp"));
+  bank0.replace(54, 6, std::string{'\x08', '\0', '\0', '\xFF', '\xFF', '\xFF'});
+  WriteFileBytes(PathOf(".pt0.bmp"), bank0);
+  sim.EditMemory([](SensorMemory& memory) {
+    for (int bank : {0, 1}) {
+      for (auto& section : memory.patterns[bank]) std::fill(section.begin(), section.end(), 0x55);
+    }
+  });
+  ASSERT_EQ(Run(kWrite), RunEnd::Finished);
+
+  SensorMemory expected;
+  for (int bank : {0, 1}) {
+    for (int y = 0; y < kImageHeight; ++y) {
+      for (int x = 0; x < kImageWidth; ++x)
+        zema::sim::SetPatternPixel(expected, bank, x, y, word(bank, x, y));
+    }
+  }
+  zema::sim::SetPatternPixel(expected, 0, 0, 0, 0x0001);
+  zema::sim::SetPatternPixel(expected, 0, 1, 0, 0xFFFF);
+  const SensorMemory memory = sim.Memory();
+  for (int bank : {0, 1}) {
+    for (int section : {0, 1}) {
+      // The last 40 bytes of every odd block arrive as zero.
+      const auto& got = memory.patterns[bank][section];
+      const auto differs =
+          std::mismatch(got.begin(), got.end(), expected.patterns[bank][section].begin());
+      EXPECT_TRUE(differs.first == got.end())
+          << "bank " << bank << ", section " << section << ": first difference at byte "
+          << (differs.first - got.begin());
+    }
+  }
+}
+
 // --- Exchanges, progress and detail line ------------------------------------
 
 struct SequenceCase {
@@ -251,7 +323,9 @@ TEST_P(ImageSequence, ExchangesProgressAndDetailLineFollowTheTables) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, ImageSequence,
     ::testing::Values(SequenceCase{"CompensationRead", Image::Compensation, kRead},
-                      SequenceCase{"CompensationWrite", Image::Compensation, kWrite}),
+                      SequenceCase{"CompensationWrite", Image::Compensation, kWrite},
+                      SequenceCase{"PatternRead", Image::Pattern, kRead},
+                      SequenceCase{"PatternWrite", Image::Pattern, kWrite}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // --- Stops ------------------------------------------------------------------
@@ -330,11 +404,50 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // READ: 0x85 is command 1, block k of section 0 command 2 + k.
         StopCase{"CompensationReadCancel", Image::Compensation, kRead, true, 10, 11, false},
+        StopCase{"PatternReadCancelInSection0", Image::Pattern, kRead, true, 10, 11, false},
+        StopCase{"PatternReadFailureInSection0", Image::Pattern, kRead, false, 11, 11, false},
+        StopCase{"PatternReadCancelInSection1", Image::Pattern, kRead, true, 261, 263, false},
         // WRITE: block k of section 0 is command 1 + k, its commit 257.
-        StopCase{"CompensationWriteFailure", Image::Compensation, kWrite, false, 50, 50, false}),
+        StopCase{"CompensationWriteFailure", Image::Compensation, kWrite, false, 50, 50, false},
+        StopCase{"PatternWriteCancelInSection0", Image::Pattern, kWrite, true, 10, 10, false},
+        StopCase{"PatternWriteCancelInSection1", Image::Pattern, kWrite, true, 261, 262, true},
+        StopCase{"PatternWriteFailureInSection1", Image::Pattern, kWrite, false, 262, 262, true}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// --- Files ------------------------------------------------------------------
+// --- Questions and files ----------------------------------------------------
+
+TEST_F(ImageTransferTest, OneOverwriteQuestionCoversEveryKindOfFile) {
+  target_.commonParams = 1;
+  target_.brightComp = 1;
+  SelectPatterns(3, 3);
+  for (const char* suffix : {".prM.zema", ".cmp.bmp", ".pt3.bmp"})
+    WriteFileBytes(PathOf(suffix), "old");
+  operator_.QueueAnswers({true});
+
+  ASSERT_EQ(Run(kRead), RunEnd::Finished);
+  EXPECT_EQ(operator_.boxes.size(), 1u);
+  EXPECT_EQ(operator_.unexpectedQuestions, 0);
+  EXPECT_EQ(FolderEntries(),
+            (std::vector<std::string>{"base.cmp.bmp", "base.prM.zema", "base.pt3.bmp"}));
+  EXPECT_EQ(fs::file_size(PathOf(".cmp.bmp")), kImageFileBytes);
+  EXPECT_EQ(fs::file_size(PathOf(".pt3.bmp")), kImageFileBytes);
+}
+
+TEST_F(ImageTransferTest, MissingImageFilesAreAskedAboutAtTheirTurn) {
+  target_.brightComp = 1;
+  SelectPatterns(3, 4);
+  WriteFileBytes(PathOf(".pt4.bmp"), ImageFileOf(0x10, 0x20, 0x30));
+  operator_.QueueAnswers({false, false});
+
+  ASSERT_EQ(Run(kWrite), RunEnd::Finished);
+  ASSERT_EQ(operator_.boxes.size(), 2u);
+  EXPECT_EQ(operator_.boxes[0].text, Msg(kMsgCompensationFileNotFound));
+  EXPECT_EQ(operator_.boxes[1].text,
+            "Patterns file3 is not found. Do you abort remaining file(s)?");
+  EXPECT_EQ(operator_.boxes[1].caption, "Warning");
+  EXPECT_EQ(SentCommands(), FullSequence(Image::Pattern, kWrite, 4));
+  EXPECT_EQ(view_.LastStepLine(), Msg(kMsgWritingCompleted));
+}
 
 TEST_F(ImageTransferTest, AFullDiskIsReportedAndKeepsTheOlderFile) {
   target_.brightComp = 1;
