@@ -414,7 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"PatternWriteFailureInSection1", Image::Pattern, kWrite, false, 262, 262, true}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// --- Questions and files ----------------------------------------------------
+// --- Questions and refused files --------------------------------------------
 
 TEST_F(ImageTransferTest, OneOverwriteQuestionCoversEveryKindOfFile) {
   target_.commonParams = 1;
@@ -447,6 +447,36 @@ TEST_F(ImageTransferTest, MissingImageFilesAreAskedAboutAtTheirTurn) {
   EXPECT_EQ(operator_.boxes[1].caption, "Warning");
   EXPECT_EQ(SentCommands(), FullSequence(Image::Pattern, kWrite, 4));
   EXPECT_EQ(view_.LastStepLine(), Msg(kMsgWritingCompleted));
+}
+
+TEST_F(ImageTransferTest, ABadImageFileIsRefusedBeforeTheRunSendsAnything) {
+  struct Case {
+    const char* suffix;
+    std::string content;
+  };
+  std::string deeper = ImageFileOf(0, 0, 0);
+  deeper[28] = 32;  // 32 bits per pixel
+  const Case cases[] = {{".cmp.bmp", ImageFileOf(0, 0, 0).substr(0, 100000)},
+                        {".pt4.bmp", deeper},
+                        {".pt3.bmp", "BM"}};
+  target_.bankParams = 1;
+  target_.brightComp = 1;
+  SelectPatterns(3, 4);
+  for (const Case& test : cases) {
+    for (const char* suffix : {".pr3.zema", ".pr4.zema"})
+      WriteFileBytes(PathOf(suffix), std::string(64, '\n'));
+    for (const char* suffix : {".cmp.bmp", ".pt3.bmp", ".pt4.bmp"}) {
+      WriteFileBytes(PathOf(suffix), ImageFileOf(0x10, 0x20, 0x30));
+    }
+    WriteFileBytes(PathOf(test.suffix), test.content);
+
+    EXPECT_EQ(Run(kWrite), RunEnd::Failed) << test.suffix;
+    EXPECT_TRUE(sim.Commands().empty()) << test.suffix;
+    ASSERT_EQ(operator_.boxes.size(), 1u) << test.suffix;
+    EXPECT_EQ(operator_.boxes[0].text, Msg(kMsgImageFileRejected) + PathOf(test.suffix));
+    EXPECT_EQ(operator_.boxes[0].caption, "Error");
+    EXPECT_EQ(view_.EndResult(), kRunResultFailed);
+  }
 }
 
 TEST_F(ImageTransferTest, AFullDiskIsReportedAndKeepsTheOlderFile) {

@@ -105,3 +105,11 @@ StepOutcome WriteCompensation(TransferRun& run) {
   if (TableSelected(run)) WriteTable(run);
   return CloseCompensationStep(run);
 }
+
+StepOutcome CheckCompensationFile(TransferRun& run) {
+  if (!TableSelected(run)) return StepOutcome::Done;
+  if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
+  if (CheckImageFile(g_filePath) != ImageFileStatus::Refused) return StepOutcome::Done;
+  FailImageFile(run);
+  return StepOutcome::Failed;
+}

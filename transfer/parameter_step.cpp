@@ -67,22 +67,6 @@ void WriteOneSet(TransferRun& run, int slot) {
   run.flags.anyDone = true;
 }
 
-// Refuses a short parameter file before the first set is sent, so a bad
-// file never leaves the sensor half-programmed. Missing files are left to
-// the question the slot loop asks.
-bool AllSelectedFilesComplete(TransferRun& run) {
-  for (int slot = 0; slot <= kCommonSlot; ++slot) {
-    if (!SlotSelected(run.target, slot)) continue;
-    if (!BuildItemPath(run, slot, false)) return false;
-    ParamSet set;
-    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
-      FailTooShort(run);
-      return false;
-    }
-  }
-  return true;
-}
-
 StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
@@ -96,7 +80,18 @@ StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)
 
 StepOutcome ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
 
-StepOutcome WriteParameters(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !AllSelectedFilesComplete(run)) return StepOutcome::Failed;
-  return RunSlotLoop(run, WriteOneSet);
+StepOutcome WriteParameters(TransferRun& run) { return RunSlotLoop(run, WriteOneSet); }
+
+StepOutcome CheckParameterFiles(TransferRun& run) {
+  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+  for (int slot = 0; slot <= kCommonSlot; ++slot) {
+    if (!SlotSelected(run.target, slot)) continue;
+    if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
+    ParamSet set;
+    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
+      FailTooShort(run);
+      return StepOutcome::Failed;
+    }
+  }
+  return StepOutcome::Done;
 }

@@ -109,3 +109,15 @@ StepOutcome WritePatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingPatterns));
   return RunBankLoop(run, WriteBank);
 }
+
+StepOutcome CheckPatternFiles(TransferRun& run) {
+  for (int bank = 0; bank < kBankCount; ++bank) {
+    if (!BankSelected(run, bank)) continue;
+    if (!BuildItemPath(run, bank, true)) return StepOutcome::Failed;
+    if (CheckImageFile(g_filePath) == ImageFileStatus::Refused) {
+      FailImageFile(run);
+      return StepOutcome::Failed;
+    }
+  }
+  return StepOutcome::Done;
+}

@@ -43,6 +43,11 @@ StepOutcome RunSteps(TransferRun& run) {
   }
   const bool reading = IsReadRun(run.target);
   using Step = StepOutcome (*)(TransferRun&);
+  if (!reading) {
+    for (Step check : {CheckParameterFiles, CheckCompensationFile, CheckPatternFiles}) {
+      if (check(run) == StepOutcome::Failed) return StepOutcome::Failed;
+    }
+  }
   const Step steps[] = {
       reading ? ReadParameters : WriteParameters,
       reading ? ReadCompensation : WriteCompensation,

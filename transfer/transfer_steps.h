@@ -16,6 +16,14 @@ StepOutcome WriteCompensation(TransferRun& run);
 StepOutcome ReadPatterns(TransferRun& run);
 StepOutcome WritePatterns(TransferRun& run);
 
+// WRITE, before the run sends anything: Failed, with a text that names the
+// file, when a selected file of the step exists but would be refused, so
+// that a bad file never leaves the sensor half-programmed. A missing file
+// is asked about at its turn.
+StepOutcome CheckParameterFiles(TransferRun& run);
+StepOutcome CheckCompensationFile(TransferRun& run);
+StepOutcome CheckPatternFiles(TransferRun& run);
+
 // The closing check every step shares: a failure in a step that the
 // operator has stopped is not shown.
 inline StepOutcome OutcomeOf(const TransferRun& run) {
