@@ -175,6 +175,45 @@ INSTANTIATE_TEST_SUITE_P(Ways, ComuDlgStopTest, ::testing::Values(false, true),
                            return std::string(test.param ? "CloseBox" : "CancelButton");
                          });
 
+TEST_F(ComuDlgTest, CancelDuringAPatternBankStopsAfterTheCurrentBlock) {
+  target_.bankParams = 0;
+  target_.patterns = 1;
+  target_.startBank = 5;
+  target_.endBank = 5;
+  Put(".pt5.bmp", "older");
+  operator_.QueueAnswers({true});
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  // The operator clicks CANCEL while the sensor is taking block 100 of
+  // section 0 (command 102, after the selection): the click waits in the
+  // queue until the poll after that block.
+  auto* cancel = dialog.ControlAs<QPushButton>(kCtlCancel);
+  sim_.SetCommandHook([cancel](std::size_t number, std::span<const std::uint8_t>) {
+    if (number == 102) {
+      QMetaObject::invokeMethod(cancel, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+  });
+  std::string stepLine;
+  int bar = -1;
+  EXPECT_EQ(Exec(dialog,
+                 [&] {
+                   stepLine = Text(dialog, kCtlStepLine);
+                   bar = dialog.ControlAs<QProgressBar>(kCtlProgressBar)->value();
+                 }),
+            QDialog::Accepted);
+  sim_.SetCommandHook({});
+
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Cancelled);
+  EXPECT_EQ(stepLine, "Aborted.");
+  EXPECT_EQ(bar, 100 * 256 / 208);
+  const auto commands = sim_.Commands();
+  ASSERT_EQ(commands.size(), 102u);
+  EXPECT_EQ(commands.back()[0], 0x83);
+  EXPECT_EQ(commands.back()[1], 100);
+  // No half-written bitmap: the older file stays, and nothing else is left.
+  EXPECT_EQ(Content(".pt5.bmp"), "older");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
+}
+
 TEST_F(ComuDlgTest, TheEventPumpLetsAWaitingCancelClickThrough) {
   CComuDlg dialog(sim_.port(), target_, &operator_);
   QMetaObject::invokeMethod(dialog.ControlAs<QPushButton>(kCtlCancel), &QAbstractButton::click,
