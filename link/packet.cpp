@@ -15,16 +15,19 @@ void Fail(int messageId) { g_lastError = LoadMessage(messageId); }
 
 }  // namespace
 
+std::uint8_t FrameChecksum(std::span<const std::uint8_t> bytesBeforeChecksum) {
+  std::uint8_t sum = 0;
+  for (std::uint8_t b : bytesBeforeChecksum) sum = static_cast<std::uint8_t>(sum + b);
+  return static_cast<std::uint8_t>(0xFF - sum);
+}
+
 void SendPacket(int port, std::uint8_t code, const std::uint8_t* payload, int length) {
   length = std::clamp(length, 0, kMaxPayload);
   std::array<std::uint8_t, kMaxPayload + 2> frame{};
-  std::uint8_t sum = code;
   frame[0] = code;
-  for (int i = 0; i < length; ++i) {
-    frame[static_cast<std::size_t>(1 + i)] = payload[i];
-    sum = static_cast<std::uint8_t>(sum + payload[i]);
-  }
-  frame[static_cast<std::size_t>(length + 1)] = static_cast<std::uint8_t>(0xFF - sum);
+  if (length > 0) std::copy(payload, payload + length, frame.begin() + 1);
+  const auto checked = static_cast<std::size_t>(length + 1);
+  frame[checked] = FrameChecksum({frame.data(), checked});
   ComWrite(port, frame.data(), length + 2);
 }
 
@@ -43,13 +46,10 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   }
   // The payload is handed over even when the checksum then fails; bytes a
   // short reply never delivered are not invented.
-  std::uint8_t sum = kAck;
   const int delivered = std::min(length, received - 1);
-  for (int i = 0; i < delivered; ++i) {
-    buffer[i] = reply[static_cast<std::size_t>(1 + i)];
-    sum = static_cast<std::uint8_t>(sum + buffer[i]);
-  }
-  if (received < length + 2 || reply[static_cast<std::size_t>(length + 1)] != 0xFF - sum) {
+  std::copy(reply.begin() + 1, reply.begin() + 1 + delivered, buffer);
+  const auto checked = static_cast<std::size_t>(length + 1);
+  if (received < length + 2 || reply[checked] != FrameChecksum({reply.data(), checked})) {
     Fail(kMsgChecksumError);
     return 0;
   }

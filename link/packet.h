@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "link/commands.h"
@@ -20,6 +21,10 @@ extern std::uint8_t g_xfer[kMaxPayload];
 
 // Text of the last link failure (a message in the user's language).
 extern std::string g_lastError;
+
+// The byte that ends every frame, command or reply: the bitwise complement
+// of the 8-bit sum of all bytes before it (code or ACK, and the payload).
+std::uint8_t FrameChecksum(std::span<const std::uint8_t> bytesBeforeChecksum);
 
 // Frames and writes one packet. The written count is not checked: a short
 // write shows up as a missing or invalid reply.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/packet.h"
+
 namespace zema::sim {
 namespace {
 
@@ -27,12 +29,6 @@ int CommandPayloadLength(std::uint8_t code) {
     if (command.code == code) return command.payloadLength;
   }
   return -1;
-}
-
-std::uint8_t FrameChecksum(std::span<const std::uint8_t> bytes) {
-  unsigned sum = 0;
-  for (std::uint8_t b : bytes) sum += b;
-  return static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
 }
 
 std::vector<std::uint8_t> AckFrame(std::span<const std::uint8_t> payload) {

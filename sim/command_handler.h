@@ -21,9 +21,6 @@ struct CommandOutcome {
 // Payload length of a command code, -1 for a code the sensor does not know.
 int CommandPayloadLength(std::uint8_t code);
 
-// Checksum byte of a frame: the complement of the 8-bit sum of `bytes`.
-std::uint8_t FrameChecksum(std::span<const std::uint8_t> bytes);
-
 // A complete reply frame: ACK, payload, checksum.
 std::vector<std::uint8_t> AckFrame(std::span<const std::uint8_t> payload);
 

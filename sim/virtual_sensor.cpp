@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "link/packet.h"
 #include "sim/command_handler.h"
 #include "sim/state_file.h"
 #include "sim/trace_format.h"
@@ -285,6 +286,7 @@ void VirtualSensor::DrainAndNak(const std::string& why) {
 
 void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
   Trace(kFromPc, frame.data(), frame.size(), DescribeCommand(frame));
+  if (settings_.onCommand) settings_.onCommand(frame);
   FaultTracker::Hit hit;
   CommandOutcome outcome;
   int flashDelayMs;

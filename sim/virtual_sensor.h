@@ -28,6 +28,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,9 @@ struct SensorSettings {
   std::string stateFile;
   // Receives one line per byte exchange when set.
   std::function<void(const std::string&)> trace;
+  // Receives every well-formed command frame, on the serving thread, before
+  // the sensor carries it out: for tests that watch the exchanges.
+  std::function<void(std::span<const std::uint8_t>)> onCommand;
   // Receives problems the sensor cannot answer on the line (state file).
   std::function<void(const std::string&)> report;
 };

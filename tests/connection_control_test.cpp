@@ -44,9 +44,6 @@ std::string Text(const std::vector<int>& messages) {
 class ConnectionControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-    g_portNo = 0;
     // The disconnected state after start-up in "PC LOAD/SAVE" mode.
     controls[kCtlPortList].selection = peer.port() - 1;
     controls[kCtlComModeBox].enabled = false;
@@ -248,7 +245,6 @@ TEST_F(ConnectionControlTest, FailureTextsFollowTheUserLanguage) {
   EXPECT_EQ(dialogs.boxes[1].text, LoadMessage(kMsgNoResponse, Language::German) +
                                        LoadMessage(kMsgIfPcLoadSave, Language::German));
   EXPECT_EQ(dialogs.boxes[1].caption, "Error");  // captions stay English
-  SetLanguage(Language::English);
 }
 
 struct ResumeCase {
@@ -355,14 +351,7 @@ const SimCase kSimCases[] = {
      true, SensorState::kMenu, SensorState::kMenu},
 };
 
-class ConnectToVirtualSensorTest : public ::testing::TestWithParam<SimCase> {
- protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-    g_portNo = 0;
-  }
-};
+class ConnectToVirtualSensorTest : public ::testing::TestWithParam<SimCase> {};
 
 TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   const SimCase& c = GetParam();

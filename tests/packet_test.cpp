@@ -11,8 +11,6 @@ namespace {
 class PacketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
     ASSERT_EQ(ComOpen(peer.port(), 512, 512), kOpenOk);
   }
   void TearDown() override { ComClose(peer.port()); }
@@ -55,7 +53,7 @@ TEST_F(PacketTest, ValidRepliesAreAccepted) {
   g_xfer[0] = 3;
   ASSERT_EQ(Exchange(peer.port(), kCmdReadParamSet), 1) << g_lastError;
   EXPECT_EQ(Bytes(g_xfer, g_xfer + 64), set);
-  EXPECT_EQ(Sent(5), (Bytes{0x88, 0x77, 0x81, 0x03, FrameChecksum({0x81, 0x03})}));
+  EXPECT_EQ(Sent(5), (Bytes{0x88, 0x77, 0x81, 0x03, FrameChecksum(Bytes{0x81, 0x03})}));
 }
 
 struct BadReplyCase {

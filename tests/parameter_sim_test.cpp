@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "link/packet.h"
@@ -11,6 +9,7 @@
 #include "res/messages.h"
 #include "sim/demo_content.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -24,15 +23,11 @@ namespace {
 class ParameterSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_cancelState = kCancelNone;
     target_.baseName = (dir_ / "base").string();
     ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
     ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
   }
-  void TearDown() override {
-    ComClose(sim_.port());
-  }
+  void TearDown() override { ComClose(sim_.port()); }
 
   RunEnd Run(int direction) {
     target_.direction = direction;
@@ -41,8 +36,7 @@ class ParameterSimTest : public ::testing::Test {
     return RunTransfer(run);
   }
   std::string Content(const char* suffix) const {
-    std::ifstream in(target_.baseName + suffix, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadFileBytes(target_.baseName + suffix);
   }
 
   SimFixture sim_;

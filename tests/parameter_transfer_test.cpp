@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
@@ -61,16 +60,10 @@ std::string Lines(int count, const std::string& line, const std::string& end = "
 class ParameterTransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_cancelState = kCancelNone;
-    g_lastError.clear();
     target_.baseName = (dir_ / "base").string();
     ASSERT_EQ(ComOpen(peer_.port(), 512, 512), kOpenOk);
   }
-  void TearDown() override {
-    ComClose(peer_.port());
-    g_cancelState = kCancelNone;
-  }
+  void TearDown() override { ComClose(peer_.port()); }
 
   void SelectBanks(int first, int last, bool common) {
     target_.bankParams = 1;
@@ -84,13 +77,6 @@ class ParameterTransferTest : public ::testing::Test {
     return RunTransfer(run);
   }
   std::string PathOf(const char* suffix) const { return target_.baseName + suffix; }
-  static std::string Content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
@@ -136,13 +122,13 @@ TEST_F(ParameterTransferTest, ReadOfBanks2To4AndCommonWritesFourFiles) {
   EXPECT_EQ(peer_.Received(), expected);
   EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema",
                                                        "base.pr4.zema", "base.prM.zema"}));
-  const std::string bank2Text = Content(PathOf(".pr2.zema"));
+  const std::string bank2Text = ReadFileBytes(PathOf(".pr2.zema"));
   EXPECT_EQ(bank2Text.substr(0, 8), "65535\n1\n");
   EXPECT_EQ(bank2Text, FormatParamFile(bank2));
   EXPECT_EQ(bank2Text.find('\r'), std::string::npos);
-  EXPECT_EQ(Content(PathOf(".pr3.zema")), FormatParamFile(sets[1]));
-  EXPECT_EQ(Content(PathOf(".pr4.zema")), FormatParamFile(sets[2]));
-  EXPECT_EQ(Content(PathOf(".prM.zema")), FormatParamFile(sets[3]));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr3.zema")), FormatParamFile(sets[1]));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr4.zema")), FormatParamFile(sets[2]));
+  EXPECT_EQ(ReadFileBytes(PathOf(".prM.zema")), FormatParamFile(sets[3]));
   EXPECT_TRUE(operator_.boxes.empty());
 }
 
@@ -169,8 +155,8 @@ TEST_F(ParameterTransferTest, ReadStepLinesAndProgressFollowTheRunsTables) {
 
 TEST_F(ParameterTransferTest, ReadAsksOnceAboutExistingFilesAndYesOverwritesBoth) {
   SelectBanks(2, 4, false);
-  Put(PathOf(".pr3.zema"), "old 3\n");
-  Put(PathOf(".pr4.zema"), "old 4\n");
+  WriteFileBytes(PathOf(".pr3.zema"), "old 3\n");
+  WriteFileBytes(PathOf(".pr4.zema"), "old 4\n");
   for (std::size_t k = 1; k <= 3; ++k) {
     peer_.ReplyAfter(kReadCommandBytes * k, AckReply(Wire(SetStartingAt(static_cast<int>(k)))));
   }
@@ -179,22 +165,22 @@ TEST_F(ParameterTransferTest, ReadAsksOnceAboutExistingFilesAndYesOverwritesBoth
   EXPECT_EQ(Run(kDirectionRead), RunEnd::Finished);
   ASSERT_EQ(operator_.boxes.size(), 1u);
   EXPECT_EQ(operator_.boxes[0].text, "Found same filename. Do you overwrite?");
-  EXPECT_EQ(Content(PathOf(".pr3.zema")), FormatParamFile(SetStartingAt(2)));
-  EXPECT_EQ(Content(PathOf(".pr4.zema")), FormatParamFile(SetStartingAt(3)));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr3.zema")), FormatParamFile(SetStartingAt(2)));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr4.zema")), FormatParamFile(SetStartingAt(3)));
 }
 
 TEST_F(ParameterTransferTest, ReadRefusedOverwriteStopsAtOnceAndKeepsEarlierFiles) {
   SelectBanks(2, 4, true);
-  Put(PathOf(".pr3.zema"), "old 3\n");
-  Put(PathOf(".pr4.zema"), "old 4\n");
+  WriteFileBytes(PathOf(".pr3.zema"), "old 3\n");
+  WriteFileBytes(PathOf(".pr4.zema"), "old 4\n");
   peer_.ReplyAfter(kReadCommandBytes, AckReply(Wire(SetStartingAt(1))));
   operator_.QueueAnswers({false});
 
   EXPECT_EQ(Run(kDirectionRead), RunEnd::OverwriteRefused);
   EXPECT_EQ(SentIndexes(kReadCommandBytes), (std::vector<int>{2}));
-  EXPECT_EQ(Content(PathOf(".pr2.zema")), FormatParamFile(SetStartingAt(1)));
-  EXPECT_EQ(Content(PathOf(".pr3.zema")), "old 3\n");
-  EXPECT_EQ(Content(PathOf(".pr4.zema")), "old 4\n");
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr2.zema")), FormatParamFile(SetStartingAt(1)));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr3.zema")), "old 3\n");
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr4.zema")), "old 4\n");
   EXPECT_EQ(operator_.boxes.size(), 1u);  // the question, no message after it
   EXPECT_EQ(view_.EndResult(), kRunResultOk);
   EXPECT_EQ(g_cancelState, kCancelNone);
@@ -214,7 +200,7 @@ class ParameterReadFault : public ParameterTransferTest,
 
 TEST_P(ParameterReadFault, ShowsTheLinksMessageAndKeepsFilesAlreadyRead) {
   SelectBanks(2, 4, true);
-  Put(PathOf(".pr3.zema"), "older 3\n");
+  WriteFileBytes(PathOf(".pr3.zema"), "older 3\n");
   operator_.QueueAnswers({true});
   peer_.ReplyAfter(kReadCommandBytes, AckReply(Wire(SetStartingAt(1))));
   if (!GetParam().reply.empty()) peer_.ReplyAfter(2 * kReadCommandBytes, GetParam().reply);
@@ -229,8 +215,8 @@ TEST_P(ParameterReadFault, ShowsTheLinksMessageAndKeepsFilesAlreadyRead) {
   EXPECT_EQ(view_.Count(Kind::OfferOk), 0);
   // The set read before stays; the failed one neither empties nor replaces
   // the older file, and no temporary file is left.
-  EXPECT_EQ(Content(PathOf(".pr2.zema")), FormatParamFile(SetStartingAt(1)));
-  EXPECT_EQ(Content(PathOf(".pr3.zema")), "older 3\n");
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr2.zema")), FormatParamFile(SetStartingAt(1)));
+  EXPECT_EQ(ReadFileBytes(PathOf(".pr3.zema")), "older 3\n");
   EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema"}));
 }
 
@@ -284,7 +270,7 @@ class ParameterWriteConversion : public ParameterTransferTest,
 
 TEST_P(ParameterWriteConversion, SendsTheLow16BitsOfEachLine) {
   SelectBanks(6, 6, false);
-  Put(PathOf(".pr6.zema"), GetParam().file);
+  WriteFileBytes(PathOf(".pr6.zema"), GetParam().file);
   peer_.ReplyAfter(kWriteCommandBytes, AckReply());
 
   EXPECT_EQ(Run(kDirectionWrite), RunEnd::Finished);
@@ -311,8 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ParameterTransferTest, WriteAsksAboutAMissingBankFileAndNoSkipsIt) {
   SelectBanks(2, 4, false);
-  Put(PathOf(".pr2.zema"), Lines(32, "2"));
-  Put(PathOf(".pr4.zema"), Lines(32, "4"));
+  WriteFileBytes(PathOf(".pr2.zema"), Lines(32, "2"));
+  WriteFileBytes(PathOf(".pr4.zema"), Lines(32, "4"));
   peer_.ReplyAfter(kWriteCommandBytes, AckReply());
   peer_.ReplyAfter(2 * kWriteCommandBytes, AckReply());
   operator_.QueueAnswers({false});
@@ -333,8 +319,8 @@ TEST_F(ParameterTransferTest, WriteAsksAboutAMissingBankFileAndNoSkipsIt) {
 
 TEST_F(ParameterTransferTest, WriteAbortOnAMissingFileEndsTheRun) {
   SelectBanks(2, 4, false);
-  Put(PathOf(".pr2.zema"), Lines(32, "2"));
-  Put(PathOf(".pr4.zema"), Lines(32, "4"));
+  WriteFileBytes(PathOf(".pr2.zema"), Lines(32, "2"));
+  WriteFileBytes(PathOf(".pr4.zema"), Lines(32, "4"));
   peer_.ReplyAfter(kWriteCommandBytes, AckReply());
   operator_.QueueAnswers({true});
 
@@ -359,10 +345,10 @@ TEST_F(ParameterTransferTest, TheCommonSetsQuestionCarries15) {
 
 TEST_F(ParameterTransferTest, AShortFileIsRefusedBeforeAnySetIsSent) {
   SelectBanks(2, 4, true);
-  Put(PathOf(".pr2.zema"), Lines(32, "2"));
-  Put(PathOf(".pr3.zema"), Lines(32, "3"));
-  Put(PathOf(".pr4.zema"), Lines(31, "4"));
-  Put(PathOf(".prM.zema"), Lines(32, "5"));
+  WriteFileBytes(PathOf(".pr2.zema"), Lines(32, "2"));
+  WriteFileBytes(PathOf(".pr3.zema"), Lines(32, "3"));
+  WriteFileBytes(PathOf(".pr4.zema"), Lines(31, "4"));
+  WriteFileBytes(PathOf(".prM.zema"), Lines(32, "5"));
 
   EXPECT_EQ(Run(kDirectionWrite), RunEnd::Failed);
   EXPECT_TRUE(peer_.Received().empty());
@@ -374,8 +360,8 @@ TEST_F(ParameterTransferTest, AShortFileIsRefusedBeforeAnySetIsSent) {
 
 TEST_F(ParameterTransferTest, WriteWithoutReplyShowsTheLinksMessage) {
   SelectBanks(0, 1, false);
-  Put(PathOf(".pr0.zema"), Lines(32, "0"));
-  Put(PathOf(".pr1.zema"), Lines(32, "1"));
+  WriteFileBytes(PathOf(".pr0.zema"), Lines(32, "0"));
+  WriteFileBytes(PathOf(".pr1.zema"), Lines(32, "1"));
   peer_.ReplyAfter(kWriteCommandBytes, AckReply());
   peer_.ReplyAfter(2 * kWriteCommandBytes, Bytes{0x06, 0x00});
 

@@ -165,16 +165,7 @@ void ExpectShown(const DialogControls& controls, const Shown& s) {
   EXPECT_EQ(g_transferTarget.patterns, 0);
 }
 
-class SettingsFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_portNo = 0;
-    g_transferTarget = TransferTarget{};
-  }
-};
-
-TEST_F(SettingsFileTest, StoredChoicesStartTheDialogAndExitWritesThemBack) {
+TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
   for (const SettingsCase& c : kCases) {
     SCOPED_TRACE(c.name);
     const TempFolder folder("zema-settings");

@@ -31,8 +31,6 @@ SimFixture::Options CommandMode(int communic) {
 class Port {
  public:
   explicit Port(int port) : port_(port) {
-    SetLanguage(Language::English);
-    g_lastError.clear();
     EXPECT_EQ(ComOpen(port_, 512, 512), kOpenOk);
   }
   ~Port() { ComClose(port_); }

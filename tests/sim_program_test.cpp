@@ -98,7 +98,6 @@ TEST(SimProgramTest, BadOptionsEndWithStatus2) {
 }
 
 TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
-  SetLanguage(Language::English);
   const fs::path folder = fs::temp_directory_path() /
                           ("zema-sim-program-" + std::to_string(::getpid())) / "dosdevices";
   fs::remove_all(folder.parent_path());
@@ -124,7 +123,6 @@ TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
 }
 
 TEST(SimProgramTest, KilledSimulatorLeavesWhatItHadStored) {
-  SetLanguage(Language::English);
   const fs::path folder =
       fs::temp_directory_path() / ("zema-sim-killed-" + std::to_string(::getpid()));
   fs::remove_all(folder);

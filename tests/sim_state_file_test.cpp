@@ -15,6 +15,7 @@
 #include "res/messages.h"
 #include "sim/demo_content.h"
 #include "sim/state_file.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 
 using namespace zema::sim;
@@ -82,7 +83,7 @@ TEST_F(SimStateFileTest, DamagedFilesAreRefused) {
          file.put('\x5A');
        }},
       {"longer", [&] { std::ofstream(path, std::ios::app | std::ios::binary) << "x"; }},
-      {"something else", [&] { std::ofstream(path, std::ios::binary) << "hello\n"; }},
+      {"something else", [&] { WriteFileBytes(path, "hello\n"); }},
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
@@ -147,7 +148,6 @@ TEST_F(SimStateFileTest, WriterKilledAtAnyMomentLeavesAGoodFile) {
 
 // Through the link layer: what the loader stored is there after a restart.
 TEST_F(SimStateFileTest, SensorMemorySurvivesARestart) {
-  SetLanguage(Language::English);
   SimFixture::Options options;
   options.stateFile = path;
   {
@@ -173,7 +173,7 @@ TEST_F(SimStateFileTest, SensorMemorySurvivesARestart) {
 }
 
 TEST_F(SimStateFileTest, DamagedStateFileStopsTheSensorFromStarting) {
-  std::ofstream(path, std::ios::binary) << "not a state file";
+  WriteFileBytes(path, "not a state file");
   SensorSettings settings;
   settings.stateFile = path;
   VirtualSensor sensor(settings, DemoMemory());
@@ -182,9 +182,7 @@ TEST_F(SimStateFileTest, DamagedStateFileStopsTheSensorFromStarting) {
   EXPECT_NE(error.find("damaged"), std::string::npos) << error;
   sensor.Stop();
   // The file is not overwritten with demo content.
-  std::ifstream in(path, std::ios::binary);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "not a state file");
+  EXPECT_EQ(ReadFileBytes(path), "not a state file");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
@@ -23,15 +24,7 @@ using Kind = RecordingRunView::Kind;
 
 class TransferRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_cancelState = kCancelNone;
-    g_lastError.clear();
-    target_.baseName = (dir_ / "base").string();
-  }
-  void TearDown() override {
-    g_cancelState = kCancelNone;
-  }
+  void SetUp() override { target_.baseName = (dir_ / "base").string(); }
 
   RunEnd Run() {
     // No port is open: a run that tried to exchange anything would fail.
@@ -142,11 +135,11 @@ TEST_F(RunHelperTest, PollCancelStopsAndDiscardsTheOpenReadFile) {
 TEST_F(RunHelperTest, PollCancelClosesTheOpenWriteFileOnce) {
   const std::string path = (dir_ / "base.cmp.bmp").string();
   std::fclose(std::fopen(path.c_str(), "wb"));
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  ASSERT_NE(file, nullptr);
+  SourceFile file;
+  ASSERT_TRUE(file.Open(path));
   view_.onPump = [] { g_cancelState = kCancelPressed; };
   EXPECT_TRUE(PollCancel(run_, file));
-  EXPECT_EQ(file, nullptr);
+  EXPECT_FALSE(file.isOpen());
 }
 
 TEST_F(RunHelperTest, BankNumberAndFailRun) {

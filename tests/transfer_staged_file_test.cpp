@@ -1,14 +1,15 @@
 // Files written under a temporary name and renamed over their target.
-#include "tests/support/temp_folder.h"
 #include "transfer/staged_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
+
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,13 +21,6 @@ class StagedFileTest : public ::testing::Test {
     target_ = (dir_ / "line1.pr0.zema").string();
   }
 
-  static std::string Content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
   int EntriesInFolder() const {
     return static_cast<int>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
@@ -42,18 +36,18 @@ TEST_F(StagedFileTest, TheTargetAppearsOnlyOnCommit) {
   EXPECT_FALSE(fs::exists(target_));
   EXPECT_EQ(fs::path(file.temporaryPath()).parent_path(), dir_);
   ASSERT_TRUE(file.Commit());
-  EXPECT_EQ(Content(target_), "1\n");
+  EXPECT_EQ(ReadFileBytes(target_), "1\n");
   EXPECT_EQ(EntriesInFolder(), 1);
 }
 
 TEST_F(StagedFileTest, CommitReplacesAnOlderFileAndKeepsItsMode) {
-  Put(target_, "old\n");
+  WriteFileBytes(target_, "old\n");
   fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   StagedFile file;
   ASSERT_TRUE(file.Create(target_));
   std::fputs("new\n", file.stream());
   ASSERT_TRUE(file.Commit());
-  EXPECT_EQ(Content(target_), "new\n");
+  EXPECT_EQ(ReadFileBytes(target_), "new\n");
   EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
@@ -70,7 +64,7 @@ TEST_F(StagedFileTest, ANewFileGetsTheModeOfAnOrdinaryNewFile) {
 }
 
 TEST_F(StagedFileTest, DiscardOrDestructionLeavesTheOlderFileAsItWas) {
-  Put(target_, "old\n");
+  WriteFileBytes(target_, "old\n");
   {
     StagedFile discarded;
     ASSERT_TRUE(discarded.Create(target_));
@@ -80,7 +74,7 @@ TEST_F(StagedFileTest, DiscardOrDestructionLeavesTheOlderFileAsItWas) {
     ASSERT_TRUE(abandoned.Create(target_));
     std::fputs("partial", abandoned.stream());
   }
-  EXPECT_EQ(Content(target_), "old\n");
+  EXPECT_EQ(ReadFileBytes(target_), "old\n");
   EXPECT_EQ(EntriesInFolder(), 1);
 }
 

@@ -1,31 +1,115 @@
-// The compensation step. Until the table transfer is built here the step
-// moves nothing: it performs its opening and closing actions only.
+// The compensation step: the brightness-compensation table (image selector
+// 2, blocks 160 to 255 of the transfer area) and its bitmap file.
+#include <array>
+
+#include "link/packet.h"
 #include "res/messages.h"
+#include "transfer/compensation_image.h"
+#include "transfer/image_file.h"
+#include "transfer/source_file.h"
+#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {
 
-bool CloseCompensationStep(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return false;
-  if (run.flags.failed) {
-    FailRun(run);
-    return true;
+constexpr int kTableBlocks = kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
+
+// The 96 blocks of the table span the whole bar.
+int BlockPosition(int block) {
+  return (block - kCompensationFirstBlock) * kProgressEnd / kTableBlocks;
+}
+
+std::span<std::uint8_t, kBlockBytes> BlockOfXfer() {
+  return std::span<std::uint8_t, kBlockBytes>(g_xfer, kBlockBytes);
+}
+
+// The file is created before anything is sent, so a file that cannot be
+// created costs no exchange; it replaces an older file only once the whole
+// table has arrived and has been written.
+void ReadTable(TransferRun& run) {
+  if (!BuildItemPath(run, kCommonSlot, true) || !AskOverwrite(run)) return;
+  StagedFile file;
+  if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
+    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    return;
   }
-  SetProgress(run, 512);
-  run.flags.anyDone = true;
-  return false;
+  g_xfer[0] = kCompensationSelector;
+  if (!ExchangeCommand(run, kCmdSelectImage)) return;
+  std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
+  for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
+    g_xfer[0] = static_cast<std::uint8_t>(block);
+    if (!ExchangeCommand(run, kCmdReadBlock)) return;
+    const std::size_t count = CompensationToFile(block, BlockOfXfer(), bytes);
+    if (!file.Write(std::span(bytes).first(count))) {
+      FailStep(run, LoadMessage(kMsgFailedToCreateFile));  // a full disk
+      return;
+    }
+    SetProgress(run, BlockPosition(block));
+    if (PollCancel(run, file)) return;
+  }
+  if (!file.Commit()) FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+}
+
+// The blocks only reach the sensor's transfer area; the flash commit after
+// the last one makes them the stored table.
+void WriteTable(TransferRun& run) {
+  if (!BuildItemPath(run, kCommonSlot, true)) return;
+  SourceFile file;
+  if (!file.Open(g_filePath)) {
+    AskAbortMissing(run, LoadMessage(kMsgCompensationFileNotFound));
+    return;
+  }
+  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
+    FailImageFile(run);  // changed since the run checked it
+    return;
+  }
+  std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
+  for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
+    const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes),
+                         std::span<std::uint8_t, kBlockBytes>(g_xfer + 1, kBlockBytes));
+    g_xfer[0] = static_cast<std::uint8_t>(block);
+    if (!ExchangeCommand(run, kCmdWriteBlock)) return;
+    SetProgress(run, BlockPosition(block));
+    if (PollCancel(run, file)) return;
+  }
+  if (FlashCommit(run, kCompensationSelector) == 0) return;
+  run.view.SetDetailLine(" ");
+}
+
+// Completion counts also when the table was not selected.
+StepOutcome CloseCompensationStep(TransferRun& run) {
+  if (g_cancelState == kCancelNone && !run.flags.failed) {
+    SetProgress(run, kProgressEnd);
+    run.flags.anyDone = true;
+  }
+  return OutcomeOf(run);
+}
+
+bool TableSelected(const TransferRun& run) {
+  return run.target.brightComp != 0 && g_cancelState == kCancelNone;
 }
 
 }  // namespace
 
-bool ReadCompensation(TransferRun& run) {
+StepOutcome ReadCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
   SetProgress(run, 0);
+  if (TableSelected(run)) ReadTable(run);
   return CloseCompensationStep(run);
 }
 
-bool WriteCompensation(TransferRun& run) {
+StepOutcome WriteCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingCompensation));
   SetProgress(run, 0);
+  if (TableSelected(run)) WriteTable(run);
   return CloseCompensationStep(run);
+}
+
+StepOutcome CheckCompensationFile(TransferRun& run) {
+  if (!TableSelected(run)) return StepOutcome::Done;
+  if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
+  if (CheckImageFile(g_filePath) != ImageFileStatus::Refused) return StepOutcome::Done;
+  FailImageFile(run);
+  return StepOutcome::Failed;
 }

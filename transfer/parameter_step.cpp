@@ -3,7 +3,6 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/parameter_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
@@ -11,17 +10,10 @@
 namespace {
 
 constexpr int kAwaitingReply = 256;
-constexpr int kSlotDone = 512;
 
 bool SlotSelected(const TransferTarget& target, int slot) {
   if (slot == kCommonSlot) return target.commonParams != 0;
   return target.bankParams != 0 && BankInRange(target, slot);
-}
-
-bool BuildParamPath(TransferRun& run, int slot) {
-  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, false)) return true;
-  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
-  return false;
 }
 
 void FailTooShort(TransferRun& run) {
@@ -34,7 +26,7 @@ void FailTooShort(TransferRun& run) {
 void ReadOneSet(TransferRun& run, int slot) {
   run.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
-  if (!BuildParamPath(run, slot)) return;
+  if (!BuildItemPath(run, slot, false)) return;
   if (!AskOverwrite(run)) return;
 
   StagedFile file;
@@ -43,13 +35,7 @@ void ReadOneSet(TransferRun& run, int slot) {
     return;
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
-  SendPacket(run.port, kCmdReadParamSet.code, g_xfer, kCmdReadParamSet.payloadLength);
-  SetProgress(run, kAwaitingReply);
-  if (ReceiveReply(run.port, g_xfer, kCmdReadParamSet.replyLength,
-                   kCmdReadParamSet.timeoutMs) == 0) {
-    run.flags.failed = true;  // the link has set g_lastError
-    return;
-  }
+  if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
   if (!WriteParamFile(file.stream(), DecodeParamSet(g_xfer)) || !file.Commit()) {
     FailStep(run, LoadMessage(kMsgFailedToCreateFile));
     return;
@@ -61,7 +47,7 @@ void ReadOneSet(TransferRun& run, int slot) {
 void WriteOneSet(TransferRun& run, int slot) {
   run.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgWritingCommonParams : kMsgWritingBankParams));
-  if (!BuildParamPath(run, slot)) return;
+  if (!BuildItemPath(run, slot, false)) return;
 
   ParamSet set;
   switch (LoadParamFile(g_filePath, set)) {
@@ -77,53 +63,35 @@ void WriteOneSet(TransferRun& run, int slot) {
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   EncodeParamSet(set, g_xfer + 1);
-  SendPacket(run.port, kCmdWriteParamSet.code, g_xfer, kCmdWriteParamSet.payloadLength);
-  SetProgress(run, kAwaitingReply);
-  if (ReceiveReply(run.port, g_xfer, kCmdWriteParamSet.replyLength,
-                   kCmdWriteParamSet.timeoutMs) == 0) {
-    run.flags.failed = true;
-    return;
-  }
+  if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
 }
 
-// Refuses a short parameter file before the first set is sent, so a bad
-// file never leaves the sensor half-programmed. Missing files are left to
-// the question the slot loop asks.
-bool AllSelectedFilesComplete(TransferRun& run) {
-  for (int slot = 0; slot <= kCommonSlot; ++slot) {
-    if (!SlotSelected(run.target, slot)) continue;
-    if (!BuildParamPath(run, slot)) return false;
-    ParamSet set;
-    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
-      FailTooShort(run);
-      return false;
-    }
-  }
-  return true;
-}
-
-bool RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
+StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
     if (run.flags.failed || g_cancelState != kCancelNone) break;
-    SetProgress(run, kSlotDone);
+    SetProgress(run, kProgressEnd);
   }
-  if (g_cancelState == kCancelNone && run.flags.failed) {
-    FailRun(run);
-    return true;
-  }
-  return false;
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
+StepOutcome ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
 
-bool WriteParameters(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !AllSelectedFilesComplete(run)) {
-    FailRun(run);
-    return true;
+StepOutcome WriteParameters(TransferRun& run) { return RunSlotLoop(run, WriteOneSet); }
+
+StepOutcome CheckParameterFiles(TransferRun& run) {
+  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+  for (int slot = 0; slot <= kCommonSlot; ++slot) {
+    if (!SlotSelected(run.target, slot)) continue;
+    if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
+    ParamSet set;
+    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
+      FailTooShort(run);
+      return StepOutcome::Failed;
+    }
   }
-  return RunSlotLoop(run, WriteOneSet);
+  return StepOutcome::Done;
 }

@@ -1,28 +1,123 @@
-// The pattern step. Until the pattern transfer is built here the step moves
-// nothing: it performs its opening and closing actions only.
+// The pattern step: the pattern image of each bank of the range, in two
+// sections with image selectors 4 + 4 * bank + 2 * section, and one bitmap
+// file per bank.
+#include <array>
+
+#include "link/packet.h"
 #include "res/messages.h"
+#include "transfer/image_file.h"
+#include "transfer/pattern_image.h"
+#include "transfer/source_file.h"
+#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {
 
-bool ClosePatternStep(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return false;
-  if (run.flags.failed) {
-    FailRun(run);
-    return true;
+constexpr int kSections = 2;
+
+// The 416 blocks of a bank span the whole bar.
+int BlockPosition(int section, int block) {
+  return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
+}
+
+std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
+  return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
+}
+
+// The file replaces an older one only once both sections have arrived and
+// have been written. A failure or stop in section 0 ends the bank at once:
+// section 1 is then neither selected nor read.
+void ReadBank(TransferRun& run, int bank) {
+  if (!BuildItemPath(run, bank, true) || !AskOverwrite(run)) return;
+  StagedFile file;
+  if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
+    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    return;
   }
-  SetProgress(run, 512);
-  return false;
+  std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
+  for (int section = 0; section < kSections; ++section) {
+    g_xfer[0] = PatternSelector(bank, section);
+    if (!ExchangeCommand(run, kCmdSelectImage)) return;
+    for (int block = 0; block < PatternSectionBlocks(section); ++block) {
+      g_xfer[0] = static_cast<std::uint8_t>(block);
+      if (!ExchangeCommand(run, kCmdReadBlock)) return;
+      const std::size_t count = PatternToFile(block, BlockOfXfer(0), bytes);
+      if (!file.Write(std::span(bytes).first(count))) {
+        FailStep(run, LoadMessage(kMsgFailedToCreateFile));  // a full disk
+        return;
+      }
+      SetProgress(run, BlockPosition(section, block));
+      if (PollCancel(run, file)) return;
+    }
+  }
+  if (!file.Commit()) FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+}
+
+// Each section is committed on its own: a stop in section 1 leaves
+// section 0 stored with the file's content.
+void WriteBank(TransferRun& run, int bank) {
+  if (!BuildItemPath(run, bank, true)) return;
+  SourceFile file;
+  if (!file.Open(g_filePath)) {
+    AskAbortMissing(run, LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
+                             LoadMessage(kMsgIsNotFoundAbort));
+    return;
+  }
+  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
+    FailImageFile(run);  // changed since the run checked it
+    return;
+  }
+  std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
+  for (int section = 0; section < kSections; ++section) {
+    for (int block = 0; block < PatternSectionBlocks(section); ++block) {
+      const auto fileBytes = std::span(bytes).first(PatternFileBytes(block));
+      PatternFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
+      g_xfer[0] = static_cast<std::uint8_t>(block);
+      if (!ExchangeCommand(run, kCmdWriteBlock)) return;
+      SetProgress(run, BlockPosition(section, block));
+      if (PollCancel(run, file)) return;
+    }
+    if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;
+    ShowBankNo(run, bank);
+  }
+}
+
+bool BankSelected(const TransferRun& run, int bank) {
+  return run.target.patterns != 0 && g_cancelState == kCancelNone && BankInRange(run.target, bank);
+}
+
+StepOutcome RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int)) {
+  for (int bank = 0; bank < kBankCount; ++bank) {
+    if (!BankSelected(run, bank)) continue;
+    ShowBankNo(run, bank);
+    SetProgress(run, 0);
+    transferBank(run, bank);
+    if (run.flags.failed || g_cancelState != kCancelNone) break;
+  }
+  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool ReadPatterns(TransferRun& run) {
+StepOutcome ReadPatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
-  return ClosePatternStep(run);
+  return RunBankLoop(run, ReadBank);
 }
 
-bool WritePatterns(TransferRun& run) {
+StepOutcome WritePatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingPatterns));
-  return ClosePatternStep(run);
+  return RunBankLoop(run, WriteBank);
+}
+
+StepOutcome CheckPatternFiles(TransferRun& run) {
+  for (int bank = 0; bank < kBankCount; ++bank) {
+    if (!BankSelected(run, bank)) continue;
+    if (!BuildItemPath(run, bank, true)) return StepOutcome::Failed;
+    if (CheckImageFile(g_filePath) == ImageFileStatus::Refused) {
+      FailImageFile(run);
+      return StepOutcome::Failed;
+    }
+  }
+  return StepOutcome::Done;
 }

@@ -4,8 +4,18 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "res/messages.h"
+#include "transfer/file_naming.h"
+#include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_run.h"
+
+bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
+  SendPacket(run.port, command.code, g_xfer, command.payloadLength);
+  if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
+  if (ReceiveReply(run.port, g_xfer, command.replyLength, command.timeoutMs) != 0) return true;
+  run.flags.failed = true;
+  return false;
+}
 
 void SetProgress(TransferRun& run, int position) {
   run.view.SetProgressPosition(position);
@@ -27,11 +37,16 @@ bool PollCancel(TransferRun& run, StagedFile& file) {
   return true;
 }
 
-bool PollCancel(TransferRun& run, std::FILE*& file) {
+bool PollCancel(TransferRun& run, SourceFile& file) {
   if (!PollCancel(run)) return false;
-  if (file != nullptr) std::fclose(file);
-  file = nullptr;
+  file.Close();
   return true;
+}
+
+bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
+  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, isImage)) return true;
+  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+  return false;
 }
 
 bool AskOverwrite(TransferRun& run) {
@@ -58,16 +73,16 @@ bool AskAbortMissing(TransferRun& run, const std::string& question) {
 int FlashCommit(TransferRun& run, std::uint8_t selector) {
   run.view.SetDetailLine(LoadMessage(kMsgWritingFlash));
   g_xfer[0] = selector;
-  if (Exchange(run.port, kCmdFlashCommit) == 0) {
-    run.flags.failed = true;
-    return 0;
-  }
-  return 1;
+  return ExchangeCommand(run, kCmdFlashCommit) ? 1 : 0;
 }
 
 void FailRun(TransferRun& run) {
   run.dialogs.ShowError(g_lastError);
   run.view.EndDialog(kRunResultFailed);
+}
+
+void FailImageFile(TransferRun& run) {
+  FailStep(run, LoadMessage(kMsgImageFileRejected) + g_filePath);
 }
 
 void FailStep(TransferRun& run, const std::string& text) {

@@ -72,6 +72,11 @@ bool StagedFile::Create(const std::string& targetPath) {
   return stream_ != nullptr;
 }
 
+bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
+  if (stream_ == nullptr) return false;
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size();
+}
+
 bool StagedFile::Commit() {
   if (stream_ == nullptr) return false;
   const bool written = std::ferror(stream_) == 0;

@@ -5,7 +5,9 @@
 // truncated file behind, and never destroys an older file of the same name.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 class StagedFile {
@@ -22,6 +24,10 @@ class StagedFile {
   // Binary output stream of the temporary file; null unless created.
   std::FILE* stream() const { return stream_; }
   bool isOpen() const { return stream_ != nullptr; }
+
+  // Appends bytes; false when they could not all be written (a full disk
+  // may show only here or only at Commit).
+  bool Write(std::span<const std::uint8_t> bytes);
   const std::string& temporaryPath() const { return tempPath_; }
 
   // Closes the temporary file and renames it over the target. False when

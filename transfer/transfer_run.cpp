@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kProgressEnd = 512;
-
 RunEnd Finish(TransferRun& run) {
   run.view.OfferOk();
   switch (g_cancelState) {
@@ -33,31 +31,43 @@ RunEnd Finish(TransferRun& run) {
   return RunEnd::Finished;
 }
 
-}  // namespace
-
-RunEnd RunTransfer(TransferRun& run) {
-  run.flags = RunFlags{};
-  run.view.SetProgressRange(0, kProgressEnd);
-  SetProgress(run, 0);
-
+// The three steps in their fixed order, after the checks that come before
+// anything is sent; stops at the first that failed.
+StepOutcome RunSteps(TransferRun& run) {
   // Every path of the run must fit the path buffer; refuse the name before
   // anything is sent rather than cut a path short half-way.
   if (g_cancelState == kCancelNone && SelectsAnyItem(run.target) &&
       !BaseNameFits(run.target.baseName)) {
     FailStep(run, LoadMessage(kMsgBaseNameTooLong));
-    FailRun(run);
-    return RunEnd::Failed;
+    return StepOutcome::Failed;
   }
-
   const bool reading = IsReadRun(run.target);
-  using Step = bool (*)(TransferRun&);
+  using Step = StepOutcome (*)(TransferRun&);
+  if (!reading) {
+    for (Step check : {CheckParameterFiles, CheckCompensationFile, CheckPatternFiles}) {
+      if (check(run) == StepOutcome::Failed) return StepOutcome::Failed;
+    }
+  }
   const Step steps[] = {
       reading ? ReadParameters : WriteParameters,
       reading ? ReadCompensation : WriteCompensation,
       reading ? ReadPatterns : WritePatterns,
   };
   for (Step step : steps) {
-    if (step(run)) return RunEnd::Failed;
+    if (step(run) == StepOutcome::Failed) return StepOutcome::Failed;
+  }
+  return StepOutcome::Done;
+}
+
+}  // namespace
+
+RunEnd RunTransfer(TransferRun& run) {
+  run.flags = RunFlags{};
+  run.view.SetProgressRange(0, kProgressEnd);
+  SetProgress(run, 0);
+  if (RunSteps(run) == StepOutcome::Failed) {
+    FailRun(run);
+    return RunEnd::Failed;
   }
   return Finish(run);
 }

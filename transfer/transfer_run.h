@@ -12,11 +12,17 @@
 #include <string>
 
 #include "console/operator_dialogs.h"
+#include "link/commands.h"
 #include "transfer/run_state.h"
 #include "transfer/run_view.h"
 #include "transfer/transfer_target.h"
 
+class SourceFile;
 class StagedFile;
+
+// The progress bar runs from 0 to kProgressEnd: the end of each parameter
+// slot, of the compensation table and of the pattern step.
+inline constexpr int kProgressEnd = 512;
 
 struct TransferRun {
   const TransferTarget& target;
@@ -38,6 +44,14 @@ RunEnd RunTransfer(TransferRun& run);
 
 // --- Helpers of the steps ---------------------------------------------------
 
+// One exchange of the command table, from g_xfer to g_xfer. With an
+// awaitPosition the bar moves there once the command has left, while its
+// reply is awaited. False with `failed` set when the reply did not come
+// right; the link has then set g_lastError.
+inline constexpr int kKeepPosition = -1;
+bool ExchangeCommand(TransferRun& run, const SensorCommand& command,
+                     int awaitPosition = kKeepPosition);
+
 // Sets the bar's position, then shows the window.
 void SetProgress(TransferRun& run, int position);
 
@@ -51,7 +65,11 @@ void ShowBankNo(TransferRun& run, int bank);
 // returns at once without another exchange.
 bool PollCancel(TransferRun& run);
 bool PollCancel(TransferRun& run, StagedFile& file);
-bool PollCancel(TransferRun& run, std::FILE*& file);
+bool PollCancel(TransferRun& run, SourceFile& file);
+
+// Builds the path of an item into g_filePath; false with the step failed
+// when base name and suffix do not fit.
+bool BuildItemPath(TransferRun& run, int slot, bool isImage);
 
 // READ, before a file is created: true to go ahead. Asks message 119 the
 // first time a file named g_filePath exists in the run; No sets
@@ -68,8 +86,13 @@ bool AskAbortMissing(TransferRun& run, const std::string& question);
 int FlashCommit(TransferRun& run, std::uint8_t selector);
 
 // The error exit: shows g_lastError in an error box and ends the window with
-// result 0. The step that calls it returns true, and the run returns at once.
+// result 0. The run calls it once, for the step that failed, and returns.
 void FailRun(TransferRun& run);
 
-// Fails the current step with a text of its own.
+// WRITE image steps: fails the step with the text that names the refused
+// image file in g_filePath.
+void FailImageFile(TransferRun& run);
+
+// Fails the current step with a text of its own; the run shows it when the
+// step has ended.
 void FailStep(TransferRun& run, const std::string& text);

@@ -1,14 +1,32 @@
 // The step procedures of a run, one per step and direction. Each returns
-// true when it has ended the run through FailRun; all other outcomes travel
-// in the run flags, g_cancelState, g_lastError and the files. Each step
-// tests g_cancelState itself and moves nothing while it is non-zero.
+// one outcome: Failed when a failure of the step is to end the run (its
+// text in g_lastError), else Done, also when the operator stopped the run.
+// Each step tests g_cancelState itself and moves nothing while it is
+// non-zero.
 #pragma once
 
 #include "transfer/transfer_run.h"
 
-bool ReadParameters(TransferRun& run);
-bool WriteParameters(TransferRun& run);
-bool ReadCompensation(TransferRun& run);
-bool WriteCompensation(TransferRun& run);
-bool ReadPatterns(TransferRun& run);
-bool WritePatterns(TransferRun& run);
+enum class StepOutcome { Done, Failed };
+
+StepOutcome ReadParameters(TransferRun& run);
+StepOutcome WriteParameters(TransferRun& run);
+StepOutcome ReadCompensation(TransferRun& run);
+StepOutcome WriteCompensation(TransferRun& run);
+StepOutcome ReadPatterns(TransferRun& run);
+StepOutcome WritePatterns(TransferRun& run);
+
+// WRITE, before the run sends anything: Failed, with a text that names the
+// file, when a selected file of the step exists but would be refused, so
+// that a bad file never leaves the sensor half-programmed. A missing file
+// is asked about at its turn.
+StepOutcome CheckParameterFiles(TransferRun& run);
+StepOutcome CheckCompensationFile(TransferRun& run);
+StepOutcome CheckPatternFiles(TransferRun& run);
+
+// The closing check every step shares: a failure in a step that the
+// operator has stopped is not shown.
+inline StepOutcome OutcomeOf(const TransferRun& run) {
+  return g_cancelState == kCancelNone && run.flags.failed ? StepOutcome::Failed
+                                                          : StepOutcome::Done;
+}

@@ -12,9 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 #include "link/packet.h"
@@ -23,6 +21,7 @@
 #include "res/messages.h"
 #include "sim/demo_content.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/parameter_file.h"
@@ -48,8 +47,6 @@ class CallbackOperator : public OperatorDialogs {
 class ComuDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_cancelState = kCancelNone;
     target_.baseName = (dir_ / "base").string();
     target_.bankParams = 1;
     target_.startBank = 2;
@@ -57,10 +54,7 @@ class ComuDlgTest : public ::testing::Test {
     ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
     ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
   }
-  void TearDown() override {
-    ComClose(sim_.port());
-    g_cancelState = kCancelNone;
-  }
+  void TearDown() override { ComClose(sim_.port()); }
 
   // Runs the dialog modally. Once the run has finished, `atFinish` looks at
   // the dialog and OK is clicked; a dialog that ends itself needs no click.
@@ -87,11 +81,10 @@ class ComuDlgTest : public ::testing::Test {
     return dialog.ControlAs<QLabel>(id)->text().toStdString();
   }
   std::string Content(const char* suffix) const {
-    std::ifstream in(target_.baseName + suffix, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadFileBytes(target_.baseName + suffix);
   }
   void Put(const char* suffix, const std::string& text) const {
-    std::ofstream(target_.baseName + suffix, std::ios::binary) << text;
+    WriteFileBytes(target_.baseName + suffix, text);
   }
   static std::string Lines(int count, const std::string& line) {
     std::string text;
@@ -181,6 +174,45 @@ INSTANTIATE_TEST_SUITE_P(Ways, ComuDlgStopTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& test) {
                            return std::string(test.param ? "CloseBox" : "CancelButton");
                          });
+
+TEST_F(ComuDlgTest, CancelDuringAPatternBankStopsAfterTheCurrentBlock) {
+  target_.bankParams = 0;
+  target_.patterns = 1;
+  target_.startBank = 5;
+  target_.endBank = 5;
+  Put(".pt5.bmp", "older");
+  operator_.QueueAnswers({true});
+  CComuDlg dialog(sim_.port(), target_, &operator_);
+  // The operator clicks CANCEL while the sensor is taking block 100 of
+  // section 0 (command 102, after the selection): the click waits in the
+  // queue until the poll after that block.
+  auto* cancel = dialog.ControlAs<QPushButton>(kCtlCancel);
+  sim_.SetCommandHook([cancel](std::size_t number, std::span<const std::uint8_t>) {
+    if (number == 102) {
+      QMetaObject::invokeMethod(cancel, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+  });
+  std::string stepLine;
+  int bar = -1;
+  EXPECT_EQ(Exec(dialog,
+                 [&] {
+                   stepLine = Text(dialog, kCtlStepLine);
+                   bar = dialog.ControlAs<QProgressBar>(kCtlProgressBar)->value();
+                 }),
+            QDialog::Accepted);
+  sim_.SetCommandHook({});
+
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Cancelled);
+  EXPECT_EQ(stepLine, "Aborted.");
+  EXPECT_EQ(bar, 100 * 256 / 208);
+  const auto commands = sim_.Commands();
+  ASSERT_EQ(commands.size(), 102u);
+  EXPECT_EQ(commands.back()[0], 0x83);
+  EXPECT_EQ(commands.back()[1], 100);
+  // No half-written bitmap: the older file stays, and nothing else is left.
+  EXPECT_EQ(Content(".pt5.bmp"), "older");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
+}
 
 TEST_F(ComuDlgTest, TheEventPumpLetsAWaitingCancelClickThrough) {
   CComuDlg dialog(sim_.port(), target_, &operator_);

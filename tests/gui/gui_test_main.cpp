@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "tests/support/program_state_reset.h"
+
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  ResetProgramStateBeforeEachTest();
   return RUN_ALL_TESTS();
 }

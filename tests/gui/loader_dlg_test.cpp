@@ -48,10 +48,6 @@ class ScriptedPicker : public FilePicker {
 
 class LoaderDlgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-  }
   void TearDown() override {
     if (peer_) ComClose(peer_->port());
   }
@@ -103,7 +99,6 @@ TEST_F(LoaderDlgTest, StartsDisconnectedInPcLoadSaveModeWithTheFirstStartChoices
 }
 
 TEST(LoaderDlgStart, CommandModeFromTheSettingsFile) {
-  SetLanguage(Language::English);
   const TempFolder folder("zema-loader-dlg");
   const fs::path settings = folder / "zema-loader.ini";
   std::ofstream(settings, std::ios::binary) << "2\n1\n3\n5\n0\n1\n1\n1\n1\n/data/lines/lineA";

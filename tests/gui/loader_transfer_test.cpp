@@ -100,9 +100,6 @@ SimFixture::Options CommandModeAt19200() {
 class LoaderEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLanguage(Language::English);
-    g_lastError.clear();
-    g_cancelState = kCancelNone;
     ASSERT_NE(port_.number(), 0) << "COM1..COM9 are all linked in "
                                  << ExecutableDosDevicesFolder();
   }

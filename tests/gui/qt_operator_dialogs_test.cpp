@@ -15,10 +15,7 @@ namespace {
 
 class QtOperatorDialogsTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    InstallQtTranslations(Language::English);
-    SetLanguage(Language::English);
-  }
+  void TearDown() override { InstallQtTranslations(Language::English); }
   QtOperatorDialogs dialogs{nullptr};
 };
 

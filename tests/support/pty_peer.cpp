@@ -36,16 +36,10 @@ void WriteAll(int fd, const Bytes& bytes) {
 
 }  // namespace
 
-std::uint8_t FrameChecksum(const Bytes& bytesBeforeChecksum) {
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : bytesBeforeChecksum) sum = static_cast<std::uint8_t>(sum + b);
-  return static_cast<std::uint8_t>(0xFF - sum);
-}
-
 Bytes AckReply(const Bytes& payload) {
   Bytes reply;
   reply.reserve(payload.size() + 2);
-  reply.push_back(0x06);
+  reply.push_back(kAck);
   for (std::uint8_t b : payload) reply.push_back(b);
   reply.push_back(FrameChecksum(reply));
   return reply;

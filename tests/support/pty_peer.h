@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/packet.h"  // FrameChecksum
 #include "tests/support/com_port_claim.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -84,7 +85,5 @@ class PtyPeer {
   std::thread thread_;
 };
 
-// The 8-bit checksum byte that ends a frame: the complement of the sum.
-std::uint8_t FrameChecksum(const Bytes& bytesBeforeChecksum);
 // A valid reply frame: ACK, payload, checksum.
 Bytes AckReply(const Bytes& payload = {});

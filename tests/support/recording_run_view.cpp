@@ -2,12 +2,23 @@
 
 #include <algorithm>
 
-std::vector<std::string> RecordingRunView::StepLines() const {
+namespace {
+
+std::vector<std::string> TextsOf(const std::vector<RecordingRunView::Event>& events,
+                                 RecordingRunView::Kind kind) {
   std::vector<std::string> lines;
-  for (const Event& event : events) {
-    if (event.kind == Kind::Step) lines.push_back(event.text);
+  for (const auto& event : events) {
+    if (event.kind == kind) lines.push_back(event.text);
   }
   return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> RecordingRunView::StepLines() const { return TextsOf(events, Kind::Step); }
+
+std::vector<std::string> RecordingRunView::DetailLines() const {
+  return TextsOf(events, Kind::Detail);
 }
 
 std::vector<int> RecordingRunView::Positions() const {

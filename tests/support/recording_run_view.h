@@ -36,8 +36,9 @@ class RecordingRunView : public RunView {
   void OfferOk() override { events.push_back({Kind::OfferOk, {}, 0}); }
   void EndDialog(int result) override { events.push_back({Kind::End, {}, result}); }
 
-  // The texts of the step line, in order.
+  // The texts of the step line and of the detail line, in order.
   std::vector<std::string> StepLines() const;
+  std::vector<std::string> DetailLines() const;
   // The progress positions, in order.
   std::vector<int> Positions() const;
   // True when every position change was followed by showing the window.

@@ -21,6 +21,11 @@ SimFixture::SimFixture(Options options) {
   if (const char* trace = std::getenv("ZEMA_SIM_TRACE"); trace && *trace && *trace != '0') {
     settings.trace = [](const std::string& line) { std::cerr << line << std::endl; };
   }
+  settings.onCommand = [this](std::span<const std::uint8_t> frame) {
+    std::lock_guard lock(commandsMutex_);
+    commands_.emplace_back(frame.begin(), frame.end());
+    if (commandHook_) commandHook_(commands_.size(), frame);
+  };
   sensor_ = std::make_unique<VirtualSensor>(std::move(settings), DemoMemory());
   std::string error;
   if (!sensor_->Start(error)) {
@@ -44,6 +49,21 @@ void SimFixture::EditMemory(const std::function<void(SensorMemory&)>& edit) {
   sensor_->EditMemory(edit);
 }
 
+std::vector<std::vector<std::uint8_t>> SimFixture::Commands() const {
+  std::lock_guard lock(commandsMutex_);
+  return commands_;
+}
+
+void SimFixture::ClearCommands() {
+  std::lock_guard lock(commandsMutex_);
+  commands_.clear();
+}
+
+void SimFixture::SetCommandHook(CommandHook hook) {
+  std::lock_guard lock(commandsMutex_);
+  commandHook_ = std::move(hook);
+}
+
 void SimFixture::SetFaults(FaultPlan plan) {
   faults_ = std::move(plan);
   sensor_->SetFaults(faults_);
@@ -64,8 +84,6 @@ void SimFixture::SetFlashDelay(int milliseconds) { sensor_->SetFlashDelay(millis
 void SimFixture::Stop() { sensor_->Stop(); }
 
 void SimPortTest::SetUp() {
-  SetLanguage(Language::English);
-  g_lastError.clear();
   ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
   ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
 }

@@ -15,9 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "sim/fault_plan.h"
 #include "sim/sensor_memory.h"
@@ -48,6 +52,15 @@ class SimFixture {
   zema::sim::SensorMemory Memory() const;
   void EditMemory(const std::function<void(zema::sim::SensorMemory&)>& edit);
 
+  // The command frames the sensor has taken since it started (or since the
+  // last ClearCommands), checksum included.
+  std::vector<std::vector<std::uint8_t>> Commands() const;
+  void ClearCommands();
+  // Runs on the sensor's thread with each command frame, before the sensor
+  // carries it out; `number` counts the frames from 1, as Commands() does.
+  using CommandHook = std::function<void(std::size_t number, std::span<const std::uint8_t> frame)>;
+  void SetCommandHook(CommandHook hook);
+
   // Replaces all faults; AddFault adds one command fault to them.
   void SetFaults(zema::sim::FaultPlan plan);
   void AddFault(const zema::sim::CommandFault& fault);
@@ -64,10 +77,13 @@ class SimFixture {
   std::unique_ptr<ComPortClaim> claim_;
   zema::sim::FaultPlan faults_;
   int port_ = 0;
+  mutable std::mutex commandsMutex_;
+  std::vector<std::vector<std::uint8_t>> commands_;
+  CommandHook commandHook_;
 };
 
 // A test with the virtual sensor in its menu mode and the port open at the
-// menu's 57600 baud, English texts and no stale link failure.
+// menu's 57600 baud.
 class SimPortTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -1,0 +1,11 @@
+// Whole files for tests, read and written in binary mode.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// The file's bytes; an empty text when it cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& path);
+// Creates or replaces the file with exactly these bytes.
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);

@@ -1,0 +1,11 @@
+// The one place that puts the program-wide state back before each test:
+// English texts, no stale link failure, no cancel request, no file path,
+// no port and an empty transfer target. Both test programs install it, so
+// fixtures only set up what their own test needs.
+#pragma once
+
+void ResetProgramState();
+
+// Registers ResetProgramState with GoogleTest to run as each test starts,
+// before its fixture is built. Call once, after InitGoogleTest.
+void ResetProgramStateBeforeEachTest();

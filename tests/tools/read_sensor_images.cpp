@@ -1,0 +1,53 @@
+// Reads the compensation table and the pattern images of every bank out of
+// a fresh virtual sensor into bitmap files, through the same run the dialog
+// uses, for the test script that opens them with an independent reader.
+//
+//   read_sensor_images <base name>
+#include <iostream>
+#include <string>
+
+#include "link/line_mode.h"
+#include "link/serial_port.h"
+#include "sim/demo_content.h"
+#include "sim/virtual_sensor.h"
+#include "tests/support/com_port_claim.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/program_state_reset.h"
+#include "tests/support/recording_run_view.h"
+#include "transfer/transfer_run.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: read_sensor_images <base name>\n";
+    return 2;
+  }
+  ResetProgramState();
+  zema::sim::VirtualSensor sensor(zema::sim::SensorSettings{}, zema::sim::DemoMemory());
+  std::string error;
+  if (!sensor.Start(error)) {
+    std::cerr << "virtual sensor did not start: " << error << "\n";
+    return 1;
+  }
+  RunEnd end = RunEnd::Failed;
+  RecordingRunView view;
+  ScriptedOperator dialogs;
+  {
+    ComPortClaim claim(sensor.devicePath());
+    if (ComOpen(claim.port(), 512, 512) == kOpenOk &&
+        ComSetMode(claim.port(), kLineMode57600NoParity) == kComOk) {
+      TransferTarget target;
+      target.brightComp = 1;
+      target.patterns = 1;
+      target.startBank = 0;
+      target.endBank = kBankCount - 1;
+      target.baseName = argv[1];
+      TransferRun run{target, claim.port(), view, dialogs};
+      end = RunTransfer(run);
+    }
+    ComClose(claim.port());
+  }
+  sensor.Stop();
+  std::cout << view.LastStepLine() << "\n";
+  for (const auto& box : dialogs.boxes) std::cerr << box.text << "\n";
+  return end == RunEnd::Finished ? 0 : 1;
+}
