@@ -7,7 +7,9 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -55,6 +57,39 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate, const std::string& target
 
 #endif
 
+// Puts the stream's bytes on the disk before the file may replace its
+// target: renamed while its data still sat in a buffer, a crash could leave
+// an empty file in place of a good one.
+bool FlushToDisk(std::FILE* stream) {
+  if (std::fflush(stream) != 0) return false;
+#ifdef _WIN32
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(handle) != 0;
+#else
+  return ::fsync(::fileno(stream)) == 0;
+#endif
+}
+
+// Replaces the target and makes the new name itself durable: on POSIX the
+// folder entry is synced after the rename (a file system that cannot sync a
+// folder still has the file renamed); on Windows the move is written through.
+bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
+#ifdef _WIN32
+  return ::MoveFileExA(tempPath.c_str(), targetPath.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) return false;
+  std::string folder = std::filesystem::path(targetPath).parent_path().string();
+  if (folder.empty()) folder = ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    (void)::fsync(fd);
+    ::close(fd);
+  }
+  return true;
+#endif
+}
+
 }  // namespace
 
 StagedFile::~StagedFile() { Discard(); }
@@ -79,17 +114,16 @@ bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
 
 bool StagedFile::Commit() {
   if (stream_ == nullptr) return false;
-  const bool written = std::ferror(stream_) == 0;
+  // A full disk may show at any of these: a buffered write, the flush, the
+  // sync or the close.
+  const bool written = std::ferror(stream_) == 0 && FlushToDisk(stream_);
   const bool closed = std::fclose(stream_) == 0;
   stream_ = nullptr;
-  std::error_code error;
-  if (written && closed) {
-    std::filesystem::rename(tempPath_, targetPath_, error);
-    if (!error) {
-      tempPath_.clear();
-      return true;
-    }
+  if (written && closed && ReplaceTarget(tempPath_, targetPath_)) {
+    tempPath_.clear();
+    return true;
   }
+  std::error_code error;
   std::filesystem::remove(tempPath_, error);
   tempPath_.clear();
   return false;

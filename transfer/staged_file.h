@@ -30,9 +30,10 @@ class StagedFile {
   bool Write(std::span<const std::uint8_t> bytes);
   const std::string& temporaryPath() const { return tempPath_; }
 
-  // Closes the temporary file and renames it over the target. False when
-  // any write, the close or the rename failed; the temporary file is then
-  // removed and an older target stays as it was.
+  // Flushes the temporary file to the disk, closes it and renames it over
+  // the target, then syncs the folder. False when any write, the flush, the
+  // close or the rename failed; the temporary file is then removed and an
+  // older target stays as it was.
   bool Commit();
 
   // Closes and removes the temporary file; the target is not touched.
