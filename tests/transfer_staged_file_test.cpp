@@ -40,6 +40,34 @@ TEST_F(StagedFileTest, TheTargetAppearsOnlyOnCommit) {
   EXPECT_EQ(EntriesInFolder(), 1);
 }
 
+TEST_F(StagedFileTest, TheTemporaryNameIsNoLongerThanTheTarget) {
+  // 255 bytes is the longest name the file system takes; a UTF-8 name is
+  // not cut inside a character; a short name gets eight characters.
+  std::string japanese;
+  for (int i = 0; i < 85; ++i) japanese += "\u691c";  // three bytes each
+  struct Case {
+    std::string name;
+    std::string temporaryStart;
+  };
+  const Case cases[] = {{std::string(250, 'n') + ".zema", "." + std::string(247, 'n') + "~"},
+                        {japanese, "." + japanese.substr(0, 246) + "~"},
+                        {"a.ini", ".~"}};
+  for (const Case& test : cases) {
+    const std::string target = (dir_ / test.name).string();
+    WriteFileBytes(target, "old");
+    StagedFile file;
+    ASSERT_TRUE(file.Create(target)) << test.name.size();
+    const std::string temporary = fs::path(file.temporaryPath()).filename().string();
+    EXPECT_LE(temporary.size(), std::max<std::size_t>(test.name.size(), 8));
+    EXPECT_EQ(temporary.size(), test.temporaryStart.size() + 6);
+    EXPECT_EQ(temporary.substr(0, test.temporaryStart.size()), test.temporaryStart);
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFileBytes(target), "");
+    fs::remove(target);
+  }
+  EXPECT_EQ(EntriesInFolder(), 0);
+}
+
 TEST_F(StagedFileTest, CommitReplacesAnOlderFileAndKeepsItsMode) {
   WriteFileBytes(target_, "old\n");
   fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);

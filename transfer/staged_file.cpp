@@ -6,8 +6,13 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
+
+#include <cerrno>
+#include <random>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,15 +21,68 @@
 
 namespace {
 
+// "~" and six characters that make the name unique.
+constexpr std::size_t kUniqueTailLength = 7;
+
+// Where the file name starts: after the last folder separator.
+std::size_t NameStart(const std::string& path) {
+#ifdef _WIN32
+  const std::size_t slash = path.find_last_of("/\\:");
+#else
+  const std::size_t slash = path.rfind('/');
+#endif
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The temporary name is "." + the start of the target's name + "~" + six
+// unique characters, exactly as long as the target's name (eight characters
+// for a shorter one). A longer name would fail near the file system's name
+// limit (255 bytes) or Windows' path limit although the target fits; the
+// start of the name tells a leftover's origin. The kept start never ends in
+// the middle of a character: inside a UTF-8 sequence on POSIX, and on
+// Windows, whose code page may have two-byte characters, before the first
+// non-ASCII byte.
+std::string TemporaryPathTemplate(const std::string& targetPath) {
+  const std::size_t nameStart = NameStart(targetPath);
+  const std::string name = targetPath.substr(nameStart);
+  std::size_t kept = name.size() > kUniqueTailLength + 1 ? name.size() - kUniqueTailLength - 1 : 0;
+#ifdef _WIN32
+  for (std::size_t i = 0; i < kept; ++i) {
+    if (static_cast<unsigned char>(name[i]) >= 0x80) kept = i;
+  }
+#else
+  while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+#endif
+  return targetPath.substr(0, nameStart) + "." + name.substr(0, kept) + "~XXXXXX";
+}
+
 #ifdef _WIN32
 
+// Replaces the six X at the end of pathTemplate until a name is free; the
+// file is created exclusively, so no other file is ever opened by mistake.
 std::FILE* CreateUniqueFile(std::string& pathTemplate) {
-  std::vector<char> name(pathTemplate.begin(), pathTemplate.end());
-  name.push_back('\0');
-  if (_mktemp_s(name.data(), name.size()) != 0) return nullptr;
-  pathTemplate = name.data();
-  // The name is unused at this moment; older C runtimes do not know "x".
-  return std::fopen(pathTemplate.c_str(), "wb");
+  static constexpr char kCharacters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937 generator(std::random_device{}() ^ ::GetCurrentProcessId() ^
+                                ::GetTickCount());
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kCharacters - 2);
+  const std::size_t tail = pathTemplate.size() - 6;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (std::size_t i = tail; i < pathTemplate.size(); ++i) pathTemplate[i] = kCharacters[pick(generator)];
+    const int fd = ::_open(pathTemplate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                           _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* stream = ::_fdopen(fd, "wb");
+    if (stream == nullptr) {
+      ::_close(fd);
+      ::_unlink(pathTemplate.c_str());
+    }
+    return stream;
+  }
+  return nullptr;
 }
 
 #else
@@ -97,7 +155,7 @@ StagedFile::~StagedFile() { Discard(); }
 bool StagedFile::Create(const std::string& targetPath) {
   Discard();
   targetPath_ = targetPath;
-  tempPath_ = targetPath + ".XXXXXX";
+  tempPath_ = TemporaryPathTemplate(targetPath);
 #ifdef _WIN32
   stream_ = CreateUniqueFile(tempPath_);
 #else

@@ -17,7 +17,8 @@ class StagedFile {
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
 
-  // Creates the temporary file beside targetPath. False when the folder
+  // Creates the temporary file beside targetPath, under a hidden name no
+  // longer than the target's own (see temporaryPath). False when the folder
   // does not exist or cannot be written.
   bool Create(const std::string& targetPath);
 
