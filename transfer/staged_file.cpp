@@ -15,6 +15,7 @@
 #include <random>
 #else
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -87,6 +88,26 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
 
 #else
 
+// The file that fopen(..., "wb") would write: a symbolic link (or a chain
+// of them) is followed to the file it names, which may not exist yet, so
+// that the link stays a link and its file gets the new content. Empty for a
+// chain that does not end (the system's own limit is 40 links).
+std::string FileWrittenThrough(const std::string& path) {
+  std::string current = path;
+  for (int link = 0; link <= 40; ++link) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::vector<char> named(PATH_MAX);
+    const ssize_t length = ::readlink(current.c_str(), named.data(), named.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= named.size()) return {};
+    const std::string destination(named.data(), static_cast<std::size_t>(length));
+    // A relative link names its file from the link's own folder.
+    current = destination.front() == '/' ? destination
+                                         : current.substr(0, NameStart(current)) + destination;
+  }
+  return {};
+}
+
 // The mode a file created with fopen(..., "wb") would get: an existing
 // target keeps its own, a new one gets 0666 less the process's umask.
 mode_t ModeForTarget(const std::string& targetPath) {
@@ -154,12 +175,15 @@ StagedFile::~StagedFile() { Discard(); }
 
 bool StagedFile::Create(const std::string& targetPath) {
   Discard();
-  targetPath_ = targetPath;
-  tempPath_ = TemporaryPathTemplate(targetPath);
 #ifdef _WIN32
+  targetPath_ = targetPath;
+  tempPath_ = TemporaryPathTemplate(targetPath_);
   stream_ = CreateUniqueFile(tempPath_);
 #else
-  stream_ = CreateUniqueFile(tempPath_, targetPath);
+  targetPath_ = FileWrittenThrough(targetPath);
+  if (targetPath_.empty()) return false;
+  tempPath_ = TemporaryPathTemplate(targetPath_);
+  stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
   if (stream_ == nullptr) tempPath_.clear();
   return stream_ != nullptr;

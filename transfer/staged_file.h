@@ -3,6 +3,9 @@
 //
 // A READ that fails or is cancelled half-way thus never leaves an empty or
 // truncated file behind, and never destroys an older file of the same name.
+// Otherwise the result is the one fopen(target, "wb") would give: a target
+// that is a symbolic link keeps being one, and the file it names gets the
+// content.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +20,10 @@ class StagedFile {
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
 
-  // Creates the temporary file beside targetPath, under a hidden name no
-  // longer than the target's own (see temporaryPath). False when the folder
-  // does not exist or cannot be written.
+  // Creates the temporary file beside targetPath (beside the file a
+  // symbolic link names), under a hidden name no longer than the target's
+  // own. False when the folder does not exist or cannot be written, or the
+  // links do not end.
   bool Create(const std::string& targetPath);
 
   // Binary output stream of the temporary file; null unless created.

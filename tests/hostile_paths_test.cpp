@@ -1,0 +1,226 @@
+// Hostile files and paths, through whole runs against the virtual sensor:
+// names at and past the limits, UTF-8 names, links, folders, FIFOs, devices,
+// read-only files, missing folders and a disk that runs full. Every case
+// ends with its message, leaves no temporary file behind and never destroys
+// an older file.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "res/messages.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/recording_run_view.h"
+#include "tests/support/sim_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "transfer/image_file.h"
+#include "transfer/parameter_file.h"
+#include "transfer/transfer_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a folder holds, by path relative to it: a file's content, "/" for a
+// folder, "-> destination" for a link, "fifo". The files a READ writes show
+// as "<parameters>" and "<table>".
+using Listing = std::map<std::string, std::string>;
+
+constexpr char kNewParameters[] = "<parameters>";
+constexpr char kNewTable[] = "<table>";
+
+// Runs the test in `folder`, so that base names without a folder land there.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const fs::path& folder) : previous_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~CurrentFolder() { fs::current_path(previous_); }
+
+ private:
+  fs::path previous_;
+};
+
+// A file system that runs full: a small tmpfs in a mount namespace of this
+// process where the system lets it make one, else a size limit on every file
+// the process writes (RLIMIT_FSIZE, with SIGXFSZ ignored so that the write
+// fails instead of killing the process).
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& folder, std::size_t bytes) : folder_(fs::absolute(folder)) {
+    fs::create_directory(folder);
+    const std::string options = "size=" + std::to_string(bytes);
+    mounted_ = ::unshare(CLONE_NEWNS) == 0 &&
+               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (mounted_) return;
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &oldLimit_);
+    rlimit limit = oldLimit_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~SmallDisk() {
+    if (mounted_) {
+      ::umount2(folder_.c_str(), MNT_DETACH);
+      return;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  fs::path folder_;
+  bool mounted_ = false;
+  rlimit oldLimit_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+struct HostileCase {
+  const char* name;
+  int direction;
+  bool common;  // the common parameter set
+  bool table;   // the compensation table
+  std::string baseName;
+  std::function<void()> arrange;  // runs in the case's folder
+  std::vector<bool> answers;
+  RunEnd end;
+  std::vector<int> boxes;  // the messages of the boxes shown, in order
+  bool sends;              // anything reached the sensor
+  Listing after;           // the case's folder when the run has ended
+};
+
+class HostilePathsTest : public SimPortTest {
+ protected:
+  // Runs one case in a fresh folder of its own and checks the frame every
+  // case shares.
+  void Check(const HostileCase& test) {
+    SCOPED_TRACE(test.name);
+    const fs::path folder = dir_ / test.name;
+    fs::create_directory(folder);
+    CurrentFolder inFolder(folder);
+    if (test.arrange) test.arrange();
+
+    TransferTarget target;
+    target.direction = test.direction;
+    target.commonParams = test.common ? 1 : 0;
+    target.brightComp = test.table ? 1 : 0;
+    target.baseName = test.baseName;
+    RecordingRunView view;
+    ScriptedOperator dialogs;
+    for (bool answer : test.answers) dialogs.QueueAnswers({answer});
+    sim.ClearCommands();
+    TransferRun run{target, sim.port(), view, dialogs};
+    EXPECT_EQ(RunTransfer(run), test.end);
+
+    std::vector<std::string> shown;
+    for (const auto& box : dialogs.boxes) shown.push_back(box.text);
+    std::vector<std::string> expected;
+    for (int id : test.boxes) expected.push_back(LoadMessage(id));
+    EXPECT_EQ(shown, expected);
+    if (test.end == RunEnd::Finished) {
+      EXPECT_EQ(view.LastStepLine(), LoadMessage(test.direction == kDirectionRead
+                                                     ? kMsgReadingCompleted
+                                                     : kMsgWritingCompleted));
+    }
+    EXPECT_EQ(dialogs.unexpectedQuestions, 0);
+    EXPECT_EQ(!sim.Commands().empty(), test.sends);
+    EXPECT_EQ(ListFolder(folder), test.after);
+  }
+
+  Listing ListFolder(const fs::path& folder) const {
+    const std::string parameters = FormatParamFile(sim.Memory().params[kCommonSlot]);
+    Listing listing;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      const std::string name = entry.path().lexically_relative(folder).generic_string();
+      if (entry.is_symlink()) {
+        listing[name] = "-> " + fs::read_symlink(entry.path()).string();
+      } else if (entry.is_directory()) {
+        listing[name] = "/";
+      } else if (entry.is_fifo()) {
+        listing[name] = "fifo";
+      } else {
+        const std::string bytes = ReadFileBytes(entry.path());
+        const bool table = bytes.size() == kImageFileBytes &&
+                           bytes.compare(0, kImageHeaderBytes,
+                                         std::string(ImageFileHeader.begin(), ImageFileHeader.end())) == 0;
+        listing[name] = bytes == parameters ? kNewParameters : table ? kNewTable : bytes;
+      }
+    }
+    return listing;
+  }
+
+  TempFolder dir_{"zema-hostile"};
+  std::unique_ptr<SmallDisk> disk_;
+};
+
+TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
+  constexpr int kRead = kDirectionRead;
+  const RunEnd kFinished = RunEnd::Finished;
+  // A base name of 250 characters, the most a path holds, whose files have
+  // names of 255 and 254 bytes, the most the file system takes.
+  const std::string longest = std::string(246, 'n');
+  const std::string utf8 = "Pr\u00fcfung-\u691c\u67fb/\u30e9\u30a4\u30f3\u2460";
+
+  const HostileCase cases[] = {
+      {"NameAtTheLimits", kRead, true, true, "sub/" + longest,
+       [&] {
+         fs::create_directory("sub");
+         WriteFileBytes("sub/" + longest + ".prM.zema", "older");
+       },
+       {true}, kFinished, {kMsgFoundSameFilename}, true,
+       {{"sub", "/"},
+        {"sub/" + longest + ".prM.zema", kNewParameters},
+        {"sub/" + longest + ".cmp.bmp", kNewTable}}},
+      {"NamePastTheLimit", kRead, true, true, "sub/" + longest + "n",
+       [] { fs::create_directory("sub"); }, {}, RunEnd::Failed, {kMsgBaseNameTooLong}, false,
+       {{"sub", "/"}}},
+      {"Utf8Names", kRead, true, true, utf8,
+       [&] { fs::create_directory(fs::path(utf8).parent_path()); }, {}, kFinished, {}, true,
+       {{fs::path(utf8).parent_path().string(), "/"},
+        {utf8 + ".prM.zema", kNewParameters},
+        {utf8 + ".cmp.bmp", kNewTable}}},
+      // Written through as fopen(..., "wb") would: the links stay, the file
+      // a link names (also one that does not exist yet) gets the content.
+      {"SymbolicLinks", kRead, true, true, "base",
+       [] {
+         fs::create_directory("real");
+         WriteFileBytes("real/kept.zema", "older");
+         fs::create_symlink("real/kept.zema", "base.prM.zema");
+         fs::create_symlink("new.bmp", "base.cmp.bmp");
+       },
+       {true}, kFinished, {kMsgFoundSameFilename}, true,
+       {{"base.prM.zema", "-> real/kept.zema"},
+        {"base.cmp.bmp", "-> new.bmp"},
+        {"real", "/"},
+        {"real/kept.zema", kNewParameters},
+        {"new.bmp", kNewTable}}},
+      {"MissingFolder", kRead, true, true, "missing/base", {}, {}, RunEnd::Failed,
+       {kMsgFailedToCreateFile}, false, {}},
+      // The parameters fit, the table does not.
+      {"DiskRunsFull", kRead, true, true, "disk/base",
+       [&] {
+         disk_ = std::make_unique<SmallDisk>("disk", 64 * 1024);
+         WriteFileBytes("disk/base.cmp.bmp", "older");
+       },
+       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, true,
+       {{"disk", "/"}, {"disk/base.prM.zema", kNewParameters}, {"disk/base.cmp.bmp", "older"}}},
+  };
+  for (const HostileCase& test : cases) {
+    Check(test);
+    disk_.reset();
+  }
+}
+
+}  // namespace
