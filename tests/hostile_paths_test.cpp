@@ -206,6 +206,14 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
         {"real", "/"},
         {"real/kept.zema", kNewParameters},
         {"new.bmp", kNewTable}}},
+      // Refused before anything is sent, also for root.
+      {"ReadOnlyTarget", kRead, true, true, "base",
+       [] {
+         WriteFileBytes("base.prM.zema", "older");
+         fs::permissions("base.prM.zema", fs::perms::owner_read | fs::perms::group_read);
+       },
+       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {{"base.prM.zema", "older"}}},
       {"MissingFolder", kRead, true, true, "missing/base", {}, {}, RunEnd::Failed,
        {kMsgFailedToCreateFile}, false, {}},
       // The parameters fit, the table does not.

@@ -59,6 +59,14 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 
 #ifdef _WIN32
 
+// A file marked read-only is not to be replaced: "wb" could not write it,
+// while a rename over it would succeed once the attribute were ignored.
+bool MayReplace(const std::string& targetPath) {
+  const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there yet
+  return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 // Replaces the six X at the end of pathTemplate until a name is free; the
 // file is created exclusively, so no other file is ever opened by mistake.
 std::FILE* CreateUniqueFile(std::string& pathTemplate) {
@@ -106,6 +114,16 @@ std::string FileWrittenThrough(const std::string& path) {
                                          : current.substr(0, NameStart(current)) + destination;
   }
   return {};
+}
+
+// A read-only file is not to be replaced: "wb" could not write it, while a
+// rename over it only asks for the folder's permission. Read-only is a file
+// without any write permission (as root may write everything, that is the
+// owner's mark of a file to keep) or one this user may not write.
+bool MayReplace(const std::string& targetPath) {
+  struct stat existing {};
+  if (::stat(targetPath.c_str(), &existing) != 0) return true;  // nothing there yet
+  return (existing.st_mode & 0222) != 0 && ::access(targetPath.c_str(), W_OK) == 0;
 }
 
 // The mode a file created with fopen(..., "wb") would get: an existing
@@ -177,12 +195,15 @@ bool StagedFile::Create(const std::string& targetPath) {
   Discard();
 #ifdef _WIN32
   targetPath_ = targetPath;
-  tempPath_ = TemporaryPathTemplate(targetPath_);
-  stream_ = CreateUniqueFile(tempPath_);
 #else
   targetPath_ = FileWrittenThrough(targetPath);
   if (targetPath_.empty()) return false;
+#endif
+  if (!MayReplace(targetPath_)) return false;
   tempPath_ = TemporaryPathTemplate(targetPath_);
+#ifdef _WIN32
+  stream_ = CreateUniqueFile(tempPath_);
+#else
   stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
   if (stream_ == nullptr) tempPath_.clear();
