@@ -206,7 +206,20 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
         {"real", "/"},
         {"real/kept.zema", kNewParameters},
         {"new.bmp", kNewTable}}},
-      // Refused before anything is sent, also for root.
+      // Refused before anything is sent, also for root; nothing blocks on
+      // the FIFO.
+      {"FolderAndFifoOfTheTargetsNames", kRead, true, true, "base",
+       [] {
+         fs::create_directory("base.prM.zema");
+         WriteFileBytes("base.prM.zema/inside", "older");
+         ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0);
+       },
+       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {{"base.prM.zema", "/"}, {"base.prM.zema/inside", "older"}, {"base.cmp.bmp", "fifo"}}},
+      {"FifoOfTheTablesName", kRead, false, true, "base",
+       [] { ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0); },
+       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {{"base.cmp.bmp", "fifo"}}},
       {"ReadOnlyTarget", kRead, true, true, "base",
        [] {
          WriteFileBytes("base.prM.zema", "older");

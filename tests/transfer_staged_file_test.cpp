@@ -114,10 +114,11 @@ TEST_F(StagedFileTest, NoFileIsMadeInAFolderThatDoesNotExist) {
 }
 
 TEST_F(StagedFileTest, AFailedRenameRemovesTheTemporaryFile) {
-  // A folder of the target's name cannot be replaced by a file.
-  fs::create_directory(dir_ / "line1.pr0.zema");
+  // A folder of the target's name, made while the file is written, cannot
+  // be replaced by a file.
   StagedFile file;
   ASSERT_TRUE(file.Create(target_));
+  fs::create_directory(dir_ / "line1.pr0.zema");
   EXPECT_FALSE(file.Commit());
   EXPECT_TRUE(fs::is_directory(target_));
   EXPECT_EQ(EntriesInFolder(), 1);

@@ -59,12 +59,14 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 
 #ifdef _WIN32
 
-// A file marked read-only is not to be replaced: "wb" could not write it,
-// while a rename over it would succeed once the attribute were ignored.
+// Only a file may be replaced, and not one marked read-only: "wb" could
+// not write it. A folder or a device of the target's name is refused here,
+// before the run sends anything, not at the rename after the transfer.
 bool MayReplace(const std::string& targetPath) {
   const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there yet
-  return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
+                        FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 // Replaces the six X at the end of pathTemplate until a name is free; the
@@ -116,14 +118,17 @@ std::string FileWrittenThrough(const std::string& path) {
   return {};
 }
 
-// A read-only file is not to be replaced: "wb" could not write it, while a
-// rename over it only asks for the folder's permission. Read-only is a file
-// without any write permission (as root may write everything, that is the
-// owner's mark of a file to keep) or one this user may not write.
+// Only a regular file may be replaced: a folder, a FIFO or a device of the
+// target's name is refused here, before the run sends anything, not at the
+// rename after the transfer. Nor a read-only file: "wb" could not write it,
+// while a rename over it only asks for the folder's permission. Read-only is
+// a file without any write permission (as root may write everything, that
+// is the owner's mark of a file to keep) or one this user may not write.
 bool MayReplace(const std::string& targetPath) {
   struct stat existing {};
   if (::stat(targetPath.c_str(), &existing) != 0) return true;  // nothing there yet
-  return (existing.st_mode & 0222) != 0 && ::access(targetPath.c_str(), W_OK) == 0;
+  return S_ISREG(existing.st_mode) && (existing.st_mode & 0222) != 0 &&
+         ::access(targetPath.c_str(), W_OK) == 0;
 }
 
 // The mode a file created with fopen(..., "wb") would get: an existing

@@ -23,7 +23,7 @@ class StagedFile {
   // Creates the temporary file beside targetPath (beside the file a
   // symbolic link names), under a hidden name no longer than the target's
   // own. False when the folder does not exist or cannot be written, the
-  // links do not end, or the target is read-only.
+  // links do not end, or the target is read-only or not a regular file.
   bool Create(const std::string& targetPath);
 
   // Binary output stream of the temporary file; null unless created.
