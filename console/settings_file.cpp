@@ -10,6 +10,7 @@
 #include "console/connection_control.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
+#include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_target.h"
 
@@ -146,7 +147,8 @@ std::string FileContent(const DialogControls& controls) {
 
 void LoadSettings(const std::string& path, DialogControls& controls) {
   Choices choices;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+  // Only a regular file: a FIFO of that name would block the start.
+  if (std::FILE* file = OpenRegularFile(path)) {
     choices = ReadChoices(file);
     std::fclose(file);
   }

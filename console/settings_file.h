@@ -25,7 +25,8 @@
 // Reads `path` into the main dialog's controls (port, speed and bank
 // lists, the five check boxes, the base name field) and into g_portNo and
 // the data-kind and bank fields of g_transferTarget. Never fails visibly: a
-// missing or unreadable file gives the first-start choices (COM1,
+// missing or unreadable file, or one that is not a regular file, gives the
+// first-start choices (COM1,
 // "57600 (5)", banks 0 to 14, the three visible data kinds ticked, patterns
 // and com-mode clear, "Untitled"); a value out of range gives that line's
 // replacement; a file that ends before its ninth line gives the first-start

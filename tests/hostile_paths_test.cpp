@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "console/settings_file.h"
+#include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
@@ -96,7 +98,7 @@ struct HostileCase {
   std::function<void()> arrange;  // runs in the case's folder
   std::vector<bool> answers;
   RunEnd end;
-  std::vector<int> boxes;  // the messages of the boxes shown, in order
+  std::vector<std::string> boxes;  // the texts of the boxes shown, in order
   bool sends;              // anything reached the sensor
   Listing after;           // the case's folder when the run has ended
 };
@@ -126,9 +128,7 @@ class HostilePathsTest : public SimPortTest {
 
     std::vector<std::string> shown;
     for (const auto& box : dialogs.boxes) shown.push_back(box.text);
-    std::vector<std::string> expected;
-    for (int id : test.boxes) expected.push_back(LoadMessage(id));
-    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(shown, test.boxes);
     if (test.end == RunEnd::Finished) {
       EXPECT_EQ(view.LastStepLine(), LoadMessage(test.direction == kDirectionRead
                                                      ? kMsgReadingCompleted
@@ -167,6 +167,14 @@ class HostilePathsTest : public SimPortTest {
 
 TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
   constexpr int kRead = kDirectionRead;
+  constexpr int kWrite = kDirectionWrite;
+  const std::string overwrite = LoadMessage(kMsgFoundSameFilename);
+  const std::string cannotCreate = LoadMessage(kMsgFailedToCreateFile);
+  // What a WRITE asks about a parameter file and the table that cannot be
+  // read.
+  const std::vector<std::string> notFound = {
+      LoadMessage(kMsgBankParamsFile) + "15 " + LoadMessage(kMsgIsNotFoundAbort),
+      LoadMessage(kMsgCompensationFileNotFound)};
   const RunEnd kFinished = RunEnd::Finished;
   // A base name of 250 characters, the most a path holds, whose files have
   // names of 255 and 254 bytes, the most the file system takes.
@@ -179,12 +187,27 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
          fs::create_directory("sub");
          WriteFileBytes("sub/" + longest + ".prM.zema", "older");
        },
-       {true}, kFinished, {kMsgFoundSameFilename}, true,
+       {true}, kFinished, {overwrite}, true,
        {{"sub", "/"},
         {"sub/" + longest + ".prM.zema", kNewParameters},
         {"sub/" + longest + ".cmp.bmp", kNewTable}}},
+      // Read back into the sensor, whose common set then equals the file.
+      {"Utf8NamesWrittenBack", kWrite, true, true, utf8,
+       [&] {
+         fs::create_directory(fs::path(utf8).parent_path());
+         ParamSet set;
+         for (int i = 0; i < kParamValuesPerSet; ++i) set[i] = static_cast<std::uint16_t>(100 + i);
+         WriteFileBytes(utf8 + ".prM.zema", FormatParamFile(set));
+         std::string table(ImageFileHeader.begin(), ImageFileHeader.end());
+         table.resize(kImageFileBytes, '\x20');
+         WriteFileBytes(utf8 + ".cmp.bmp", table);
+       },
+       {}, kFinished, {}, true,
+       {{fs::path(utf8).parent_path().string(), "/"},
+        {utf8 + ".prM.zema", kNewParameters},
+        {utf8 + ".cmp.bmp", kNewTable}}},
       {"NamePastTheLimit", kRead, true, true, "sub/" + longest + "n",
-       [] { fs::create_directory("sub"); }, {}, RunEnd::Failed, {kMsgBaseNameTooLong}, false,
+       [] { fs::create_directory("sub"); }, {}, RunEnd::Failed, {LoadMessage(kMsgBaseNameTooLong)}, false,
        {{"sub", "/"}}},
       {"Utf8Names", kRead, true, true, utf8,
        [&] { fs::create_directory(fs::path(utf8).parent_path()); }, {}, kFinished, {}, true,
@@ -200,7 +223,7 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
          fs::create_symlink("real/kept.zema", "base.prM.zema");
          fs::create_symlink("new.bmp", "base.cmp.bmp");
        },
-       {true}, kFinished, {kMsgFoundSameFilename}, true,
+       {true}, kFinished, {overwrite}, true,
        {{"base.prM.zema", "-> real/kept.zema"},
         {"base.cmp.bmp", "-> new.bmp"},
         {"real", "/"},
@@ -214,33 +237,69 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
          WriteFileBytes("base.prM.zema/inside", "older");
          ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0);
        },
-       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
        {{"base.prM.zema", "/"}, {"base.prM.zema/inside", "older"}, {"base.cmp.bmp", "fifo"}}},
       {"FifoOfTheTablesName", kRead, false, true, "base",
        [] { ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0); },
-       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
        {{"base.cmp.bmp", "fifo"}}},
       {"ReadOnlyTarget", kRead, true, true, "base",
        [] {
          WriteFileBytes("base.prM.zema", "older");
          fs::permissions("base.prM.zema", fs::perms::owner_read | fs::perms::group_read);
        },
-       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, false,
+       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
        {{"base.prM.zema", "older"}}},
+      // A WRITE reads regular files only: a FIFO never blocks it, a device
+      // never keeps it reading; such a file counts as one that cannot be
+      // opened, as a folder does.
+      {"FifoAndDeviceAsSources", kWrite, true, true, "base",
+       [] {
+         ASSERT_EQ(::mkfifo("base.prM.zema", 0644), 0);
+         fs::create_symlink("/dev/zero", "base.cmp.bmp");
+       },
+       {false, false}, kFinished, notFound, false,
+       {{"base.prM.zema", "fifo"}, {"base.cmp.bmp", "-> /dev/zero"}}},
+      {"DeviceAndFifoAsSources", kWrite, true, true, "base",
+       [] {
+         fs::create_symlink("/dev/zero", "base.prM.zema");
+         ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0);
+       },
+       {false, false}, kFinished, notFound, false,
+       {{"base.prM.zema", "-> /dev/zero"}, {"base.cmp.bmp", "fifo"}}},
+      {"FoldersAsSources", kWrite, true, true, "base",
+       [] {
+         fs::create_directory("base.prM.zema");
+         fs::create_directory("base.cmp.bmp");
+       },
+       {false, false}, kFinished, notFound, false,
+       {{"base.prM.zema", "/"}, {"base.cmp.bmp", "/"}}},
       {"MissingFolder", kRead, true, true, "missing/base", {}, {}, RunEnd::Failed,
-       {kMsgFailedToCreateFile}, false, {}},
+       {cannotCreate}, false, {}},
       // The parameters fit, the table does not.
       {"DiskRunsFull", kRead, true, true, "disk/base",
        [&] {
          disk_ = std::make_unique<SmallDisk>("disk", 64 * 1024);
          WriteFileBytes("disk/base.cmp.bmp", "older");
        },
-       {true}, RunEnd::Failed, {kMsgFoundSameFilename, kMsgFailedToCreateFile}, true,
+       {true}, RunEnd::Failed, {overwrite, cannotCreate}, true,
        {{"disk", "/"}, {"disk/base.prM.zema", kNewParameters}, {"disk/base.cmp.bmp", "older"}}},
   };
   for (const HostileCase& test : cases) {
     Check(test);
     disk_.reset();
+  }
+}
+
+TEST(HostileSettingsFile, AFifoOrADeviceGivesTheFirstStartChoices) {
+  TempFolder dir("zema-hostile-settings");
+  const std::string fifo = (dir / "zema-loader.ini").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    FakeControls controls;
+    LoadSettings(path, controls);
+    EXPECT_EQ(controls[kCtlBaseName].text, "Untitled") << path;
+    EXPECT_EQ(controls[kCtlEndBank].selection, 14) << path;
   }
 }
 

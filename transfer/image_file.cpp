@@ -1,5 +1,7 @@
 #include "transfer/image_file.h"
 
+#include "transfer/source_file.h"
+
 namespace {
 
 constexpr std::size_t kTestedBytes[] = {0, 1, 2, 3, 4, 28};
@@ -28,7 +30,7 @@ ImageFileStatus CheckImageFile(std::FILE* stream) {
 }
 
 ImageFileStatus CheckImageFile(const char* path) {
-  std::FILE* stream = std::fopen(path, "rb");
+  std::FILE* stream = OpenRegularFile(path);
   if (stream == nullptr) return ImageFileStatus::Missing;
   const ImageFileStatus status = CheckImageFile(stream);
   std::fclose(stream);

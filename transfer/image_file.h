@@ -49,7 +49,7 @@ bool ImageHeaderPasses(std::span<const std::uint8_t> header);
 
 enum class ImageFileStatus {
   Ok,
-  Missing,  // cannot be opened for reading
+  Missing,  // cannot be opened for reading, or not a regular file
   Refused,  // fails the header test or is shorter than kImageFileBytes
 };
 

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "transfer/source_file.h"
+
 namespace {
 
 // Follows strtoul through one line, a character at a time, so that a line
@@ -130,7 +132,7 @@ ParamFileStatus ReadParamFile(std::FILE* stream, ParamSet& set) {
 }
 
 ParamFileStatus LoadParamFile(const char* path, ParamSet& set) {
-  std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(path, "rb"));
+  std::unique_ptr<std::FILE, FileCloser> stream(OpenRegularFile(path));
   if (!stream) return ParamFileStatus::Missing;
   return ReadParamFile(stream.get(), set);
 }

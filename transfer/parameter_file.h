@@ -29,7 +29,7 @@ std::uint16_t ParamValueFromText(std::string_view text);
 
 enum class ParamFileStatus {
   Ok,
-  Missing,   // cannot be opened for reading
+  Missing,   // cannot be opened for reading, or not a regular file
   TooShort,  // fewer than 32 lines
 };
 

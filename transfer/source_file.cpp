@@ -1,8 +1,48 @@
 #include "transfer/source_file.h"
 
+#include <sys/stat.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+std::FILE* OpenRegularFile(const std::string& path) {
+#ifdef _WIN32
+  // A folder cannot be opened here at all; a device name (CON, NUL, COM1)
+  // can, and is told apart by its type.
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) return nullptr;
+  struct _stat64 info {};
+  if (::_fstat64(::_fileno(stream), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+    std::fclose(stream);
+    return nullptr;
+  }
+  return stream;
+#else
+  // Anything but a regular file is refused before it is opened: opening a
+  // device may already do something. The check is made again on the open
+  // descriptor, as the name may have changed meanwhile; O_NONBLOCK keeps a
+  // FIFO put there from blocking the opening.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* stream = ::fdopen(fd, "rb");
+  if (stream == nullptr) ::close(fd);
+  return stream;
+#endif
+}
+
 bool SourceFile::Open(const std::string& path) {
   Close();
-  stream_ = std::fopen(path.c_str(), "rb");
+  stream_ = OpenRegularFile(path);
   return stream_ != nullptr;
 }
 

@@ -9,6 +9,13 @@
 #include <span>
 #include <string>
 
+// Opens `path` for binary reading when it names a regular file (also
+// through a symbolic link); null otherwise. A FIFO would block the opening
+// until a writer came and a device such as /dev/zero never ends, so they
+// count as files that cannot be opened, as a folder does. Every file the
+// program reads (data files and the settings file) is opened this way.
+std::FILE* OpenRegularFile(const std::string& path);
+
 class SourceFile {
  public:
   SourceFile() = default;
@@ -16,7 +23,8 @@ class SourceFile {
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
 
-  // False when the file cannot be opened for reading.
+  // False when the file cannot be opened for reading or is not a regular
+  // file (OpenRegularFile).
   bool Open(const std::string& path);
   std::FILE* stream() const { return stream_; }
   bool isOpen() const { return stream_ != nullptr; }
