@@ -19,3 +19,11 @@ if(ZEMA_SANITIZE)
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Coverage for libFuzzer in every target, with the sanitizers of the asan
+# build; only the fuzz programs link libFuzzer itself (tests/fuzz).
+if(ZEMA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
