@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
+  clang libclang-rt-14-dev
 )
 
 missing=()

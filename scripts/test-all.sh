@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: the build and test suite in the
 # default preset and under the address and undefined-behaviour sanitizers,
-# then the Windows build (MinGW-w64) of everything that does not need Qt.
+# the Windows build (MinGW-w64) of everything that does not need Qt, then
+# the fuzz targets for a short while each (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS
+# sets how long).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +30,5 @@ for program in build-windows/bin/*.exe; do
     exit 1
   fi
 done
+
+bash scripts/fuzz.sh
