@@ -152,9 +152,8 @@ class HostilePathsTest : public SimPortTest {
         listing[name] = "fifo";
       } else {
         const std::string bytes = ReadFileBytes(entry.path());
-        const bool table = bytes.size() == kImageFileBytes &&
-                           bytes.compare(0, kImageHeaderBytes,
-                                         std::string(ImageFileHeader.begin(), ImageFileHeader.end())) == 0;
+        const std::string header(ImageFileHeader.begin(), ImageFileHeader.end());
+        const bool table = bytes.size() == kImageFileBytes && bytes.starts_with(header);
         listing[name] = bytes == parameters ? kNewParameters : table ? kNewTable : bytes;
       }
     }
@@ -176,8 +175,8 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
       LoadMessage(kMsgBankParamsFile) + "15 " + LoadMessage(kMsgIsNotFoundAbort),
       LoadMessage(kMsgCompensationFileNotFound)};
   const RunEnd kFinished = RunEnd::Finished;
-  // A base name of 250 characters, the most a path holds, whose files have
-  // names of 255 and 254 bytes, the most the file system takes.
+  // A base name of 250 characters, the most the path buffer takes, whose
+  // files have names of 255 and 254 bytes, the most the file system takes.
   const std::string longest = std::string(246, 'n');
   const std::string utf8 = "Pr\u00fcfung-\u691c\u67fb/\u30e9\u30a4\u30f3\u2460";
 
@@ -191,7 +190,15 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
        {{"sub", "/"},
         {"sub/" + longest + ".prM.zema", kNewParameters},
         {"sub/" + longest + ".cmp.bmp", kNewTable}}},
-      // Read back into the sensor, whose common set then equals the file.
+      {"NamePastTheLimit", kRead, true, true, "sub/" + longest + "n",
+       [] { fs::create_directory("sub"); }, {}, RunEnd::Failed,
+       {LoadMessage(kMsgBaseNameTooLong)}, false, {{"sub", "/"}}},
+      {"Utf8Names", kRead, true, true, utf8,
+       [&] { fs::create_directory(fs::path(utf8).parent_path()); }, {}, kFinished, {}, true,
+       {{fs::path(utf8).parent_path().string(), "/"},
+        {utf8 + ".prM.zema", kNewParameters},
+        {utf8 + ".cmp.bmp", kNewTable}}},
+      // Into the sensor, whose common set then equals the file.
       {"Utf8NamesWrittenBack", kWrite, true, true, utf8,
        [&] {
          fs::create_directory(fs::path(utf8).parent_path());
@@ -203,14 +210,6 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
          WriteFileBytes(utf8 + ".cmp.bmp", table);
        },
        {}, kFinished, {}, true,
-       {{fs::path(utf8).parent_path().string(), "/"},
-        {utf8 + ".prM.zema", kNewParameters},
-        {utf8 + ".cmp.bmp", kNewTable}}},
-      {"NamePastTheLimit", kRead, true, true, "sub/" + longest + "n",
-       [] { fs::create_directory("sub"); }, {}, RunEnd::Failed, {LoadMessage(kMsgBaseNameTooLong)}, false,
-       {{"sub", "/"}}},
-      {"Utf8Names", kRead, true, true, utf8,
-       [&] { fs::create_directory(fs::path(utf8).parent_path()); }, {}, kFinished, {}, true,
        {{fs::path(utf8).parent_path().string(), "/"},
         {utf8 + ".prM.zema", kNewParameters},
         {utf8 + ".cmp.bmp", kNewTable}}},

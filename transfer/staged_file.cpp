@@ -36,7 +36,7 @@ std::size_t NameStart(const std::string& path) {
 }
 
 // The temporary name is "." + the start of the target's name + "~" + six
-// unique characters, exactly as long as the target's name (eight characters
+// unique characters: as long as the target's name at most (eight characters
 // for a shorter one). A longer name would fail near the file system's name
 // limit (255 bytes) or Windows' path limit although the target fits; the
 // start of the name tells a leftover's origin. The kept start never ends in
@@ -79,7 +79,9 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kCharacters - 2);
   const std::size_t tail = pathTemplate.size() - 6;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    for (std::size_t i = tail; i < pathTemplate.size(); ++i) pathTemplate[i] = kCharacters[pick(generator)];
+    for (std::size_t i = tail; i < pathTemplate.size(); ++i) {
+      pathTemplate[i] = kCharacters[pick(generator)];
+    }
     const int fd = ::_open(pathTemplate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
                            _S_IREAD | _S_IWRITE);
     if (fd < 0) {

@@ -45,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string bytes(reinterpret_cast<const char*>(data), size);
   long position = 0;
+  const bool accepted = passes && size >= kImageFileBytes;
   FUZZ_REQUIRE(CheckBytes(bytes, position) ==
-               (passes && size >= kImageFileBytes ? ImageFileStatus::Ok : ImageFileStatus::Refused));
+               (accepted ? ImageFileStatus::Ok : ImageFileStatus::Refused));
 
   // The last byte of the input chooses the length of the whole file.
   const std::size_t whole = kImageFileBytes - 1 + (size > 0 ? data[size - 1] % 3 : 0);

@@ -50,7 +50,7 @@ void CheckReply(int length, std::span<const std::uint8_t> line) {
   FUZZ_REQUIRE(result == (valid ? 1 : 0));
   FUZZ_REQUIRE(valid ? g_lastError.empty() : LastErrorIs(kMsgChecksumError));
   // The payload is handed over in either case.
-  for (int i = 0; i < length; ++i) FUZZ_REQUIRE(buffer[static_cast<std::size_t>(i)] == line[1 + static_cast<std::size_t>(i)]);
+  FUZZ_REQUIRE(std::equal(buffer.get(), buffer.get() + length, line.begin() + 1));
 }
 
 void CheckHandshake(std::span<const std::uint8_t> line) {
