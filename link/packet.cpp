@@ -7,11 +7,10 @@
 #include "res/messages.h"
 
 std::uint8_t g_xfer[kMaxPayload];
-std::string g_lastError;
 
 namespace {
 
-void Fail(int messageId) { g_lastError = LoadMessage(messageId); }
+void Fail(int messageId) { SetLastError(messageId); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/connection_control.h"
+#include "console/connection_states.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
@@ -55,7 +56,8 @@ class ConnectionControlTest : public ::testing::Test {
   void TearDown() override { ComClose(peer.port()); }
 
   bool Connect(bool commandMode, int speedIndex) {
-    return ConnectSensor(peer.port() - 1, commandMode, speedIndex, controls, dialogs);
+    return ApplyConnectOutcome(ConnectSensor(peer.port() - 1, commandMode, speedIndex, dialogs),
+                               controls, dialogs);
   }
 
   void ExpectBoxes(const std::vector<ExpectedBox>& expected) {
@@ -218,7 +220,7 @@ TEST_F(ConnectionControlTest, CommandModeDeclinedStillOpenedThePortAtItsOpeningS
 }
 
 TEST_F(ConnectionControlTest, NoPortSelectedReportsOpenFailureAndOpensNothing) {
-  EXPECT_FALSE(ConnectSensor(-1, false, 4, controls, dialogs));
+  EXPECT_FALSE(ApplyConnectOutcome(ConnectSensor(-1, false, 4, dialogs), controls, dialogs));
   EXPECT_EQ(g_portNo, 0);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
   EXPECT_TRUE(ComIsUnusable(peer.port()));
@@ -230,7 +232,8 @@ TEST_F(ConnectionControlTest, APortThatCannotBeOpenedReportsOpenFailure) {
   ComClose(peer.port());
   // Test peers claim numbers from 100 up; 99 has no device behind it.
   const int missingPort = 99;
-  EXPECT_FALSE(ConnectSensor(missingPort - 1, true, 2, controls, dialogs));
+  EXPECT_FALSE(
+      ApplyConnectOutcome(ConnectSensor(missingPort - 1, true, 2, dialogs), controls, dialogs));
   EXPECT_EQ(g_portNo, missingPort);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
   ExpectStartUpStateUnchanged();
@@ -283,7 +286,7 @@ TEST_P(ResumeSensorTest, AlwaysClosesThePortAndDisconnects) {
   dialogs.boxes.clear();
   if (!c.reply.empty()) peer.ReplyAfter(before + 2, c.reply);
 
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
 
   const Bytes sent = Sent(before + 2);
   EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()), kResume);
@@ -305,7 +308,7 @@ TEST_F(ConnectionControlTest, ThePortCanBeConnectedAgainAfterRun) {
   peer.ReplyAfter(2, AckReply());
   ASSERT_TRUE(Connect(false, 4));
   peer.ReplyAfter(4, AckReply());
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
   peer.ReplyAfter(6, AckReply());
   EXPECT_TRUE(Connect(false, 4));
   EXPECT_EQ(Sent(6), Join({kConfirm, kResume, kConfirm}));
@@ -364,7 +367,8 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   ScriptedOperator dialogs;
   for (bool answer : c.answers) dialogs.QueueAnswers({answer});
 
-  EXPECT_EQ(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, controls, dialogs),
+  EXPECT_EQ(ApplyConnectOutcome(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, dialogs),
+                                controls, dialogs),
             c.connected);
   ASSERT_EQ(dialogs.boxes.size(), c.expectedBoxes.size());
   for (std::size_t i = 0; i < c.expectedBoxes.size(); ++i) {
@@ -378,7 +382,7 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   EXPECT_EQ(controls.focus(), kCtlRun);
 
   dialogs.boxes.clear();
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
   EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().text;
   EXPECT_TRUE(ComIsUnusable(sim.port()));
   EXPECT_EQ(sim.sensor().state(), c.stateAfterRun);

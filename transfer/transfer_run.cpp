@@ -38,7 +38,7 @@ StepOutcome RunSteps(TransferRun& run) {
   // anything is sent rather than cut a path short half-way.
   if (g_cancelState == kCancelNone && SelectsAnyItem(run.target) &&
       !BaseNameFits(run.target.baseName)) {
-    FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+    FailStep(run, kMsgBaseNameTooLong);
     return StepOutcome::Failed;
   }
   const bool reading = IsReadRun(run.target);

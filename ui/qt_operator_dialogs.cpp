@@ -22,8 +22,8 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-bool QtOperatorDialogs::AskYesNo(const std::string& text, const std::string& caption,
-                                 BoxIcon icon) {
+bool QtOperatorDialogs::AskYesNo(int /*question*/, const std::string& text,
+                                 const std::string& caption, BoxIcon icon) {
   QMessageBox box(ToQtIcon(icon), FromUtf8(caption), FromUtf8(text),
                   QMessageBox::Yes | QMessageBox::No, owner_);
   box.setTextFormat(Qt::PlainText);
@@ -33,9 +33,11 @@ bool QtOperatorDialogs::AskYesNo(const std::string& text, const std::string& cap
   return box.exec() == QMessageBox::Yes;
 }
 
-void QtOperatorDialogs::ShowError(const std::string& text) {
+void QtOperatorDialogs::ShowError(const std::string& text, const std::string& detail) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kCaptionError), FromUtf8(text),
                   QMessageBox::Ok, owner_);
+  if (!detail.empty()) box.setInformativeText(FromUtf8(detail));
+  // Set after the informative text, so that it, too, is never read as markup.
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }

@@ -40,7 +40,7 @@ TEST_F(QtOperatorDialogsTest, QuestionsCarryCaptionIconAndReturnOnlyYesAsTrue) {
     SCOPED_TRACE(c.caption);
     BoxAnswerer answerer(c.press);
     const std::string text = "<b>not markup</b> C:\\data\\line1";
-    EXPECT_EQ(dialogs.AskYesNo(text, c.caption, c.icon), c.expected);
+    EXPECT_EQ(dialogs.AskYesNo(0, text, c.caption, c.icon), c.expected);
     ASSERT_TRUE(answerer.seen().has_value());
     EXPECT_EQ(answerer.seen()->caption, c.caption);
     EXPECT_EQ(answerer.seen()->text, text);
@@ -71,7 +71,7 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
   for (const LanguageCase& c : cases) {
     InstallQtTranslations(c.language);
     BoxAnswerer answerer(QMessageBox::Yes);
-    EXPECT_TRUE(dialogs.AskYesNo(LoadMessage(kMsgAgreeToExit, c.language), "Question",
+    EXPECT_TRUE(dialogs.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit, c.language), "Question",
                                  BoxIcon::Question));
     ASSERT_TRUE(answerer.seen().has_value());
     EXPECT_EQ(answerer.seen()->buttons, c.buttons);
@@ -80,7 +80,7 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
 
   ASSERT_TRUE(InstallQtTranslations(Language::Japanese));
   BoxAnswerer answerer(QMessageBox::No);
-  EXPECT_FALSE(dialogs.AskYesNo("?", "Question", BoxIcon::Question));
+  EXPECT_FALSE(dialogs.AskYesNo(0, "?", "Question", BoxIcon::Question));
   ASSERT_TRUE(answerer.seen().has_value());
   EXPECT_NE(answerer.seen()->buttons, (std::vector<std::string>{"&No", "&Yes"}));
 }
