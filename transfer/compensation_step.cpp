@@ -75,6 +75,7 @@ void WriteTable(TransferRun& run) {
     if (PollCancel(run, file)) return;
   }
   if (FlashCommit(run, kCompensationSelector) == 0) return;
+  run.written.compensation = true;
   run.view.SetDetailLine(" ");
 }
 

@@ -66,6 +66,7 @@ void WriteOneSet(TransferRun& run, int slot) {
   EncodeParamSet(set, g_xfer + 1);
   if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
+  run.written.paramSlots.set(static_cast<std::size_t>(slot));
 }
 
 StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {

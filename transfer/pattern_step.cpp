@@ -81,6 +81,7 @@ void WriteBank(TransferRun& run, int bank) {
     if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;
     ShowBankNo(run, bank);
   }
+  run.written.patternBanks.set(static_cast<std::size_t>(bank));
 }
 
 bool BankSelected(const TransferRun& run, int bank) {

@@ -14,6 +14,7 @@
 #include "frontend/operator_dialogs.h"
 #include "link/commands.h"
 #include "transfer/run_state.h"
+#include "transfer/transfer_items.h"
 #include "frontend/run_view.h"
 #include "transfer/transfer_target.h"
 
@@ -30,6 +31,9 @@ struct TransferRun {
   RunView& view;
   OperatorDialogs& dialogs;
   RunFlags flags{};
+  // WRITE: the items that reached the sensor whole (a parameter set
+  // acknowledged, an image committed to flash), for reading them back.
+  TransferItems written{};
 };
 
 // How a run ended.
