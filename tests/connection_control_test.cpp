@@ -1,6 +1,11 @@
 // CONNECT and RUN against a scripted sensor on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <utility>
@@ -12,7 +17,9 @@
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
+#include "tests/support/com_port_claim.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/sim_fixture.h"
 
@@ -236,7 +243,46 @@ TEST_F(ConnectionControlTest, APortThatCannotBeOpenedReportsOpenFailure) {
       ApplyConnectOutcome(ConnectSensor(missingPort - 1, true, 2, dialogs), controls, dialogs));
   EXPECT_EQ(g_portNo, missingPort);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
+  EXPECT_EQ(dialogs.boxes[0].detail,
+            "no device is linked as COM99 (no dosdevices/com99 link, and /dev/ttyS98 does not "
+            "exist)");
   ExpectStartUpStateUnchanged();
+}
+
+// The detail line under "Failed to open COM port." says what the system
+// said about the device the number resolved to.
+TEST_F(ConnectionControlTest, AFailedOpenKeepsItsCause) {
+  const std::string file = ::testing::TempDir() + "zema-not-a-tty";
+  WriteFileBytes(file, "plain file");
+  ComPortClaim dangling("/dev/zema-no-such-device");
+  ComPortClaim plain(file);
+  const int held = ::open(peer.devicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const struct {
+    int port;
+    std::string detail;
+  } cases[] = {
+      {dangling.port(), dangling.linkPath() + " -> /dev/zema-no-such-device: the device it "
+                                              "names does not exist"},
+      {plain.port(), plain.linkPath() + ": not a serial port (not a terminal device)"},
+      {peer.port(), ComDevicePath(peer.port()) + ": in use by another program"},
+  };
+  for (const auto& c : cases) {
+    const ConnectionOutcome outcome = ConnectSensor(c.port - 1, false, 4, dialogs);
+    EXPECT_EQ(outcome.result, ConnectionOutcome::Result::Failed);
+    EXPECT_EQ(outcome.message, kMsgComOpenFailed);
+    EXPECT_EQ(outcome.text, LoadMessage(kMsgComOpenFailed));
+    EXPECT_EQ(outcome.detail, c.detail);
+  }
+  ::close(held);
+  // A device path of its own number opens like a COM port.
+  const int bound = ComBindDevice(peer.devicePath());
+  EXPECT_EQ(ComDevicePath(bound), peer.devicePath());
+  EXPECT_EQ(ComOpen(bound, 512, 512), kOpenOk);
+  ComClose(bound);
+  ComUnbindDevice(bound);
+  std::remove(file.c_str());
 }
 
 TEST_F(ConnectionControlTest, FailureTextsFollowTheUserLanguage) {
