@@ -98,8 +98,10 @@ std::uint64_t TerminalRunView::Moved() const { return ComBytesMoved() - startByt
 std::string TerminalRunView::BarLine() const {
   const int span = std::max(1, high_ - low_);
   const int filled = std::clamp((position_ - low_) * kBarWidth / span, 0, kBarWidth);
-  std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                     std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] ";
+  std::string line = "[";
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(kBarWidth - filled), '.');
+  line += "] ";
   const double moved = static_cast<double>(Moved());
   line += Bytes(moved) + " of " + Bytes(static_cast<double>(total_));
   const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
