@@ -45,12 +45,12 @@ std::string FitColumns(const std::string& text, int columns) {
 
 std::string Bytes(double bytes) {
   char text[32];
-  if (bytes < 10000) {
+  if (bytes < 1e3) {
     std::snprintf(text, sizeof text, "%.0f B", bytes);
-  } else if (bytes < 10e6) {
+  } else if (bytes < 1e6) {
     std::snprintf(text, sizeof text, "%.1f kB", bytes / 1e3);
   } else {
-    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    std::snprintf(text, sizeof text, "%.2f MB", bytes / 1e6);
   }
   return text;
 }
