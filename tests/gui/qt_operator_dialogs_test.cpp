@@ -57,6 +57,15 @@ TEST_F(QtOperatorDialogsTest, ErrorsShowTheStopIconAndAnOkButton) {
   EXPECT_EQ(answerer.seen()->text, "Failed to open COM port.");
   EXPECT_EQ(answerer.seen()->icon, QMessageBox::Critical);
   EXPECT_EQ(answerer.seen()->buttons, (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(answerer.seen()->informativeText, "");
+
+  // The system's cause goes under the text, never read as markup.
+  BoxAnswerer withDetail(QMessageBox::Ok);
+  dialogs.ShowError("Failed to open COM port.", "/dev/ttyS2: <b>Permission</b> denied");
+  ASSERT_TRUE(withDetail.seen().has_value());
+  EXPECT_EQ(withDetail.seen()->text, "Failed to open COM port.");
+  EXPECT_EQ(withDetail.seen()->informativeText, "/dev/ttyS2: <b>Permission</b> denied");
+  EXPECT_EQ(withDetail.seen()->informativeFormat, Qt::PlainText);
 }
 
 TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEnglish) {
