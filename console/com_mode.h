@@ -1,7 +1,7 @@
 // The controls that follow the com-mode check box of the main dialog.
 #pragma once
 
-#include "console/dialog_controls.h"
+#include "frontend/dialog_controls.h"
 
 // Ticked (command mode): the speed list and the command-mode note are
 // enabled, the "PC LOAD/SAVE" hint disabled, and CONNECT reads message 104.

@@ -5,12 +5,13 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
-#include "res/dialog_templates.h"
 #include "res/messages.h"
 
 int g_portNo = 0;
 
 namespace {
+
+using Result = ConnectionOutcome::Result;
 
 // Parity field (bits 8-10) = 1: no parity. The speed code goes in bits 0-3.
 constexpr std::uint32_t kNoParity = 0x100;
@@ -19,56 +20,41 @@ constexpr std::uint32_t kNoParity = 0x100;
 // in parentheses is the sensor's own COMMUNIC setting.
 constexpr int kSpeedCodes[] = {6, 7, 9, 10, 12};  // 4800 .. 57600 baud
 
-void EnterConnectedState(DialogControls& controls) {
-  controls.EnableControl(kCtlPortList, false);
-  controls.EnableControl(kCtlComModeBox, false);
-  controls.EnableControl(kCtlSpeedList, false);
-  controls.EnableControl(kCtlConnect, false);
-  controls.EnableControl(kCtlRead, true);
-  controls.EnableControl(kCtlWrite, true);
-  controls.EnableControl(kCtlRun, true);
-  controls.SetFocusTo(kCtlRun);
+ConnectionOutcome Failure(int message, const std::string& detail = std::string()) {
+  return {Result::Failed, message, LoadMessage(message), detail};
 }
 
-void EnterDisconnectedState(DialogControls& controls) {
-  controls.EnableControl(kCtlPortList, true);
-  controls.EnableControl(kCtlComModeBox, true);
-  controls.EnableControl(kCtlSpeedList, controls.IsChecked(kCtlComModeBox));
-  controls.EnableControl(kCtlConnect, true);
-  controls.EnableControl(kCtlRead, false);
-  controls.EnableControl(kCtlWrite, false);
-  controls.EnableControl(kCtlRun, false);
-  controls.SetFocusTo(kCtlConnect);
+// The link failure the last exchange left behind.
+ConnectionOutcome LinkFailure(Result result = Result::Failed) {
+  return {result, g_lastErrorMessage, g_lastError, g_lastErrorDetail};
 }
 
 // Command mode: stop the sensor's operation and switch it into PC
-// communication mode. False when the operator declined or the speed choice
-// is invalid; the port is then closed.
-bool SwitchToPcMode(int speedListIndex, OperatorDialogs& dialogs) {
-  if (!dialogs.AskYesNo(LoadMessage(kMsgAgreeStopOperation), kCaptionWarning,
-                        BoxIcon::Warning)) {
+// communication mode. Done, or why not; the port is then closed.
+ConnectionOutcome SwitchToPcMode(int speedListIndex, OperatorDialogs& dialogs) {
+  if (!dialogs.AskYesNo(kMsgAgreeStopOperation, LoadMessage(kMsgAgreeStopOperation),
+                        kCaptionWarning, BoxIcon::Warning)) {
     ComClose(g_portNo);
-    return false;
+    return {Result::Declined, kMsgAgreeStopOperation, {}, {}};
   }
   const std::uint32_t lineMode = CommandModeLineMode(speedListIndex);
   if (lineMode == 0) {
-    dialogs.ShowError(LoadMessage(kMsgBaudRateInvalid));
     ComClose(g_portNo);
-    return false;
+    return Failure(kMsgBaudRateInvalid);
   }
   ComSetMode(g_portNo, lineMode);
   ComPurgeRx(g_portNo);
-  if (EnterPcMode(g_portNo) == 1) return true;
+  if (EnterPcMode(g_portNo) == 1) return {};
 
   // The sensor did not answer the handshake: the operator may have put it
   // into "PC LOAD/SAVE" by hand meanwhile, in which case the link is
   // confirmed on the speed already set.
-  if (!dialogs.AskYesNo(g_lastError + LoadMessage(kMsgIfPcLoadSave), kCaptionError,
-                        BoxIcon::Warning)) {
+  if (!dialogs.AskYesNo(kMsgIfPcLoadSave, g_lastError + LoadMessage(kMsgIfPcLoadSave),
+                        kCaptionError, BoxIcon::Warning)) {
     ComClose(g_portNo);
-    return false;
+    return LinkFailure(Result::Declined);
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -80,32 +66,31 @@ std::uint32_t CommandModeLineMode(int speedListIndex) {
   return kNoParity + static_cast<std::uint32_t>(kSpeedCodes[speedListIndex]);
 }
 
-bool ConnectSensor(int portListIndex, bool commandMode, int speedListIndex,
-                   DialogControls& controls, OperatorDialogs& dialogs) {
+ConnectionOutcome ConnectSensor(int portListIndex, bool commandMode, int speedListIndex,
+                                OperatorDialogs& dialogs) {
   g_portNo = portListIndex + 1;
   if (ComOpen(g_portNo, kPortQueueBytes, kPortQueueBytes) != kOpenOk) {
-    dialogs.ShowError(LoadMessage(kMsgComOpenFailed));
-    return false;
+    return Failure(kMsgComOpenFailed, ComOpenFailureDetail());
   }
 
   if (commandMode) {
-    if (!SwitchToPcMode(speedListIndex, dialogs)) return false;
+    ConnectionOutcome switched = SwitchToPcMode(speedListIndex, dialogs);
+    if (!switched.done()) return switched;
   } else {
     ComSetMode(g_portNo, kLineMode57600NoParity);
   }
 
   ComPurgeRx(g_portNo);
   if (Exchange(g_portNo, kCmdConfirm) != 1) {
-    dialogs.ShowError(g_lastError);
     ComClose(g_portNo);
-    return false;
+    return LinkFailure();
   }
-  EnterConnectedState(controls);
-  return true;
+  return {};
 }
 
-void ResumeSensor(DialogControls& controls, OperatorDialogs& dialogs) {
-  if (Exchange(g_portNo, kCmdResume) != 1) dialogs.ShowError(g_lastError);
+ConnectionOutcome ResumeSensor() {
+  ConnectionOutcome outcome;
+  if (Exchange(g_portNo, kCmdResume) != 1) outcome = LinkFailure();
   ComClose(g_portNo);
-  EnterDisconnectedState(controls);
+  return outcome;
 }

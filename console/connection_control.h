@@ -2,15 +2,16 @@
 // and confirms the link; RUN sends it back to normal operation and closes
 // the port.
 //
-// Both sequences act on the main dialog only through "controls by id" and
-// "operator questions and reports", so the dialog, the tests and the
-// command line drive the same steps.
+// Both sequences ask the operator through "operator questions" and return
+// their outcome; they touch no control. The caller reports a failure and
+// sets its controls from the outcome (console/connection_states.h), so the
+// dialog, the tests and the command line drive the same steps.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "console/dialog_controls.h"
-#include "console/operator_dialogs.h"
+#include "frontend/operator_dialogs.h"
 
 // The port CONNECT opened (port list index + 1; 0 when no port was
 // selected). Kept after a failed attempt; RUN and the transfer run use it.
@@ -24,17 +25,30 @@ inline constexpr int kPortQueueBytes = 512;
 // parity, leaving everything else as ComOpen set it. 0 for any other index.
 std::uint32_t CommandModeLineMode(int speedListIndex);
 
+struct ConnectionOutcome {
+  enum class Result {
+    Done,      // CONNECT: connected; RUN: 0x87 acknowledged
+    Failed,    // the operator is to be shown `text` (and `detail`)
+    Declined,  // the operator answered No to 107 or 109; nothing to show
+  };
+  Result result = Result::Done;
+  int message = 0;     // number of the message `text` was made from
+  std::string text;    // what the operator sees; for Declined, the failure behind 109
+  std::string detail;  // the system's cause, when it gave one
+
+  bool done() const { return result == Result::Done; }
+  // True when the caller is to show `text` in an error box.
+  bool toReport() const { return result == Result::Failed; }
+};
+
 // CONNECT. Opens port (portListIndex + 1); in command mode asks message 107,
 // sets the chosen speed and switches the sensor with the handshake (asking
 // message 109 when it does not answer), in "PC LOAD/SAVE" mode runs at
-// 57600 baud; then confirms the link with command 0x88. On success the port
-// stays open and the controls are put into the connected state (true). On
-// failure or a declined question the operator has been told what went
-// wrong, the port is closed and the controls are unchanged (false).
-bool ConnectSensor(int portListIndex, bool commandMode, int speedListIndex,
-                   DialogControls& controls, OperatorDialogs& dialogs);
+// 57600 baud; then confirms the link with command 0x88. Done: the port
+// stays open. Otherwise the port is closed again (or was never opened).
+ConnectionOutcome ConnectSensor(int portListIndex, bool commandMode, int speedListIndex,
+                                OperatorDialogs& dialogs);
 
-// RUN. Sends command 0x87 on g_portNo (reporting g_lastError when the
-// sensor does not acknowledge it), closes the port and puts the controls
-// into the disconnected state, in every case.
-void ResumeSensor(DialogControls& controls, OperatorDialogs& dialogs);
+// RUN. Sends command 0x87 on g_portNo and closes the port, in every case;
+// Failed with the link's text when the sensor did not acknowledge it.
+ConnectionOutcome ResumeSensor();

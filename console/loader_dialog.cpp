@@ -6,6 +6,7 @@
 #include "console/base_name_choice.h"
 #include "console/com_mode.h"
 #include "console/connection_control.h"
+#include "console/connection_states.h"
 #include "console/settings_file.h"
 #include "console/transfer_choices.h"
 #include "res/dialog_templates.h"
@@ -91,16 +92,19 @@ void CLoaderDlg::OnControlClicked(int id) {
 void CLoaderDlg::OnComModeBox() { ApplyComMode(controls_); }
 
 void CLoaderDlg::OnConnectButton() {
-  ConnectSensor(controls_.ListSelection(kCtlPortList), controls_.IsChecked(kCtlComModeBox),
-                controls_.ListSelection(kCtlSpeedList), controls_, dialogs_);
+  ApplyConnectOutcome(
+      ConnectSensor(controls_.ListSelection(kCtlPortList), controls_.IsChecked(kCtlComModeBox),
+                    controls_.ListSelection(kCtlSpeedList), dialogs_),
+      controls_, dialogs_);
 }
 
-void CLoaderDlg::OnRunButton() { ResumeSensor(controls_, dialogs_); }
+void CLoaderDlg::OnRunButton() { ApplyResumeOutcome(ResumeSensor(), controls_, dialogs_); }
 
 void CLoaderDlg::OnReadButton() { RunTransferDialog(kDirectionRead); }
 
 void CLoaderDlg::OnWriteButton() {
-  if (!dialogs_.AskYesNo(LoadMessage(kMsgAgreeOverwriteSettings), kCaptionWarningBang,
+  if (!dialogs_.AskYesNo(kMsgAgreeOverwriteSettings, LoadMessage(kMsgAgreeOverwriteSettings),
+                         kCaptionWarningBang,
                          BoxIcon::Warning)) {
     return;
   }
@@ -123,7 +127,8 @@ void CLoaderDlg::OnRefButton() {
 }
 
 void CLoaderDlg::OnExitButton() {
-  if (!dialogs_.AskYesNo(LoadMessage(kMsgAgreeToExit), kCaptionQuestion, BoxIcon::Question)) {
+  if (!dialogs_.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit), kCaptionQuestion,
+                         BoxIcon::Question)) {
     return;
   }
   // A failed save has been reported; the program ends all the same.

@@ -19,8 +19,8 @@
 
 #include <string>
 
-#include "console/dialog_controls.h"
-#include "console/operator_dialogs.h"
+#include "frontend/dialog_controls.h"
+#include "frontend/operator_dialogs.h"
 
 // Reads `path` into the main dialog's controls (port, speed and bank
 // lists, the five check boxes, the base name field) and into g_portNo and

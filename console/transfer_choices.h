@@ -1,7 +1,7 @@
 // READ and WRITE hand the operator's choices on the main dialog to the run.
 #pragma once
 
-#include "console/dialog_controls.h"
+#include "frontend/dialog_controls.h"
 #include "transfer/transfer_target.h"
 
 // Copies the main dialog's choices into `target` for a run in `direction`:

@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
+#include "link/frame_trace.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 
 std::uint8_t g_xfer[kMaxPayload];
-std::string g_lastError;
 
 namespace {
 
-void Fail(int messageId) { g_lastError = LoadMessage(messageId); }
+void Fail(int messageId) { SetLastError(messageId); }
+
+void TraceReceived(std::span<const std::uint8_t> bytes, const char* meaning) {
+  if (const FrameTraceHook& trace = FrameTrace()) trace(kTraceToPc, bytes, meaning);
+}
 
 }  // namespace
 
@@ -28,6 +33,8 @@ void SendPacket(int port, std::uint8_t code, const std::uint8_t* payload, int le
   if (length > 0) std::copy(payload, payload + length, frame.begin() + 1);
   const auto checked = static_cast<std::size_t>(length + 1);
   frame[checked] = FrameChecksum({frame.data(), checked});
+  const std::span<const std::uint8_t> bytes(frame.data(), static_cast<std::size_t>(length + 2));
+  if (const FrameTraceHook& trace = FrameTrace()) trace(kTraceFromPc, bytes, DescribeCommand(bytes));
   ComWrite(port, frame.data(), length + 2);
 }
 
@@ -36,11 +43,14 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   ComSetReadTimeout(port, timeoutMs);
   std::array<std::uint8_t, kMaxPayload + 2> reply{};
   const int received = ComRead(port, reply.data(), length + 2);
+  const std::span<const std::uint8_t> arrived(reply.data(), static_cast<std::size_t>(received));
   if (received == 0) {
+    TraceReceived(arrived, "(no reply)");
     Fail(kMsgNoResponse);
     return 0;
   }
   if (reply[0] != kAck) {
+    TraceReceived(arrived, "not ACK");
     Fail(kMsgInvalidResponse);
     return 0;
   }
@@ -50,16 +60,29 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   std::copy(reply.begin() + 1, reply.begin() + 1 + delivered, buffer);
   const auto checked = static_cast<std::size_t>(length + 1);
   if (received < length + 2 || reply[checked] != FrameChecksum({reply.data(), checked})) {
+    TraceReceived(arrived, received < length + 2 ? "reply cut short" : "checksum wrong");
     Fail(kMsgChecksumError);
     return 0;
+  }
+  if (FrameTrace()) {
+    TraceReceived(arrived, length == 0 ? "ACK"
+                                       : ("ACK, " + std::to_string(length) + " bytes").c_str());
   }
   return 1;
 }
 
-int EnterPcMode(int port) {
-  ComWrite(port, kPcModeRequest, kPcModeRequestLength);
+namespace {
+
+// The handshake's steps; every byte read is kept for the trace.
+int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
   std::uint8_t byte = 0;
-  if (ComRead(port, &byte, 1) == 0) {
+  const auto readByte = [&] {
+    if (ComRead(port, &byte, 1) == 0) return false;
+    arrived.push_back(byte);
+    return true;
+  };
+  ComWrite(port, kPcModeRequest, kPcModeRequestLength);
+  if (!readByte()) {
     Fail(kMsgNoResponse);
     return 0;
   }
@@ -71,18 +94,35 @@ int EnterPcMode(int port) {
   // Stray bytes before the ACK are skipped while at least two more wait:
   // the ACK and the STX after it.
   while (byte != kAck) {
-    if (ComRxCount(port) < 2 || ComRead(port, &byte, 1) == 0) {
+    if (ComRxCount(port) < 2 || !readByte()) {
       Fail(kMsgInvalidResponse);
       return 0;
     }
   }
-  if (ComRead(port, &byte, 1) == 0) {
+  if (!readByte()) {
     Fail(kMsgModeNotSecured);
     return 0;
   }
   if (byte == kStx) return 1;
   Fail(kMsgFailedToSecureMode);
   return 0;
+}
+
+}  // namespace
+
+int EnterPcMode(int port) {
+  const FrameTraceHook& trace = FrameTrace();
+  if (trace) {
+    trace(kTraceFromPc,
+          {reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength},
+          "PC communication request \"CPl\"");
+  }
+  std::vector<std::uint8_t> arrived;
+  const int result = HandshakeSteps(port, arrived);
+  if (trace) {
+    trace(kTraceToPc, arrived, result == 1 ? "ACK STX: PC communication" : g_lastError);
+  }
+  return result;
 }
 
 int Exchange(int port, const SensorCommand& command) {

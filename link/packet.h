@@ -11,6 +11,7 @@
 #include <string>
 
 #include "link/commands.h"
+#include "link/last_error.h"
 
 // Longest payload a frame can carry.
 inline constexpr int kMaxPayload = 266;
@@ -18,9 +19,6 @@ inline constexpr int kMaxPayload = 266;
 // The program's single transfer buffer: commands take their payload from its
 // start, replies are received into its start.
 extern std::uint8_t g_xfer[kMaxPayload];
-
-// Text of the last link failure (a message in the user's language).
-extern std::string g_lastError;
 
 // The byte that ends every frame, command or reply: the bitwise complement
 // of the 8-bit sum of all bytes before it (code or ACK, and the payload).

@@ -5,6 +5,7 @@
 #include "link/serial_port.h"
 
 #include <array>
+#include <string>
 
 #include "link/line_mode.h"
 #include "link/serial_port_backend.h"
@@ -20,6 +21,10 @@ struct PortEntry {
 
 // Entry n belongs to port n; entry 0 is never used.
 std::array<PortEntry, kLastPort + 1> g_ports;
+// Paths given their own port number by ComBindDevice; empty: not bound.
+std::array<std::string, kLastPort + 1> g_boundDevices;
+std::string g_openFailureDetail;
+std::uint64_t g_bytesMoved = 0;
 
 bool IsPortNumber(int port) { return port >= kFirstPort && port <= kLastPort; }
 
@@ -48,12 +53,51 @@ bool HasUndefinedCodes(const LineModeFields& f) {
 
 bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
 
+std::string ComDevicePath(int port) {
+  if (!IsPortNumber(port)) return {};
+  const std::string& bound = g_boundDevices[static_cast<std::size_t>(port)];
+  return bound.empty() ? DefaultDevice(port) : bound;
+}
+
+int ComBindDevice(const std::string& devicePath) {
+  if (devicePath.empty()) return 0;
+  for (int port = kLastPort; port >= kFirstPort; --port) {
+    const auto at = static_cast<std::size_t>(port);
+    if (g_ports[at].open || !g_boundDevices[at].empty()) continue;
+    g_boundDevices[at] = devicePath;
+    return port;
+  }
+  return 0;
+}
+
+void ComUnbindDevice(int port) {
+  if (IsPortNumber(port)) g_boundDevices[static_cast<std::size_t>(port)].clear();
+}
+
+const std::string& ComOpenFailureDetail() { return g_openFailureDetail; }
+
+std::uint64_t ComBytesMoved() { return g_bytesMoved; }
+
 int ComOpen(int port, int inQueueSize, int outQueueSize) {
-  if (!IsPortNumber(port)) return kOpenBadNumber;
+  if (!IsPortNumber(port)) {
+    g_openFailureDetail = port == 0 ? "no COM port was chosen"
+                                    : "COM" + std::to_string(port) +
+                                          " is not a port number (1 to 256)";
+    return kOpenBadNumber;
+  }
   PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  if (entry.open) return kOpenAlreadyOpen;
+  if (entry.open) {
+    g_openFailureDetail = "COM" + std::to_string(port) + " is already open in this program";
+    return kOpenAlreadyOpen;
+  }
   NativePort native;
-  if (!OpenDevice(port, inQueueSize, outQueueSize, native)) return kOpenDeviceFailed;
+  const std::string device = ComDevicePath(port);
+  int systemError = 0;
+  if (!OpenDevice(device, inQueueSize, outQueueSize, native, systemError)) {
+    const bool bound = !g_boundDevices[static_cast<std::size_t>(port)].empty();
+    g_openFailureDetail = DescribeOpenFailure(port, device, bound, systemError);
+    return kOpenDeviceFailed;
+  }
   entry.native = native;
   entry.open = true;
   ApplyOpenDefaults(port);
@@ -119,13 +163,17 @@ int ComRxCount(int port) {
 int ComRead(int port, void* buffer, int count) {
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr || count <= 0) return 0;
-  return ReadBytes(entry->native, buffer, count);
+  const int received = ReadBytes(entry->native, buffer, count);
+  g_bytesMoved += static_cast<std::uint64_t>(received);
+  return received;
 }
 
 int ComWrite(int port, const void* buffer, int count) {
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr || count <= 0) return 0;
-  return WriteBytes(entry->native, buffer, count);
+  const int written = WriteBytes(entry->native, buffer, count);
+  g_bytesMoved += static_cast<std::uint64_t>(written);
+  return written;
 }
 
 int ComPurgeRx(int port) {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr int kFirstPort = 1;
 inline constexpr int kLastPort = 256;
@@ -53,4 +54,26 @@ int ComPurgeRx(int port);
 
 // True when port is outside 1..256 or not open.
 bool ComIsUnusable(int port);
+
+// The device a port number opens: the path bound to it by ComBindDevice,
+// else the system's own rule (port_device_path.h on POSIX, \\.\COM<n> on
+// Windows).
+std::string ComDevicePath(int port);
+
+// Gives a device path a port number of its own, so that callers who name
+// ports by number can open any device: the highest number that is neither
+// open nor bound already. Returns the number, or 0 when none is free. The
+// binding lasts until ComUnbindDevice; it changes nothing outside this
+// program.
+int ComBindDevice(const std::string& devicePath);
+void ComUnbindDevice(int port);
+
+// Why the most recent ComOpen that failed did so, in one line: the device
+// it tried and what the system said (with a hint where one helps), or why
+// the number itself was refused. Empty before any failure.
+const std::string& ComOpenFailureDetail();
+
+// Bytes read and written through the driver on all ports since the program
+// started: what a progress display counts.
+std::uint64_t ComBytesMoved();
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/line_mode.h"
 
@@ -55,8 +56,19 @@ struct LineState {
 
 #endif
 
-// Opens port `port` exclusively for reading and writing.
-bool OpenDevice(int port, int inQueueSize, int outQueueSize, NativePort& native);
+// The device port n opens when no path is bound to it.
+std::string DefaultDevice(int port);
+
+// Opens `device` exclusively for reading and writing. On failure
+// `systemError` holds the system's error code (errno, GetLastError).
+bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,
+                int& systemError);
+
+// One line on a failed open of port `port` (device `device`, `bound` when a
+// caller chose the path): the path, the system's words, and a hint where
+// the cause is a common one.
+std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
+                                int systemError);
 
 enum class CloseOutcome {
   Closed,

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -127,25 +129,64 @@ int DrainOutput(int fd, std::optional<Clock::time_point> deadline) {
 
 }  // namespace
 
-bool OpenDevice(int port, int /*inQueueSize*/, int /*outQueueSize*/, NativePort& native) {
+std::string DefaultDevice(int port) { return DeviceForPort(port); }
+
+bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSize*/,
+                NativePort& native, int& systemError) {
   // The queue sizes size the Windows driver's buffers; a tty's buffers are
   // fixed by the kernel and larger than the 512 bytes the program asks for.
-  const std::string device = DeviceForPort(port);
   int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    systemError = errno;
+    return false;
+  }
   termios settings{};
   // flock keeps out every other process, root included; TIOCEXCL keeps out
   // programs that open the tty without locking it (except root's).
-  if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &settings) != 0) {
+  const auto refuse = [&](int error) {
+    systemError = error;
     ::close(fd);
     return false;
-  }
+  };
+  if (!::isatty(fd)) return refuse(ENOTTY);
+  // A lock held elsewhere is reported as the device being busy.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
+  if (::tcgetattr(fd, &settings) != 0) return refuse(errno);
   ::ioctl(fd, TIOCEXCL);
   MakeRaw(settings);
   ::tcsetattr(fd, TCSANOW, &settings);
   native = NativePort{};
   native.fd = fd;
   return true;
+}
+
+std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
+                                int systemError) {
+  const std::string com = "COM" + std::to_string(port);
+  switch (systemError) {
+    case ENOENT: {
+      if (bound) return device + ": no such device";
+      std::error_code error;
+      const std::filesystem::path link(device);
+      if (std::filesystem::is_symlink(link, error)) {
+        return device + " -> " + std::filesystem::read_symlink(link, error).string() +
+               ": the device it names does not exist";
+      }
+      return "no device is linked as " + com + " (no dosdevices/com" + std::to_string(port) +
+             " link, and " + device + " does not exist)";
+    }
+    case EACCES:
+    case EPERM:
+      return device + ": " + std::strerror(systemError) +
+             " (the user must be in the 'dialout' group: sudo adduser $USER dialout, then "
+             "log in again)";
+    case EBUSY:
+      return device + ": in use by another program";
+    case ENOTTY:
+      return device + ": not a serial port (not a terminal device)";
+    default:
+      return device + ": " + std::strerror(systemError);
+  }
 }
 
 CloseOutcome CloseDevice(NativePort& native) {

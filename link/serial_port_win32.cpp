@@ -7,15 +7,47 @@
 
 namespace serial_backend {
 
-bool OpenDevice(int port, int inQueueSize, int outQueueSize, NativePort& native) {
-  // The "\\.\" prefix lets ports above COM9 open as well.
-  const std::string device = "\\\\.\\COM" + std::to_string(port);
+namespace {
+
+// The system's own words for an error code, without the line end it adds.
+std::string SystemText(int code) {
+  char text[512] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  std::string words(text, length);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) {
+    words.pop_back();
+  }
+  return words.empty() ? "error " + std::to_string(code) : words;
+}
+
+}  // namespace
+
+// The "\\.\" prefix lets ports above COM9 open as well.
+std::string DefaultDevice(int port) { return "\\\\.\\COM" + std::to_string(port); }
+
+bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,
+                int& systemError) {
   HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) {
+    systemError = static_cast<int>(GetLastError());
+    return false;
+  }
   SetupComm(handle, static_cast<DWORD>(inQueueSize), static_cast<DWORD>(outQueueSize));
   native.handle = handle;
   return true;
+}
+
+std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
+                                int systemError) {
+  if (!bound && systemError == ERROR_FILE_NOT_FOUND) {
+    return "this computer has no COM" + std::to_string(port);
+  }
+  // A port that exists but is held by another program is refused this way.
+  if (systemError == ERROR_ACCESS_DENIED) return device + ": in use by another program";
+  return device + ": " + SystemText(systemError);
 }
 
 CloseOutcome CloseDevice(NativePort& native) {

@@ -69,6 +69,22 @@ void SetLanguage(Language language) { g_language = language; }
 
 const std::string& LoadMessage(int id) { return LoadMessage(id, CurrentLanguage()); }
 
+std::string FillMessage(int id, std::initializer_list<std::string> arguments) {
+  const std::string& pattern = LoadMessage(id);
+  std::string text;
+  for (std::size_t at = 0; at < pattern.size(); ++at) {
+    const char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+    const auto index = static_cast<std::size_t>(next - '1');
+    if (pattern[at] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
+      text += arguments.begin()[index];
+      ++at;
+    } else {
+      text += pattern[at];
+    }
+  }
+  return text;
+}
+
 const std::string& LoadMessage(int id, Language language) {
   static const std::string empty;
   if (id < kFirstMessage || id > kLastMessage) return empty;

@@ -1,6 +1,7 @@
 // User-visible texts, loaded by number in the user's interface language.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 enum class Language { English, German, Japanese };
@@ -48,6 +49,12 @@ enum MessageId : int {
   kMsgParamFileTooShort = 139,  // followed by the file's path
   kMsgBaseNameTooLong = 140,
   kMsgImageFileRejected = 141,  // followed by the file's path
+  // Comparing the sensor with files (zema-transfer compare, write --verify).
+  kMsgDiffersFromFile = 142,  // followed by the file's path
+  kMsgValueDiffers = 143,     // %1 value, %2 in the file, %3 in the sensor
+  kMsgBlockValueDiffers = 144,  // %1 block, %2 value, %3 file, %4 sensor
+  kMsgSameAsFiles = 145,
+  kMsgFileNotFound = 146,  // followed by the file's path
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,
@@ -63,3 +70,6 @@ void SetLanguage(Language language);
 // the table does not have.
 const std::string& LoadMessage(int id);
 const std::string& LoadMessage(int id, Language language);
+
+// Message `id` with %1, %2, ... replaced by the arguments in that order.
+std::string FillMessage(int id, std::initializer_list<std::string> arguments);

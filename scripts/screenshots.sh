@@ -2,7 +2,7 @@
 # Pictures for the README, taken of the real loader against the virtual
 # sensor under a virtual X server, in English, German and Japanese:
 #   docs/main-dialog-LANG.png      the main dialog after start-up
-#   docs/progress-dialog-LANG.png  the progress dialog after a first READ
+#   docs/progress-dialog-LANG.png  the progress dialog during a first READ
 #
 #   bash scripts/screenshots.sh [BUILD_DIR]     (default: build)
 #
@@ -60,8 +60,9 @@ session() {
   sleep 1
   xdotool key shift+Tab shift+Tab space   # READ
   progress=$(new_window "$main")
-  sleep 2  # the run has finished and offers OK
+  sleep 3  # the parameter sets are done; the paced compensation table is moving
   import -window "$progress" "$progress_png"
+  sleep 6  # the run has finished and offers OK
   xdotool windowfocus --sync "$progress"
   xdotool key Return                      # OK
   sleep 0.5

@@ -1,97 +1,92 @@
 #include "sim/program_options.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+
+#include <charconv>
 
 namespace zema::sim {
 namespace {
 
-bool ParseInt(const std::string& text, long low, long high, int& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || number < low || number > high) return false;
-  value = static_cast<int>(number);
+bool ParseInt(const std::string& text, int low, int high, int& value) {
+  const char* end = text.data() + text.size();
+  int number = 0;
+  const auto [at, error] = std::from_chars(text.data(), end, number);
+  if (text.empty() || error != std::errc() || at != end || number < low || number > high) {
+    return false;
+  }
+  value = number;
   return true;
+}
+
+// A validator whose message is the program's own.
+CLI::Validator Check(std::function<bool(const std::string&)> accepts, const std::string& error) {
+  return CLI::Validator(
+      [accepts = std::move(accepts), error](std::string& text) {
+        return accepts(text) ? std::string() : error;
+      },
+      "");
 }
 
 }  // namespace
 
 ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
                                  ProgramOptions& options, std::string& error) {
-  bool communicGiven = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    std::string value;
-    bool hasInlineValue = false;
-    if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-      hasInlineValue = true;
-    }
-    const auto takeValue = [&]() -> bool {
-      if (hasInlineValue) return true;
-      if (i + 1 >= arguments.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      value = arguments[++i];
-      return true;
-    };
-    if (name == "--help" || name == "-h") return ParseOutcome::kHelp;
-    if (name == "--pace" || name == "--no-pace" || name == "--trace") {
-      if (hasInlineValue) {
-        error = name + " takes no value";
-        return ParseOutcome::kError;
-      }
-      if (name == "--trace") {
-        options.trace = true;
-      } else {
-        options.sensor.pacing = name == "--pace";
-      }
-      continue;
-    }
-    if (name != "--mode" && name != "--communic" && name != "--link" && name != "--state" &&
-        name != "--flash-delay" && name != "--fault") {
-      error = "unknown option " + arguments[i];
-      return ParseOutcome::kError;
-    }
-    if (!takeValue()) return ParseOutcome::kError;
-    if (name == "--mode") {
-      if (value == "menu") {
-        options.sensor.mode = ConnectionMode::kMenu;
-      } else if (value == "command") {
-        options.sensor.mode = ConnectionMode::kCommand;
-      } else {
-        error = "--mode is menu or command";
-        return ParseOutcome::kError;
-      }
-    } else if (name == "--communic") {
-      if (!ParseInt(value, 1, 5, options.sensor.communic)) {
-        error = "--communic is 1 to 5";
-        return ParseOutcome::kError;
-      }
-      communicGiven = true;
-    } else if (name == "--link" || name == "--state") {
-      if (value.empty()) {
-        error = name + " needs a path";
-        return ParseOutcome::kError;
-      }
-      (name == "--link" ? options.linkPath : options.sensor.stateFile) = value;
-    } else if (name == "--flash-delay") {
-      if (!ParseInt(value, 0, 600000, options.sensor.flashDelayMs)) {
-        error = "--flash-delay is 0 to 600000 milliseconds";
-        return ParseOutcome::kError;
-      }
-    } else if (!ParseFault(value, options.faults, error)) {
-      return ParseOutcome::kError;
-    }
-  }
-  if (communicGiven && options.sensor.mode == ConnectionMode::kMenu) {
-    error = "--communic applies to --mode command only";
+  CLI::App app("A virtual ZEMA sensor on a pseudo-terminal", "zema-sim");
+  // The help text is the program's own (HelpText).
+  app.set_help_flag("--help,-h");
+  std::string mode;
+  std::string communic;
+  std::string flashDelay;
+  std::vector<std::string> faults;
+  bool pace = true;
+  bool trace = false;
+
+  app.add_option("--mode", mode)->check(Check(
+      [](const std::string& v) { return v == "menu" || v == "command"; },
+      "--mode is menu or command"));
+  app.add_option("--communic", communic)->check(Check(
+      [](const std::string& v) { int n = 0; return ParseInt(v, 1, 5, n); },
+      "--communic is 1 to 5"));
+  app.add_option("--link", options.linkPath)->check(Check(
+      [](const std::string& v) { return !v.empty(); }, "--link needs a path"));
+  app.add_option("--state", options.sensor.stateFile)->check(Check(
+      [](const std::string& v) { return !v.empty(); }, "--state needs a path"));
+  app.add_option("--flash-delay", flashDelay)->check(Check(
+      [](const std::string& v) { int n = 0; return ParseInt(v, 0, 600000, n); },
+      "--flash-delay is 0 to 600000 milliseconds"));
+  app.add_option("--fault", faults);
+  // --pace and --no-pace: the last one given counts.
+  app.add_flag("--pace,!--no-pace", pace)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->disable_flag_override();
+  app.add_flag("--trace", trace)->disable_flag_override();
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return ParseOutcome::kHelp;
+  } catch (const CLI::ParseError& failure) {
+    error = failure.what();
     return ParseOutcome::kError;
   }
+
+  if (!mode.empty()) {
+    options.sensor.mode = mode == "command" ? ConnectionMode::kCommand : ConnectionMode::kMenu;
+  }
+  if (!communic.empty()) {
+    if (options.sensor.mode == ConnectionMode::kMenu) {
+      error = "--communic applies to --mode command only";
+      return ParseOutcome::kError;
+    }
+    ParseInt(communic, 1, 5, options.sensor.communic);
+  }
+  if (!flashDelay.empty()) ParseInt(flashDelay, 0, 600000, options.sensor.flashDelayMs);
+  for (const std::string& fault : faults) {
+    if (!ParseFault(fault, options.faults, error)) return ParseOutcome::kError;
+  }
+  options.sensor.pacing = pace;
+  options.trace = trace;
   return ParseOutcome::kRun;
 }
 

@@ -8,7 +8,7 @@
 #include "link/packet.h"
 #include "sim/command_handler.h"
 #include "sim/state_file.h"
-#include "sim/trace_format.h"
+#include "link/frame_trace.h"
 
 namespace zema::sim {
 namespace {

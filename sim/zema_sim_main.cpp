@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/frame_trace.h"
 #include "sim/demo_content.h"
 #include "sim/device_link.h"
 #include "sim/program_options.h"
@@ -65,10 +66,8 @@ int main(int argc, char** argv) {
     settings.trace = [&](const std::string& line) {
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      char stamp[32];
-      std::snprintf(stamp, sizeof stamp, "%9.3f  ", seconds);
       std::lock_guard lock(errMutex);
-      std::cerr << stamp << line << std::endl;
+      std::cerr << TimedTraceLine(seconds, line) << std::endl;
     };
   }
 

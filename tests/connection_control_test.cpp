@@ -1,17 +1,25 @@
 // CONNECT and RUN against a scripted sensor on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "console/connection_control.h"
+#include "console/connection_states.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
+#include "tests/support/com_port_claim.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/sim_fixture.h"
 
@@ -55,7 +63,8 @@ class ConnectionControlTest : public ::testing::Test {
   void TearDown() override { ComClose(peer.port()); }
 
   bool Connect(bool commandMode, int speedIndex) {
-    return ConnectSensor(peer.port() - 1, commandMode, speedIndex, controls, dialogs);
+    return ApplyConnectOutcome(ConnectSensor(peer.port() - 1, commandMode, speedIndex, dialogs),
+                               controls, dialogs);
   }
 
   void ExpectBoxes(const std::vector<ExpectedBox>& expected) {
@@ -218,7 +227,7 @@ TEST_F(ConnectionControlTest, CommandModeDeclinedStillOpenedThePortAtItsOpeningS
 }
 
 TEST_F(ConnectionControlTest, NoPortSelectedReportsOpenFailureAndOpensNothing) {
-  EXPECT_FALSE(ConnectSensor(-1, false, 4, controls, dialogs));
+  EXPECT_FALSE(ApplyConnectOutcome(ConnectSensor(-1, false, 4, dialogs), controls, dialogs));
   EXPECT_EQ(g_portNo, 0);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
   EXPECT_TRUE(ComIsUnusable(peer.port()));
@@ -230,10 +239,50 @@ TEST_F(ConnectionControlTest, APortThatCannotBeOpenedReportsOpenFailure) {
   ComClose(peer.port());
   // Test peers claim numbers from 100 up; 99 has no device behind it.
   const int missingPort = 99;
-  EXPECT_FALSE(ConnectSensor(missingPort - 1, true, 2, controls, dialogs));
+  EXPECT_FALSE(
+      ApplyConnectOutcome(ConnectSensor(missingPort - 1, true, 2, dialogs), controls, dialogs));
   EXPECT_EQ(g_portNo, missingPort);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
+  EXPECT_EQ(dialogs.boxes[0].detail,
+            "no device is linked as COM99 (no dosdevices/com99 link, and /dev/ttyS98 does not "
+            "exist)");
   ExpectStartUpStateUnchanged();
+}
+
+// The detail line under "Failed to open COM port." says what the system
+// said about the device the number resolved to.
+TEST_F(ConnectionControlTest, AFailedOpenKeepsItsCause) {
+  const std::string file = ::testing::TempDir() + "zema-not-a-tty";
+  WriteFileBytes(file, "plain file");
+  ComPortClaim dangling("/dev/zema-no-such-device");
+  ComPortClaim plain(file);
+  const int held = ::open(peer.devicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const struct {
+    int port;
+    std::string detail;
+  } cases[] = {
+      {dangling.port(), dangling.linkPath() + " -> /dev/zema-no-such-device: the device it "
+                                              "names does not exist"},
+      {plain.port(), plain.linkPath() + ": not a serial port (not a terminal device)"},
+      {peer.port(), ComDevicePath(peer.port()) + ": in use by another program"},
+  };
+  for (const auto& c : cases) {
+    const ConnectionOutcome outcome = ConnectSensor(c.port - 1, false, 4, dialogs);
+    EXPECT_EQ(outcome.result, ConnectionOutcome::Result::Failed);
+    EXPECT_EQ(outcome.message, kMsgComOpenFailed);
+    EXPECT_EQ(outcome.text, LoadMessage(kMsgComOpenFailed));
+    EXPECT_EQ(outcome.detail, c.detail);
+  }
+  ::close(held);
+  // A device path of its own number opens like a COM port.
+  const int bound = ComBindDevice(peer.devicePath());
+  EXPECT_EQ(ComDevicePath(bound), peer.devicePath());
+  EXPECT_EQ(ComOpen(bound, 512, 512), kOpenOk);
+  ComClose(bound);
+  ComUnbindDevice(bound);
+  std::remove(file.c_str());
 }
 
 TEST_F(ConnectionControlTest, FailureTextsFollowTheUserLanguage) {
@@ -283,7 +332,7 @@ TEST_P(ResumeSensorTest, AlwaysClosesThePortAndDisconnects) {
   dialogs.boxes.clear();
   if (!c.reply.empty()) peer.ReplyAfter(before + 2, c.reply);
 
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
 
   const Bytes sent = Sent(before + 2);
   EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()), kResume);
@@ -305,7 +354,7 @@ TEST_F(ConnectionControlTest, ThePortCanBeConnectedAgainAfterRun) {
   peer.ReplyAfter(2, AckReply());
   ASSERT_TRUE(Connect(false, 4));
   peer.ReplyAfter(4, AckReply());
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
   peer.ReplyAfter(6, AckReply());
   EXPECT_TRUE(Connect(false, 4));
   EXPECT_EQ(Sent(6), Join({kConfirm, kResume, kConfirm}));
@@ -364,7 +413,8 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   ScriptedOperator dialogs;
   for (bool answer : c.answers) dialogs.QueueAnswers({answer});
 
-  EXPECT_EQ(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, controls, dialogs),
+  EXPECT_EQ(ApplyConnectOutcome(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, dialogs),
+                                controls, dialogs),
             c.connected);
   ASSERT_EQ(dialogs.boxes.size(), c.expectedBoxes.size());
   for (std::size_t i = 0; i < c.expectedBoxes.size(); ++i) {
@@ -378,7 +428,7 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   EXPECT_EQ(controls.focus(), kCtlRun);
 
   dialogs.boxes.clear();
-  ResumeSensor(controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
   EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().text;
   EXPECT_TRUE(ComIsUnusable(sim.port()));
   EXPECT_EQ(sim.sensor().state(), c.stateAfterRun);

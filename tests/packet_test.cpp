@@ -1,6 +1,7 @@
 // Framing, replies and the PC-mode handshake over a real pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include "link/frame_trace.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -54,6 +55,38 @@ TEST_F(PacketTest, ValidRepliesAreAccepted) {
   ASSERT_EQ(Exchange(peer.port(), kCmdReadParamSet), 1) << g_lastError;
   EXPECT_EQ(Bytes(g_xfer, g_xfer + 64), set);
   EXPECT_EQ(Sent(5), (Bytes{0x88, 0x77, 0x81, 0x03, FrameChecksum(Bytes{0x81, 0x03})}));
+}
+
+// The trace hook sees what went over the line from the program's side,
+// failures included, and the driver counts every byte moved.
+TEST_F(PacketTest, TheTraceHookAndTheByteCountSeeEveryExchange) {
+  std::vector<std::string> lines;
+  SetFrameTraceHook([&](const char* direction, std::span<const std::uint8_t> bytes,
+                        const std::string& meaning) {
+    lines.push_back(TraceLine(direction, bytes, meaning));
+  });
+  const std::uint64_t before = ComBytesMoved();
+  peer.ReplyAfter(2, {0x06, 0xF9});
+  EXPECT_EQ(Exchange(peer.port(), kCmdConfirm), 1);
+  peer.ReplyAfter(4, {0x06, 0xF8});
+  EXPECT_EQ(Exchange(peer.port(), kCmdResume), 0);
+  peer.ReplyAfter(7, {0x06, 0x03});
+  EXPECT_EQ(EnterPcMode(peer.port()), 0);  // ACK, then no STX
+  g_xfer[0] = 6;
+  peer.ReplyAfter(10, AckReply());
+  EXPECT_EQ(Exchange(peer.port(), kCmdSelectImage), 1);
+  SetFrameTraceHook(nullptr);
+  EXPECT_EQ(ComBytesMoved() - before, 2u + 2 + 2 + 2 + 3 + 2 + 3 + 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "PC -> ZEMA  88 77  confirm link",
+                       "ZEMA -> PC  06 F9  ACK",
+                       "PC -> ZEMA  87 78  leave PC communication",
+                       "ZEMA -> PC  06 F8  checksum wrong",
+                       "PC -> ZEMA  43 50 6C  PC communication request \"CPl\"",
+                       "ZEMA -> PC  06 03  " + LoadMessage(kMsgFailedToSecureMode),
+                       "PC -> ZEMA  85 06 74  load image 6 (bank 0, section 1)",
+                       "ZEMA -> PC  06 F9  ACK",
+                   }));
 }
 
 struct BadReplyCase {

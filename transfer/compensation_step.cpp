@@ -30,7 +30,7 @@ void ReadTable(TransferRun& run) {
   if (!BuildItemPath(run, kCommonSlot, true) || !AskOverwrite(run)) return;
   StagedFile file;
   if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
-    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    FailFileCreation(run);
     return;
   }
   g_xfer[0] = kCompensationSelector;
@@ -41,13 +41,13 @@ void ReadTable(TransferRun& run) {
     if (!ExchangeCommand(run, kCmdReadBlock)) return;
     const std::size_t count = CompensationToFile(block, BlockOfXfer(), bytes);
     if (!file.Write(std::span(bytes).first(count))) {
-      FailStep(run, LoadMessage(kMsgFailedToCreateFile));  // a full disk
+      FailFileCreation(run);  // a full disk
       return;
     }
     SetProgress(run, BlockPosition(block));
     if (PollCancel(run, file)) return;
   }
-  if (!file.Commit()) FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+  if (!file.Commit()) FailFileCreation(run);
 }
 
 // The blocks only reach the sensor's transfer area; the flash commit after
@@ -56,7 +56,8 @@ void WriteTable(TransferRun& run) {
   if (!BuildItemPath(run, kCommonSlot, true)) return;
   SourceFile file;
   if (!file.Open(g_filePath)) {
-    AskAbortMissing(run, LoadMessage(kMsgCompensationFileNotFound));
+    AskAbortMissing(run, kMsgCompensationFileNotFound,
+                    LoadMessage(kMsgCompensationFileNotFound));
     return;
   }
   if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
@@ -74,6 +75,7 @@ void WriteTable(TransferRun& run) {
     if (PollCancel(run, file)) return;
   }
   if (FlashCommit(run, kCompensationSelector) == 0) return;
+  run.written.compensation = true;
   run.view.SetDetailLine(" ");
 }
 

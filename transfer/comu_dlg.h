@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "transfer/run_view.h"
+#include "frontend/run_view.h"
 #include "transfer/transfer_run.h"
 #include "ui/qt_dialog_controls.h"
 #include "ui/template_dialog.h"

@@ -17,7 +17,7 @@ bool SlotSelected(const TransferTarget& target, int slot) {
 }
 
 void FailTooShort(TransferRun& run) {
-  FailStep(run, LoadMessage(kMsgParamFileTooShort) + g_filePath);
+  FailStep(run, kMsgParamFileTooShort, g_filePath);
 }
 
 // The file is created before the request is sent, so a file that cannot be
@@ -31,13 +31,13 @@ void ReadOneSet(TransferRun& run, int slot) {
 
   StagedFile file;
   if (!file.Create(g_filePath)) {
-    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    FailFileCreation(run);
     return;
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
   if (!WriteParamFile(file.stream(), DecodeParamSet(g_xfer)) || !file.Commit()) {
-    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    FailFileCreation(run);
     return;
   }
   run.flags.anyDone = true;
@@ -52,8 +52,9 @@ void WriteOneSet(TransferRun& run, int slot) {
   ParamSet set;
   switch (LoadParamFile(g_filePath, set)) {
     case ParamFileStatus::Missing:
-      AskAbortMissing(run, LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
-                               LoadMessage(kMsgIsNotFoundAbort));
+      AskAbortMissing(run, kMsgIsNotFoundAbort,
+                      LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
+                          LoadMessage(kMsgIsNotFoundAbort));
       return;
     case ParamFileStatus::TooShort:
       FailTooShort(run);  // shortened since the run checked it
@@ -65,6 +66,7 @@ void WriteOneSet(TransferRun& run, int slot) {
   EncodeParamSet(set, g_xfer + 1);
   if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
+  run.written.paramSlots.set(static_cast<std::size_t>(slot));
 }
 
 StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {

@@ -31,7 +31,7 @@ void ReadBank(TransferRun& run, int bank) {
   if (!BuildItemPath(run, bank, true) || !AskOverwrite(run)) return;
   StagedFile file;
   if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
-    FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+    FailFileCreation(run);
     return;
   }
   std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
@@ -43,14 +43,14 @@ void ReadBank(TransferRun& run, int bank) {
       if (!ExchangeCommand(run, kCmdReadBlock)) return;
       const std::size_t count = PatternToFile(block, BlockOfXfer(0), bytes);
       if (!file.Write(std::span(bytes).first(count))) {
-        FailStep(run, LoadMessage(kMsgFailedToCreateFile));  // a full disk
+        FailFileCreation(run);  // a full disk
         return;
       }
       SetProgress(run, BlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
   }
-  if (!file.Commit()) FailStep(run, LoadMessage(kMsgFailedToCreateFile));
+  if (!file.Commit()) FailFileCreation(run);
 }
 
 // Each section is committed on its own: a stop in section 1 leaves
@@ -59,8 +59,9 @@ void WriteBank(TransferRun& run, int bank) {
   if (!BuildItemPath(run, bank, true)) return;
   SourceFile file;
   if (!file.Open(g_filePath)) {
-    AskAbortMissing(run, LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
-                             LoadMessage(kMsgIsNotFoundAbort));
+    AskAbortMissing(run, kMsgIsNotFoundAbort,
+                    LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
+                        LoadMessage(kMsgIsNotFoundAbort));
     return;
   }
   if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
@@ -80,6 +81,7 @@ void WriteBank(TransferRun& run, int bank) {
     if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;
     ShowBankNo(run, bank);
   }
+  run.written.patternBanks.set(static_cast<std::size_t>(bank));
 }
 
 bool BankSelected(const TransferRun& run, int bank) {

@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -45,7 +47,7 @@ bool PollCancel(TransferRun& run, SourceFile& file) {
 
 bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
   if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, isImage)) return true;
-  FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+  FailStep(run, kMsgBaseNameTooLong);
   return false;
 }
 
@@ -55,7 +57,8 @@ bool AskOverwrite(TransferRun& run) {
   std::error_code error;
   if (!std::filesystem::exists(std::filesystem::path(g_filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
-  if (!run.dialogs.AskYesNo(LoadMessage(kMsgFoundSameFilename), kCaptionWarning,
+  if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
+                            kCaptionWarning,
                             BoxIcon::Warning)) {
     g_cancelState = kCancelOverwriteRefused;
     return false;
@@ -64,9 +67,9 @@ bool AskOverwrite(TransferRun& run) {
   return true;
 }
 
-bool AskAbortMissing(TransferRun& run, const std::string& question) {
-  if (!run.dialogs.AskYesNo(question, kCaptionWarning, BoxIcon::Warning)) return false;
-  FailStep(run, LoadMessage(kMsgTransferAborted));
+bool AskAbortMissing(TransferRun& run, int question, const std::string& text) {
+  if (!run.dialogs.AskYesNo(question, text, kCaptionWarning, BoxIcon::Warning)) return false;
+  FailStep(run, kMsgTransferAborted);
   return true;
 }
 
@@ -77,15 +80,21 @@ int FlashCommit(TransferRun& run, std::uint8_t selector) {
 }
 
 void FailRun(TransferRun& run) {
-  run.dialogs.ShowError(g_lastError);
+  run.dialogs.ShowError(g_lastError, g_lastErrorDetail);
   run.view.EndDialog(kRunResultFailed);
 }
 
-void FailImageFile(TransferRun& run) {
-  FailStep(run, LoadMessage(kMsgImageFileRejected) + g_filePath);
+void FailImageFile(TransferRun& run) { FailStep(run, kMsgImageFileRejected, g_filePath); }
+
+void FailFileCreation(TransferRun& run) {
+  // Taken at once: the cleanup that follows a failed write may change errno.
+  const int cause = errno;
+  SetLastError(kMsgFailedToCreateFile, std::string(),
+               cause != 0 ? std::string(g_filePath) + ": " + std::strerror(cause) : g_filePath);
+  run.flags.failed = true;
 }
 
-void FailStep(TransferRun& run, const std::string& text) {
-  g_lastError = text;
+void FailStep(TransferRun& run, int message, const std::string& appended) {
+  SetLastError(message, appended);
   run.flags.failed = true;
 }

@@ -38,7 +38,7 @@ StepOutcome RunSteps(TransferRun& run) {
   // anything is sent rather than cut a path short half-way.
   if (g_cancelState == kCancelNone && SelectsAnyItem(run.target) &&
       !BaseNameFits(run.target.baseName)) {
-    FailStep(run, LoadMessage(kMsgBaseNameTooLong));
+    FailStep(run, kMsgBaseNameTooLong);
     return StepOutcome::Failed;
   }
   const bool reading = IsReadRun(run.target);
@@ -63,6 +63,7 @@ StepOutcome RunSteps(TransferRun& run) {
 
 RunEnd RunTransfer(TransferRun& run) {
   run.flags = RunFlags{};
+  run.written = TransferItems{};
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
   if (RunSteps(run) == StepOutcome::Failed) {

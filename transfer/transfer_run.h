@@ -11,10 +11,11 @@
 #include <cstdio>
 #include <string>
 
-#include "console/operator_dialogs.h"
+#include "frontend/operator_dialogs.h"
 #include "link/commands.h"
 #include "transfer/run_state.h"
-#include "transfer/run_view.h"
+#include "transfer/transfer_items.h"
+#include "frontend/run_view.h"
 #include "transfer/transfer_target.h"
 
 class SourceFile;
@@ -30,6 +31,9 @@ struct TransferRun {
   RunView& view;
   OperatorDialogs& dialogs;
   RunFlags flags{};
+  // WRITE: the items that reached the sensor whole (a parameter set
+  // acknowledged, an image committed to flash), for reading them back.
+  TransferItems written{};
 };
 
 // How a run ended.
@@ -79,7 +83,8 @@ bool AskOverwrite(TransferRun& run);
 // WRITE, when a source file cannot be opened: true when the operator chose
 // to abort (failed set, g_lastError holds "Transfering is aborted."), false
 // to skip the item.
-bool AskAbortMissing(TransferRun& run, const std::string& question);
+// `question` is the number of the message that asks (127 or 130).
+bool AskAbortMissing(TransferRun& run, int question, const std::string& text);
 
 // WRITE image steps: stores the transfer area into flash as the selected
 // image (up to 30 s). 1 on success; 0 with failed set otherwise.
@@ -93,6 +98,10 @@ void FailRun(TransferRun& run);
 // image file in g_filePath.
 void FailImageFile(TransferRun& run);
 
-// Fails the current step with a text of its own; the run shows it when the
-// step has ended.
-void FailStep(TransferRun& run, const std::string& text);
+// READ: fails the step with "Failed to create the file.", the file's path
+// and the system's error as the detail.
+void FailFileCreation(TransferRun& run);
+
+// Fails the current step with message `message` (followed by `appended`);
+// the run shows it when the step has ended.
+void FailStep(TransferRun& run, int message, const std::string& appended = std::string());

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "console/dialog_controls.h"
+#include "frontend/dialog_controls.h"
 
 class TemplateDialog;
 

@@ -1,5 +1,6 @@
 #include "ui/qt_operator_dialogs.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -22,8 +23,8 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-bool QtOperatorDialogs::AskYesNo(const std::string& text, const std::string& caption,
-                                 BoxIcon icon) {
+bool QtOperatorDialogs::AskYesNo(int /*question*/, const std::string& text,
+                                 const std::string& caption, BoxIcon icon) {
   QMessageBox box(ToQtIcon(icon), FromUtf8(caption), FromUtf8(text),
                   QMessageBox::Yes | QMessageBox::No, owner_);
   box.setTextFormat(Qt::PlainText);
@@ -33,9 +34,18 @@ bool QtOperatorDialogs::AskYesNo(const std::string& text, const std::string& cap
   return box.exec() == QMessageBox::Yes;
 }
 
-void QtOperatorDialogs::ShowError(const std::string& text) {
+void QtOperatorDialogs::ShowError(const std::string& text, const std::string& detail) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kCaptionError), FromUtf8(text),
                   QMessageBox::Ok, owner_);
   box.setTextFormat(Qt::PlainText);
+  if (!detail.empty()) {
+    box.setInformativeText(FromUtf8(detail));
+    // The label under the text guesses its format and the box does not pass
+    // its own on: a path or a system text is never to be read as markup.
+    // Qt names that label so.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+      label->setTextFormat(Qt::PlainText);
+    }
+  }
   box.exec();
 }

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "console/operator_dialogs.h"
+#include "frontend/operator_dialogs.h"
 
 class QWidget;
 
@@ -17,8 +17,12 @@ class QtOperatorDialogs : public OperatorDialogs {
  public:
   explicit QtOperatorDialogs(QWidget* owner) : owner_(owner) {}
 
-  bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override;
-  void ShowError(const std::string& text) override;
+  using OperatorDialogs::ShowError;
+  bool AskYesNo(int question, const std::string& text, const std::string& caption,
+                BoxIcon icon) override;
+  // The detail, when there is one, is the box's informative text: a second
+  // paragraph under the message, always in view.
+  void ShowError(const std::string& text, const std::string& detail) override;
 
  private:
   QWidget* owner_;

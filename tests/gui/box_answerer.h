@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
@@ -16,6 +17,8 @@
 struct SeenBox {
   std::string caption;
   std::string text;
+  std::string informativeText;
+  Qt::TextFormat informativeFormat = Qt::AutoText;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   std::vector<std::string> buttons;  // sorted
 };
@@ -47,6 +50,11 @@ class BoxAnswerer {
     SeenBox seen;
     seen.caption = box->windowTitle().toStdString();
     seen.text = box->text().toStdString();
+    seen.informativeText = box->informativeText().toStdString();
+    // Qt's own name for the label under the text.
+    if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
+      seen.informativeFormat = label->textFormat();
+    }
     seen.icon = box->icon();
     for (QAbstractButton* button : box->buttons()) {
       seen.buttons.push_back(button->text().toStdString());

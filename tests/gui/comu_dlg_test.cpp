@@ -37,11 +37,15 @@ class CallbackOperator : public OperatorDialogs {
   std::function<bool(const std::string&)> onQuestion;
   ScriptedOperator record;
 
-  bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override {
-    record.boxes.push_back({text, caption, icon, true});
+  using OperatorDialogs::ShowError;
+  bool AskYesNo(int question, const std::string& text, const std::string& caption,
+                BoxIcon icon) override {
+    record.boxes.push_back({text, caption, icon, true, question, {}});
     return onQuestion ? onQuestion(text) : false;
   }
-  void ShowError(const std::string& text) override { record.ShowError(text); }
+  void ShowError(const std::string& text, const std::string& detail) override {
+    record.ShowError(text, detail);
+  }
 };
 
 class ComuDlgTest : public ::testing::Test {

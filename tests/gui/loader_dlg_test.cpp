@@ -18,6 +18,7 @@
 
 #include "console/base_name_choice.h"
 #include "console/connection_control.h"
+#include "console/connection_states.h"
 #include "console/file_picker.h"
 #include "console/loader_dialog.h"
 #include "link/packet.h"
@@ -151,8 +152,9 @@ TEST_F(LoaderDlgTest, ConnectedThenRunAgainstASilentSensorReturnsToDisconnected)
   // The port list offers COM1..COM9; a test peer has a higher number, so the
   // sequence is started with its index directly on the dialog's controls.
   Peer().ReplyAfter(2, AckReply());
-  ASSERT_TRUE(ConnectSensor(Peer().port() - 1, false, 4, dialog.controls(),
-                            dialog.operatorDialogs()));
+  ASSERT_TRUE(ApplyConnectOutcome(ConnectSensor(Peer().port() - 1, false, 4,
+                                                dialog.operatorDialogs()),
+                                  dialog.controls(), dialog.operatorDialogs()));
   for (int id : {kCtlPortList, kCtlSpeedList, kCtlConnect}) {
     EXPECT_FALSE(Widget(id)->isEnabled()) << id;
   }

@@ -40,7 +40,7 @@ TEST_F(QtOperatorDialogsTest, QuestionsCarryCaptionIconAndReturnOnlyYesAsTrue) {
     SCOPED_TRACE(c.caption);
     BoxAnswerer answerer(c.press);
     const std::string text = "<b>not markup</b> C:\\data\\line1";
-    EXPECT_EQ(dialogs.AskYesNo(text, c.caption, c.icon), c.expected);
+    EXPECT_EQ(dialogs.AskYesNo(0, text, c.caption, c.icon), c.expected);
     ASSERT_TRUE(answerer.seen().has_value());
     EXPECT_EQ(answerer.seen()->caption, c.caption);
     EXPECT_EQ(answerer.seen()->text, text);
@@ -57,6 +57,15 @@ TEST_F(QtOperatorDialogsTest, ErrorsShowTheStopIconAndAnOkButton) {
   EXPECT_EQ(answerer.seen()->text, "Failed to open COM port.");
   EXPECT_EQ(answerer.seen()->icon, QMessageBox::Critical);
   EXPECT_EQ(answerer.seen()->buttons, (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(answerer.seen()->informativeText, "");
+
+  // The system's cause goes under the text, never read as markup.
+  BoxAnswerer withDetail(QMessageBox::Ok);
+  dialogs.ShowError("Failed to open COM port.", "/dev/ttyS2: <b>Permission</b> denied");
+  ASSERT_TRUE(withDetail.seen().has_value());
+  EXPECT_EQ(withDetail.seen()->text, "Failed to open COM port.");
+  EXPECT_EQ(withDetail.seen()->informativeText, "/dev/ttyS2: <b>Permission</b> denied");
+  EXPECT_EQ(withDetail.seen()->informativeFormat, Qt::PlainText);
 }
 
 TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEnglish) {
@@ -71,7 +80,7 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
   for (const LanguageCase& c : cases) {
     InstallQtTranslations(c.language);
     BoxAnswerer answerer(QMessageBox::Yes);
-    EXPECT_TRUE(dialogs.AskYesNo(LoadMessage(kMsgAgreeToExit, c.language), "Question",
+    EXPECT_TRUE(dialogs.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit, c.language), "Question",
                                  BoxIcon::Question));
     ASSERT_TRUE(answerer.seen().has_value());
     EXPECT_EQ(answerer.seen()->buttons, c.buttons);
@@ -80,7 +89,7 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
 
   ASSERT_TRUE(InstallQtTranslations(Language::Japanese));
   BoxAnswerer answerer(QMessageBox::No);
-  EXPECT_FALSE(dialogs.AskYesNo("?", "Question", BoxIcon::Question));
+  EXPECT_FALSE(dialogs.AskYesNo(0, "?", "Question", BoxIcon::Question));
   ASSERT_TRUE(answerer.seen().has_value());
   EXPECT_NE(answerer.seen()->buttons, (std::vector<std::string>{"&No", "&Yes"}));
 }

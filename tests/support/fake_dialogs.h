@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/dialog_controls.h"
-#include "console/operator_dialogs.h"
+#include "frontend/dialog_controls.h"
+#include "frontend/operator_dialogs.h"
 
 class FakeControls : public DialogControls {
  public:
@@ -48,7 +48,9 @@ class ScriptedOperator : public OperatorDialogs {
     std::string text;
     std::string caption;
     BoxIcon icon;
-    bool question;  // Yes/No box (else an error box)
+    bool question;       // Yes/No box (else an error box)
+    int message = 0;     // the question's number (questions only)
+    std::string detail;  // the cause under an error's text (errors only)
   };
 
   // Answers for the coming questions, in order; a question with no answer
@@ -57,8 +59,10 @@ class ScriptedOperator : public OperatorDialogs {
     answers_.insert(answers_.end(), answers.begin(), answers.end());
   }
 
-  bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override {
-    boxes.push_back({text, caption, icon, true});
+  using OperatorDialogs::ShowError;
+  bool AskYesNo(int question, const std::string& text, const std::string& caption,
+                BoxIcon icon) override {
+    boxes.push_back({text, caption, icon, true, question, {}});
     if (answers_.empty()) {
       ++unexpectedQuestions;
       return false;
@@ -67,8 +71,8 @@ class ScriptedOperator : public OperatorDialogs {
     answers_.pop_front();
     return answer;
   }
-  void ShowError(const std::string& text) override {
-    boxes.push_back({text, "Error", BoxIcon::Stop, false});
+  void ShowError(const std::string& text, const std::string& detail) override {
+    boxes.push_back({text, "Error", BoxIcon::Stop, false, 0, detail});
   }
 
   std::vector<Box> boxes;

@@ -21,6 +21,8 @@ class ResetListener : public ::testing::EmptyTestEventListener {
 void ResetProgramState() {
   SetLanguage(Language::English);
   g_lastError.clear();
+  g_lastErrorMessage = 0;
+  g_lastErrorDetail.clear();
   std::memset(g_xfer, 0, sizeof g_xfer);
   g_cancelState = kCancelNone;
   g_filePath[0] = '\0';

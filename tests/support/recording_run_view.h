@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/run_view.h"
+#include "frontend/run_view.h"
 
 class RecordingRunView : public RunView {
  public:

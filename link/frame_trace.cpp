@@ -1,19 +1,22 @@
-#include "sim/trace_format.h"
+#include "link/frame_trace.h"
 
 #include <cstdio>
 
-#include "sim/sensor_memory.h"
+#include "link/commands.h"
 
-namespace zema::sim {
 namespace {
 
+FrameTraceHook g_frameTrace;
+
 std::string DescribeSelector(int selector) {
-  const auto slot = ImageForSelector(selector);
   std::string text = "image " + std::to_string(selector);
-  if (!slot) return text + " (unknown)";
-  if (slot->kind == ImageSlot::Kind::kCompensation) return text + " (compensation table)";
-  return text + " (bank " + std::to_string(slot->bank) + ", section " +
-         std::to_string(slot->section) + ")";
+  if (selector == kCompensationSelector) return text + " (compensation table)";
+  const int offset = selector - PatternSelector(0, 0);
+  if (selector < 0 || offset < 0 || offset % 2 != 0 || offset / 4 >= kBankCount) {
+    return text + " (unknown)";
+  }
+  return text + " (bank " + std::to_string(offset / 4) + ", section " +
+         std::to_string(offset % 4 / 2) + ")";
 }
 
 std::string DescribeSet(int set) {
@@ -36,6 +39,7 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 }
 
 std::string DescribeCommand(std::span<const std::uint8_t> frame) {
+  if (frame.empty()) return "nothing";
   const int argument = frame.size() > 2 ? frame[1] : -1;
   switch (frame[0]) {
     case 0x81: return "read " + DescribeSet(argument);
@@ -62,4 +66,12 @@ std::string TraceLine(const char* direction, std::span<const std::uint8_t> bytes
   return line;
 }
 
-}  // namespace zema::sim
+std::string TimedTraceLine(double seconds, const std::string& line) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%9.3f  ", seconds);
+  return stamp + line;
+}
+
+void SetFrameTraceHook(FrameTraceHook hook) { g_frameTrace = std::move(hook); }
+
+const FrameTraceHook& FrameTrace() { return g_frameTrace; }

@@ -1,0 +1,204 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <iostream>
+
+#include "cli/exit_status.h"
+#include "link/commands.h"
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr char kVersion[] = "zema-transfer 1.0";
+
+constexpr char kDescription[] =
+    "The ZEMA data loader's READ, WRITE and RUN without a window, for scripts:\n"
+    "backups, restores and checks of a sensor's parameter sets, brightness-\n"
+    "compensation table and pattern images over a serial port.";
+
+constexpr char kFooter[] = R"(
+Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
+the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
+SIGTERM or SIGHUP, or by a refused overwrite.
+
+Examples:
+  zema-transfer read --all --base /srv/zema/line1 --overwrite --resume
+  zema-transfer write --all --base /srv/zema/line1 --verify --resume
+  zema-transfer compare --params --banks 2-4 --base /srv/zema/line1
+  zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
+  zema-transfer ports)";
+
+bool ParseNumber(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && at == end && !text.empty();
+}
+
+void AddSelection(CLI::App& command, CliOptions& o, bool& all, std::string& banks) {
+  command.add_flag("--params", o.params, "the parameter sets of the banks in --banks");
+  command.add_flag("--common", o.common, "the common parameter set");
+  command.add_flag("--compensation", o.compensation, "the brightness-compensation table");
+  command.add_flag("--patterns", o.patterns, "the pattern images of the banks in --banks");
+  command.add_flag("--all", all, "all four kinds");
+  command
+      .add_option("--banks", banks, "bank range A-B or one bank N, 0 to 14 (default 0-14)")
+      ->type_name("A-B")
+      ->check([](const std::string& text) {
+        int first = 0;
+        int last = 0;
+        return ParseBankRange(text, first, last)
+                   ? std::string()
+                   : "--banks is A-B or N with banks 0 to 14, A not above B";
+      });
+  command.add_option("--base", o.base, "base name of the files, may include a folder")
+      ->required()
+      ->type_name("NAME");
+}
+
+void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
+  CLI::Option* port =
+      command.add_option("--port", o.port, "COM number, 1 to 256 (default 1), resolved as the "
+                                           "loader resolves it")
+          ->check(CLI::Range(kFirstPort, kLastPort))
+          ->type_name("N");
+  command.add_option("--device", o.device, "open this device path instead of a COM number")
+      ->type_name("PATH")
+      ->excludes(port);
+  CLI::Option* commandMode = command.add_flag(
+      "--command-mode", o.commandMode,
+      "the sensor is running: stop it and switch it into PC communication (message 107 counts "
+      "as Yes); without it the sensor is in its \"PC LOAD/SAVE\" menu at 57600 baud");
+  CLI::Option* speedOption =
+      command
+          .add_option("--speed", speed,
+                      "command mode's line speed: 4800, 9600, 19200, 38400, 57600, or the "
+                      "COMMUNIC value 1 to 5")
+          ->type_name("S")
+          ->check([](const std::string& text) {
+            return SpeedIndexOf(text) >= 0
+                       ? std::string()
+                       : "--speed is 4800, 9600, 19200, 38400, 57600 or 1 to 5";
+          });
+  commandMode->needs(speedOption);
+  speedOption->needs(commandMode);
+  command.add_flag("--assume-pc-mode", o.assumePcMode,
+                   "answer Yes when the sensor does not answer the handshake (message 109): "
+                   "it shows \"PC LOAD/SAVE\"");
+}
+
+void AddAnswers(CLI::App& command, CliOptions& o) {
+  command.add_flag("--overwrite", o.overwrite,
+                   "answer Yes to \"Found same filename. Do you overwrite?\" (default No: the "
+                   "run stops)");
+  command.add_flag("--skip-missing", o.skipMissing,
+                   "answer No to the missing-file questions: skip the item (default Yes: abort)");
+}
+
+void AddResume(CLI::App& command, CliOptions& o) {
+  command.add_flag("--resume", o.resume,
+                   "send the sensor back to normal operation (0x87) after the run, as RUN does");
+}
+
+}  // namespace
+
+int SpeedIndexOf(const std::string& text) {
+  static constexpr int kBauds[] = {4800, 9600, 19200, 38400, 57600};
+  int number = 0;
+  if (!ParseNumber(text, number)) return -1;
+  if (number >= 1 && number <= 5) return number - 1;
+  for (int i = 0; i < 5; ++i) {
+    if (kBauds[i] == number) return i;
+  }
+  return -1;
+}
+
+bool ParseBankRange(const std::string& text, int& first, int& last) {
+  const auto dash = text.find('-');
+  if (dash == std::string::npos) {
+    if (!ParseNumber(text, first)) return false;
+    last = first;
+  } else if (!ParseNumber(text.substr(0, dash), first) ||
+             !ParseNumber(text.substr(dash + 1), last)) {
+    return false;
+  }
+  return first >= 0 && last < kBankCount && first <= last;
+}
+
+TransferTarget TargetOf(const CliOptions& o, int direction) {
+  TransferTarget target;
+  target.direction = direction;
+  target.bankParams = o.params ? 1 : 0;
+  target.commonParams = o.common ? 1 : 0;
+  target.brightComp = o.compensation ? 1 : 0;
+  target.patterns = o.patterns ? 1 : 0;
+  target.startBank = o.startBank;
+  target.endBank = o.endBank;
+  target.baseName = o.base;
+  return target;
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  CliOptions& o = parsed.options;
+  CLI::App app(kDescription, "zema-transfer");
+  app.footer(kFooter);
+  app.set_version_flag("--version", kVersion);
+  app.require_subcommand(1);
+  // --quiet and --trace may come before or after the command's name.
+  app.fallthrough();
+  app.add_flag("--quiet,-q", o.quiet, "print only errors");
+  app.add_flag("--trace", o.trace,
+               "print every frame sent and received, with its time, on standard error");
+
+  bool all = false;
+  std::string banks = "0-14";
+  std::string speed;
+
+  CLI::App* read = app.add_subcommand("read", "copy the sensor's setup into files (READ)");
+  CLI::App* write = app.add_subcommand(
+      "write", "copy files into the sensor and commit the images to its flash (WRITE); naming "
+               "the command is the agreement to overwrite the sensor's settings");
+  CLI::App* compare = app.add_subcommand(
+      "compare", "compare the sensor with the files, changing neither: is it still set up as "
+                 "this backup?");
+  CLI::App* resume = app.add_subcommand(
+      "resume", "send the sensor back to normal operation (0x87) and close the port, as RUN does");
+  CLI::App* ports = app.add_subcommand("ports", "list the COM numbers that resolve to a device");
+
+  for (CLI::App* command : {read, write, compare}) {
+    AddSelection(*command, o, all, banks);
+    AddConnection(*command, o, speed);
+    AddResume(*command, o);
+  }
+  AddAnswers(*read, o);
+  AddAnswers(*write, o);
+  write->add_flag("--verify", o.verify,
+                  "read back every item written and compare it with what was sent");
+  AddConnection(*resume, o, speed);
+  ports->footer(
+      "A COM number n opens the device that dosdevices/comN names, beside the program or in "
+      "~/.config/zema-loader/, else /dev/ttyS<n-1>.");
+
+  // CLI11 wants the arguments in reverse order, the program name left out.
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    parsed.outcome = ParsedCommandLine::Outcome::Exit;
+    const int code = app.exit(error);
+    parsed.exitStatus = code == 0 ? kExitDone : kExitUsage;
+    return parsed;
+  }
+
+  if (read->parsed()) o.command = CliCommand::Read;
+  if (write->parsed()) o.command = CliCommand::Write;
+  if (compare->parsed()) o.command = CliCommand::Compare;
+  if (resume->parsed()) o.command = CliCommand::Resume;
+  if (ports->parsed()) o.command = CliCommand::Ports;
+  if (all) o.params = o.common = o.compensation = o.patterns = true;
+  ParseBankRange(banks, o.startBank, o.endBank);
+  o.speedIndex = SpeedIndexOf(speed);
+  return parsed;
+}

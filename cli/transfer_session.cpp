@@ -1,0 +1,118 @@
+#include "cli/transfer_session.h"
+
+#include "cli/exit_status.h"
+#include "cli/terminal_operator.h"
+#include "console/connection_control.h"
+#include "link/last_error.h"
+#include "link/serial_port.h"
+#include "res/messages.h"
+#include "transfer/sensor_compare.h"
+#include "transfer/transfer_run.h"
+
+namespace {
+
+// The port list index the options name: a COM number, or a number of its
+// own for --device; -1 when no number is free for the device.
+int PortListIndex(const CliOptions& options) {
+  if (options.device.empty()) return options.port - 1;
+  return ComBindDevice(options.device) - 1;
+}
+
+void Report(TerminalOperator& op, const ConnectionOutcome& outcome) {
+  op.ShowError(outcome.text, outcome.detail);
+}
+
+int StatusOf(RunEnd end) {
+  switch (end) {
+    case RunEnd::Finished:
+      return kExitDone;
+    case RunEnd::Cancelled:
+    case RunEnd::OverwriteRefused:
+      return kExitCancelled;
+    case RunEnd::Failed:
+      break;
+  }
+  return kExitFailed;
+}
+
+// Lists each difference (its text, and where on a second line) and says
+// how the comparison ended.
+int ReportComparison(const CompareReport& report, TerminalRunView& view, TerminalOperator& op,
+                     bool quiet) {
+  for (const ItemDifference& difference : report.differences) {
+    op.ShowError(difference.text, difference.detail);
+  }
+  switch (report.end) {
+    case CompareEnd::Equal:
+      if (!quiet) view.PrintLine(LoadMessage(kMsgSameAsFiles));
+      return kExitDone;
+    case CompareEnd::Different:
+      return kExitFailed;
+    case CompareEnd::Cancelled:
+      g_cancelState = kCancelNone;
+      view.SetStepLine(LoadMessage(kMsgAborted));
+      return kExitCancelled;
+    case CompareEnd::Failed:
+      break;
+  }
+  op.ShowError(g_lastError, g_lastErrorDetail);
+  return kExitFailed;
+}
+
+int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator& op) {
+  const int direction = options.command == CliCommand::Read ? kDirectionRead : kDirectionWrite;
+  const TransferTarget target = TargetOf(options, direction);
+  TransferRun run{target, g_portNo, view, op};
+  if (options.command == CliCommand::Compare) {
+    const TransferItems items = SelectedItems(target);
+    view.Begin(WireBytes(items));
+    const CompareReport report = CompareWithSensor(run, items);
+    view.End();
+    return ReportComparison(report, view, op, options.quiet);
+  }
+
+  view.Begin(WireBytes(SelectedItems(target)));
+  const RunEnd end = RunTransfer(run);
+  view.End();
+  if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
+
+  // Read back what the run wrote, now committed, against the same files.
+  view.Begin(WireBytes(run.written));
+  const CompareReport report = CompareWithSensor(run, run.written);
+  view.End();
+  return ReportComparison(report, view, op, options.quiet);
+}
+
+}  // namespace
+
+int RunSession(const CliOptions& options, TerminalRunView& view) {
+  TerminalOperator op(view,
+                      {options.commandMode, options.assumePcMode, options.overwrite,
+                       options.skipMissing},
+                      options.quiet);
+  const int portListIndex = PortListIndex(options);
+  if (portListIndex < 0) {
+    op.ShowError(LoadMessage(kMsgComOpenFailed), "no port number is free for " + options.device);
+    return kExitFailed;
+  }
+  const ConnectionOutcome connected =
+      ConnectSensor(portListIndex, options.commandMode, options.speedIndex, op);
+  if (!connected.done()) {
+    // A declined 109 has been printed as the question; its cause is still
+    // the failure a script reads.
+    Report(op, connected);
+    return kExitFailed;
+  }
+
+  int status = kExitDone;
+  if (options.command != CliCommand::Resume) status = Transfer(options, view, op);
+
+  if (options.command == CliCommand::Resume || options.resume) {
+    const ConnectionOutcome resumed = ResumeSensor();
+    if (!resumed.done()) {
+      Report(op, resumed);
+      if (status == kExitDone) status = kExitFailed;
+    }
+  }
+  return status;
+}

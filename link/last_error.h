@@ -1,0 +1,19 @@
+// The last failure the operator is to be told about, kept whole: the text
+// shown, the number of the message it was made from, and what the system
+// said about its cause.
+#pragma once
+
+#include <string>
+
+// Text of the last failure (a message in the user's language, sometimes
+// followed by a file's path).
+extern std::string g_lastError;
+// Number of the message g_lastError was made from; 0 when none is set.
+extern int g_lastErrorMessage;
+// What the system gave as the cause (a device path and its error), shown
+// under the text; empty when the failure has no such cause.
+extern std::string g_lastErrorDetail;
+
+// Sets all three: g_lastError to message `message`, followed by `appended`.
+void SetLastError(int message, const std::string& appended = std::string(),
+                  const std::string& detail = std::string());

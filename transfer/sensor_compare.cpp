@@ -1,0 +1,224 @@
+#include "transfer/sensor_compare.h"
+
+#include <array>
+#include <optional>
+
+#include "link/packet.h"
+#include "res/messages.h"
+#include "transfer/compensation_image.h"
+#include "transfer/image_file.h"
+#include "transfer/parameter_file.h"
+#include "transfer/pattern_image.h"
+#include "transfer/source_file.h"
+#include "transfer/transfer_steps.h"
+
+namespace {
+
+using Block = std::array<std::uint8_t, kBlockBytes>;
+
+// Where two blocks first differ, in the fields a READ keeps.
+struct FirstDifference {
+  int value;
+  unsigned file;
+  unsigned sensor;
+};
+
+class Comparer {
+ public:
+  Comparer(TransferRun& run, CompareReport& report) : run_(run), report_(report) {}
+
+  // False when the comparison is to stop (link failure, cancel).
+  bool ParameterSet(int slot);
+  bool Compensation();
+  bool PatternBank(int bank);
+
+ private:
+  bool Stopped() const { return run_.flags.failed || g_cancelState != kCancelNone; }
+  void Record(int message, const std::string& detail = std::string()) {
+    report_.differences.push_back({message, LoadMessage(message) + g_filePath, detail});
+  }
+  void RecordBlock(int block, const FirstDifference& d) {
+    Record(kMsgDiffersFromFile,
+           FillMessage(kMsgBlockValueDiffers, {std::to_string(block), std::to_string(d.value),
+                                               std::to_string(d.file),
+                                               std::to_string(d.sensor)}));
+  }
+  // Opens the image file in g_filePath and checks its header; records why
+  // not when it cannot be used.
+  bool OpenImage(SourceFile& file);
+  // Sends `selector` with 0x85, then reads `count` blocks from `first` on:
+  // `expected` gives the words a WRITE would send for a block (its file
+  // bytes taken from `file`), `differ` finds the first difference. Stops at
+  // the first different block; the bar moves as `position` says.
+  template <typename Expected, typename Differ, typename Position>
+  bool Image(std::uint8_t selector, int first, int count, Expected expected, Differ differ,
+             Position position);
+
+  TransferRun& run_;
+  CompareReport& report_;
+  bool itemDiffers_ = false;
+};
+
+bool Comparer::ParameterSet(int slot) {
+  run_.view.SetStepLine(
+      LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
+  if (!BuildItemPath(run_, slot, false)) return false;
+  ParamSet fromFile;
+  switch (LoadParamFile(g_filePath, fromFile)) {
+    case ParamFileStatus::Missing:
+      Record(kMsgFileNotFound);
+      return true;
+    case ParamFileStatus::TooShort:
+      Record(kMsgParamFileTooShort);
+      return true;
+    case ParamFileStatus::Ok:
+      break;
+  }
+  // The file's values as a WRITE sends them, and back: the low 16 bits.
+  std::array<std::uint8_t, kParamSetBytes> wire;
+  EncodeParamSet(fromFile, wire.data());
+  const ParamSet expected = DecodeParamSet(wire.data());
+  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  if (!ExchangeCommand(run_, kCmdReadParamSet, kProgressEnd / 2)) return false;
+  const ParamSet inSensor = DecodeParamSet(g_xfer);
+  for (int i = 0; i < kParamValuesPerSet; ++i) {
+    if (expected[i] == inSensor[i]) continue;
+    Record(kMsgDiffersFromFile, FillMessage(kMsgValueDiffers, {std::to_string(i),
+                                                               std::to_string(expected[i]),
+                                                               std::to_string(inSensor[i])}));
+    break;
+  }
+  return true;
+}
+
+bool Comparer::OpenImage(SourceFile& file) {
+  if (!file.Open(g_filePath)) {
+    Record(kMsgFileNotFound);
+    return false;
+  }
+  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
+    Record(kMsgImageFileRejected);
+    return false;
+  }
+  return true;
+}
+
+template <typename Expected, typename Differ, typename Position>
+bool Comparer::Image(std::uint8_t selector, int first, int count, Expected expected,
+                     Differ differ, Position position) {
+  g_xfer[0] = selector;
+  if (!ExchangeCommand(run_, kCmdSelectImage)) return false;
+  Block wanted;
+  for (int block = first; block < first + count; ++block) {
+    expected(block, wanted);
+    g_xfer[0] = static_cast<std::uint8_t>(block);
+    if (!ExchangeCommand(run_, kCmdReadBlock)) return false;
+    if (const std::optional<FirstDifference> d = differ(block, wanted)) {
+      RecordBlock(block, *d);
+      itemDiffers_ = true;
+      return true;
+    }
+    SetProgress(run_, position(block));
+    if (PollCancel(run_)) return false;
+  }
+  return true;
+}
+
+bool Comparer::Compensation() {
+  run_.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
+  SetProgress(run_, 0);
+  if (!BuildItemPath(run_, kCommonSlot, true)) return false;
+  SourceFile file;
+  if (!OpenImage(file)) return true;
+  std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
+  const auto expected = [&](int block, Block& wire) {
+    const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes), wire);
+  };
+  const auto differ = [](int block, const Block& wire) -> std::optional<FirstDifference> {
+    // Only the samples the file carries, and of each what its file keeps:
+    // the low byte, of which the file's (2 x value) mod 256 holds 7 bits. A
+    // sensor's value of 128 or more thus equals its own backup.
+    const int firstSample =
+        kSamplesPerBlock - static_cast<int>(CompensationFileBytes(block) / kBytesPerSample);
+    for (int s = firstSample; s < kSamplesPerBlock; ++s) {
+      const auto at = static_cast<std::size_t>(2 * s);
+      const unsigned want = wire[at] & 0x7Fu;
+      const unsigned have = g_xfer[at] & 0x7Fu;
+      if (want != have) return FirstDifference{s, want, have};
+    }
+    return std::nullopt;
+  };
+  const int blocks = kCompensationLastBlock - kCompensationFirstBlock + 1;
+  return Image(kCompensationSelector, kCompensationFirstBlock, blocks, expected, differ,
+               [&](int block) { return (block - kCompensationFirstBlock) * kProgressEnd / blocks; });
+}
+
+bool Comparer::PatternBank(int bank) {
+  ShowBankNo(run_, bank);
+  SetProgress(run_, 0);
+  if (!BuildItemPath(run_, bank, true)) return false;
+  SourceFile file;
+  if (!OpenImage(file)) return true;
+  std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
+  const auto expected = [&](int block, Block& wire) {
+    const auto fileBytes = std::span(bytes).first(PatternFileBytes(block));
+    PatternFromFile(block, fileBytes, file.Read(fileBytes), wire);
+  };
+  const auto differ = [](int block, const Block& wire) -> std::optional<FirstDifference> {
+    // The pixel words of the row's part in this block; the unused words of
+    // an odd block are no pixels.
+    const int words = static_cast<int>(PatternFileBytes(block) / 3);
+    for (int i = 0; i < words; ++i) {
+      const auto at = static_cast<std::size_t>(2 * i);
+      const unsigned want = wire[at] | wire[at + 1] << 8;
+      const unsigned have = g_xfer[at] | g_xfer[at + 1] << 8;
+      if (want != have) return FirstDifference{i, want, have};
+    }
+    return std::nullopt;
+  };
+  itemDiffers_ = false;
+  for (int section = 0; section < 2 && !itemDiffers_; ++section) {
+    const auto position = [section](int block) {
+      return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
+    };
+    if (!Image(PatternSelector(bank, section), 0, PatternSectionBlocks(section), expected,
+               differ, position)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items) {
+  CompareReport report;
+  Comparer comparer(run, report);
+  run.flags = RunFlags{};
+  run.view.SetProgressRange(0, kProgressEnd);
+  SetProgress(run, 0);
+  bool going = true;
+  for (int slot = 0; going && slot <= kCommonSlot; ++slot) {
+    if (items.paramSlots.test(static_cast<std::size_t>(slot))) going = comparer.ParameterSet(slot);
+    if (going && g_cancelState == kCancelNone) SetProgress(run, kProgressEnd);
+    going = going && g_cancelState == kCancelNone;
+  }
+  if (going && items.compensation) going = comparer.Compensation();
+  if (going && items.patternBanks.any()) {
+    run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
+    for (int bank = 0; going && bank < kBankCount; ++bank) {
+      if (items.patternBanks.test(static_cast<std::size_t>(bank))) going = comparer.PatternBank(bank);
+      going = going && g_cancelState == kCancelNone;
+    }
+  }
+  if (run.flags.failed) {
+    report.end = CompareEnd::Failed;
+  } else if (g_cancelState != kCancelNone) {
+    report.end = CompareEnd::Cancelled;
+  } else {
+    SetProgress(run, kProgressEnd);
+    report.end = report.differences.empty() ? CompareEnd::Equal : CompareEnd::Different;
+  }
+  return report;
+}

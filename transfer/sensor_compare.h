@@ -1,0 +1,42 @@
+// Is the sensor still set up as these files say? Reads items back from the
+// sensor (0x81 for a parameter set; 0x85 and 0x83 for the compensation
+// table and each pattern section) and compares them with the words a WRITE
+// of the files would send, in the fields a READ keeps: the parameter
+// values; the low bytes of the compensation samples (samples 0 to 15 of
+// block 160 are not carried); the 236 pixel words of each pattern row.
+//
+// Nothing is written, to the sensor or to a file. Used by "compare" and by
+// "write --verify" of the command line; it shows its progress through the
+// run view as a READ does (step line, bank number, bar) and stops after
+// the current block when g_cancelState is set.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "transfer/transfer_items.h"
+#include "transfer/transfer_run.h"
+
+// The first difference of one item, or why it could not be compared.
+struct ItemDifference {
+  int message;         // 142 differs, 146 file missing, 139 or 141 file refused
+  std::string text;    // the message, followed by the file's path
+  std::string detail;  // 143 or 144: where the first difference lies; else empty
+};
+
+enum class CompareEnd {
+  Equal,      // every item equal
+  Different,  // at least one difference listed
+  Cancelled,  // stopped by g_cancelState
+  Failed,     // a link failure; its text is in g_lastError
+};
+
+struct CompareReport {
+  CompareEnd end = CompareEnd::Equal;
+  std::vector<ItemDifference> differences;  // one per item, in the run's order
+};
+
+// Compares `items` with the files named by run.target.baseName, on the open
+// port run.port. The run's flags and g_cancelState are used as a run uses
+// them; g_cancelState is left as it was found.
+CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items);

@@ -1,0 +1,45 @@
+#include "transfer/transfer_items.h"
+
+namespace {
+
+// A frame is its code, its payload and a checksum; a reply ACK, its payload
+// and a checksum.
+constexpr std::uint64_t ExchangeBytes(const SensorCommand& command) {
+  return static_cast<std::uint64_t>(command.payloadLength + 2 + command.replyLength + 2);
+}
+
+// 0x81 or 0x82 once.
+constexpr std::uint64_t kParamSetBytesOnLine = ExchangeBytes(kCmdReadParamSet);
+static_assert(kParamSetBytesOnLine == ExchangeBytes(kCmdWriteParamSet));
+
+// One select (READ) or one flash commit (WRITE) per image, and its blocks.
+constexpr std::uint64_t ImageBytes(int blocks) {
+  return ExchangeBytes(kCmdSelectImage) +
+         static_cast<std::uint64_t>(blocks) * ExchangeBytes(kCmdReadBlock);
+}
+static_assert(ExchangeBytes(kCmdReadBlock) == ExchangeBytes(kCmdWriteBlock));
+static_assert(ExchangeBytes(kCmdSelectImage) == ExchangeBytes(kCmdFlashCommit));
+
+constexpr std::uint64_t kCompensationBytes =
+    ImageBytes(kCompensationLastBlock - kCompensationFirstBlock + 1);
+constexpr std::uint64_t kPatternBytes =
+    ImageBytes(kPatternSection0Blocks) + ImageBytes(kPatternSection1Blocks);
+
+}  // namespace
+
+TransferItems SelectedItems(const TransferTarget& target) {
+  TransferItems items;
+  for (int bank = 0; bank < kBankCount; ++bank) {
+    if (!BankInRange(target, bank)) continue;
+    if (target.bankParams != 0) items.paramSlots.set(static_cast<std::size_t>(bank));
+    if (target.patterns != 0) items.patternBanks.set(static_cast<std::size_t>(bank));
+  }
+  if (target.commonParams != 0) items.paramSlots.set(kCommonSlot);
+  items.compensation = target.brightComp != 0;
+  return items;
+}
+
+std::uint64_t WireBytes(const TransferItems& items) {
+  return items.paramSlots.count() * kParamSetBytesOnLine +
+         (items.compensation ? kCompensationBytes : 0) + items.patternBanks.count() * kPatternBytes;
+}
