@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "link/serial_port_backend.h"
 
@@ -30,9 +31,16 @@ const std::vector<std::uint8_t>& Written() { return g_written; }
 // Every port opens onto the one memory line and takes every setting.
 namespace serial_backend {
 
-bool OpenDevice(int port, int, int, NativePort& native) {
-  native.fd = port;
+std::string DefaultDevice(int port) { return "memory line " + std::to_string(port); }
+
+bool OpenDevice(const std::string&, int, int, NativePort& native, int& systemError) {
+  native.fd = 0;
+  systemError = 0;
   return true;
+}
+
+std::string DescribeOpenFailure(int, const std::string& device, bool, int) {
+  return device + " cannot fail to open";
 }
 
 CloseOutcome CloseDevice(NativePort& native) {
