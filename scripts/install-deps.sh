@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the screenshots
-# need. Idempotent: when everything is installed it only checks and returns.
+# Installs every Debian package the build, the tests, the screenshots and
+# the Debian package need. Idempotent: when everything is installed it only
+# checks and returns.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
+  help2man dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: the build and test suite in the
 # default preset and under the address and undefined-behaviour sanitizers,
-# then the Windows build (MinGW-w64) of everything that does not need Qt.
+# then the Debian package, installed, tried and removed again
+# (scripts/package-check.sh), and the Windows build (MinGW-w64) of
+# everything that does not need Qt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +15,8 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+bash scripts/package-check.sh
 
 echo "=== windows: configure, build"
 cmake --preset windows
