@@ -20,6 +20,18 @@ namespace {
 constexpr char kConfigFolderName[] = "zema-loader";
 constexpr char kConfigFileName[] = "zema-loader.ini";
 
+// The folder the build installs its programs into (a package's /usr/bin).
+bool IsInstallFolder(const std::string& folder) {
+#ifdef ZEMA_INSTALL_BINDIR
+  // equivalent() sees through links such as /bin -> /usr/bin.
+  std::error_code error;
+  return fs::equivalent(folder, ZEMA_INSTALL_BINDIR, error);
+#else
+  (void)folder;
+  return false;
+#endif
+}
+
 }  // namespace
 
 std::string ExecutablePath() {
@@ -71,5 +83,7 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
 }
 
 std::string DefaultSettingsPath() {
-  return SettingsPathFor(ExecutablePath(), UserConfigHome());
+  return SettingsPathFor(ExecutablePath(), UserConfigHome(), [](const std::string& folder) {
+    return !IsInstallFolder(folder) && FolderIsWritable(folder);
+  });
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the screenshots
-# need. Idempotent: when everything is installed it only checks and returns.
+# Installs every Debian package the build, the tests, the screenshots and
+# the Debian package need. Idempotent: when everything is installed it only
+# checks and returns.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
   clang libclang-rt-14-dev
+  help2man dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: the build and test suite in the
 # default preset and under the address and undefined-behaviour sanitizers,
-# the Windows build (MinGW-w64) of everything that does not need Qt, then
-# the fuzz targets for a short while each (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS
-# sets how long).
+# then the Debian package, installed, tried and removed again
+# (scripts/package-check.sh), the Windows build (MinGW-w64) of everything
+# that does not need Qt, and the fuzz targets for a short while each
+# (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS sets how long).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,8 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+bash scripts/package-check.sh
 
 echo "=== windows: configure, build"
 cmake --preset windows

@@ -97,9 +97,9 @@ hardware. It prints the terminal's device path and answers the loader until
 it is stopped with Ctrl+C (SIGINT) or SIGTERM.
 
 Using it with the loader:
-  build/bin/zema-sim --link build/bin/dosdevices/com1
-then start build/bin/zema-loader, pick COM1 and press CONNECT. The loader
-looks a COM port n up as dosdevices/com<n> beside its executable, then in
+  zema-sim --link ~/.config/zema-loader/dosdevices/com1
+then start zema-loader, pick COM1 and press CONNECT. The loader looks a COM
+port n up as dosdevices/com<n> beside its executable, then in
 ~/.config/zema-loader/dosdevices/. The link is removed when zema-sim ends.
 
 Options:
