@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: the build and test suite in the
-# default preset and under the address and undefined-behaviour sanitizers,
-# then the Windows build (MinGW-w64) of everything that does not need Qt.
+# Sets up the machine and runs every test: first the Windows build
+# (MinGW-w64) of everything that does not need Qt, so that the default
+# build finds it and runs it under Wine; then the build and test suite in
+# the default preset and under the address and undefined-behaviour
+# sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-
-for preset in default asan; do
-  echo "=== ${preset}: configure, build, test"
-  cmake --preset "$preset"
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
-done
 
 echo "=== windows: configure, build"
 cmake --preset windows
@@ -27,4 +22,11 @@ for program in build-windows/bin/*.exe; do
     echo "${program} needs the DLLs listed above" >&2
     exit 1
   fi
+done
+
+for preset in default asan; do
+  echo "=== ${preset}: configure, build, test"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
 done
