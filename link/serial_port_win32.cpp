@@ -148,10 +148,10 @@ bool WriteLineState(NativePort& native, const LineState& state) {
   // SetCommState takes the whole block or nothing.
   DCB dcb = state.dcb;
   if (!SetCommState(native.handle, &dcb)) return false;
-  // A driver reports the speed it was given. Wine reports the speed the tty
-  // runs at, which differs when it quietly replaced a speed it cannot set:
-  // then the port is put back as it was and the block counts as refused,
-  // rather than the line running at a speed nobody asked for.
+  // A driver reports the speed it was given. Wine reports the speed it reads
+  // back from the tty, which differs when it quietly replaced a speed it
+  // cannot set: then the port is put back as it was and the block counts as
+  // refused, rather than the line running at a speed nobody asked for.
   DCB now{};
   now.DCBlength = sizeof(now);
   if (!GetCommState(native.handle, &now) || now.BaudRate == state.dcb.BaudRate) return true;

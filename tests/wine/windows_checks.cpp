@@ -80,7 +80,8 @@ class NoDialogs : public OperatorDialogs {
 
 void CheckDeviceNames() {
   for (int n : {1, 9, 10, 99, 100, 256}) {
-    Check(ComDevicePath(n) == "\\\\.\\COM" + std::to_string(n), "device of COM" + std::to_string(n));
+    const std::string name = "COM" + std::to_string(n);
+    Check(ComDevicePath(n) == "\\\\.\\" + name, "device of " + name);
   }
   Check(ComDevicePath(0).empty() && ComDevicePath(257).empty(), "no device outside 1 to 256");
 }
@@ -91,12 +92,11 @@ void CheckSpeeds(int port, bool wine) {
   for (std::uint32_t code = 1; code <= 15; ++code) {
     const bool noTermiosSpeed = code == 8 || code == 11 || code == 14 || code == 15;
     Check(ComSetMode(port, kLineMode57600NoParity) == kComOk, "57600 baud");
+    const std::string speed = "speed code " + std::to_string(code);
     const int result = ComSetMode(port, code);
     const int expected = wine && noTermiosSpeed ? kComSystemRefused : kComOk;
-    Check(result == expected, "speed code " + std::to_string(code) + " gives " +
-                                  std::to_string(result));
-    if (result != kComOk) Check(SensorAnswers(port), "still 57600 after refused code " +
-                                                         std::to_string(code));
+    Check(result == expected, speed + " gives " + std::to_string(result));
+    if (result != kComOk) Check(SensorAnswers(port), "57600 kept after refusing " + speed);
   }
   Check(ComSetMode(port, kLineMode57600NoParity) == kComOk && SensorAnswers(port),
         "the sensor answers at 57600 again");
@@ -138,13 +138,13 @@ void CheckExclusiveOpen(int port, bool wine) {
 
 void CheckSettingsFile() {
   const std::string exe = ExecutablePath();
-  std::string expected = exe.substr(0, exe.size() - 3) + "ini";
+  const std::string expected = exe.substr(0, exe.size() - 3) + "ini";
   Check(exe.size() > 4 && exe.substr(exe.size() - 4) == ".exe", "own path " + exe);
   Check(SettingsPathBeside(exe) == expected, "beside: " + SettingsPathBeside(exe));
   _putenv("HOME=C:\\Users\\Someone");
   _putenv("XDG_CONFIG_HOME=C:\\Users\\Someone\\.config");
-  Check(DefaultSettingsPath() == expected, "the file stays beside with HOME set: " +
-                                               DefaultSettingsPath());
+  Check(DefaultSettingsPath() == expected,
+        "the file stays beside with HOME set: " + DefaultSettingsPath());
 
   // No file gives the first-start choices; saved, they are the ten lines
   // with line feeds only, as on every system.
