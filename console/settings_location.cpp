@@ -50,11 +50,18 @@ std::string ExecutablePath() {
 }
 
 std::string UserConfigHome() {
+#ifdef _WIN32
+  // A Windows program keeps its settings beside itself, as the loader always
+  // has there. HOME, which some shells set on Windows, is no folder Windows
+  // programs keep settings in.
+  return {};
+#else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && *xdg == '/') return xdg;
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home != '\0') return std::string(home) + "/.config";
   return {};
+#endif
 }
 
 std::string SettingsPathBeside(const std::string& executablePath) {

@@ -23,7 +23,7 @@
 std::string ExecutablePath();
 
 // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; empty when
-// neither is known.
+// neither is known, and always on Windows (the file stays beside the .exe).
 std::string UserConfigHome();
 
 // The settings file beside `executablePath`.
