@@ -7,7 +7,6 @@
 
 #include "link/packet.h"
 #include "sim/command_handler.h"
-#include "sim/state_file.h"
 #include "sim/trace_format.h"
 
 namespace zema::sim {
@@ -48,17 +47,18 @@ VirtualSensor::~VirtualSensor() { Stop(); }
 bool VirtualSensor::Start(std::string& error) {
   if (!settings_.stateFile.empty()) {
     std::lock_guard lock(mutex_);
-    const auto loaded = LoadState(settings_.stateFile, memory_, error);
-    if (loaded == StateLoadResult::kDamaged) return false;
-    // A new state file starts with the memory the sensor was given.
-    dirty_ = loaded == StateLoadResult::kMissing;
+    keeper_ = std::make_unique<StateKeeper>(settings_.stateFile,
+                                            [this](const std::string& text) { Report(text); });
+    if (!keeper_->Open(memory_, error)) {
+      keeper_.reset();
+      return false;
+    }
   }
   if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     error = "cannot create a pipe";
     return false;
   }
   if (!line_.Open(error)) return false;
-  serving_ = true;
   thread_ = std::thread(&VirtualSensor::Serve, this);
   return true;
 }
@@ -73,15 +73,8 @@ void VirtualSensor::Stop() {
     if (fd >= 0) ::close(fd);
     fd = -1;
   }
-  if (serving_) {
-    serving_ = false;
-    bool dirty;
-    {
-      std::lock_guard lock(mutex_);
-      dirty = dirty_;
-    }
-    if (dirty) SaveIfPossible();
-  }
+  // No lock: the serving thread has ended, and Close waits for the disk.
+  if (keeper_) keeper_->Close();
   line_.HangUp();
 }
 
@@ -93,7 +86,7 @@ SensorMemory VirtualSensor::Memory() const {
 void VirtualSensor::EditMemory(const std::function<void(SensorMemory&)>& edit) {
   std::lock_guard lock(mutex_);
   edit(memory_);
-  dirty_ = true;
+  if (keeper_) keeper_->Replaced(memory_);
 }
 
 void VirtualSensor::SetFaults(FaultPlan plan) {
@@ -296,7 +289,7 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     flashDelayMs = settings_.flashDelayMs;
     if (!(hit.reply && hit.reply->kind == FaultKind::kHangUp)) {
       outcome = HandleCommand(memory_, frame, hit.storeWrong);
-      if (outcome.storedChanged) dirty_ = true;
+      if (outcome.storedChanged) KeepStoredItem(frame);
     }
   }
   if (hit.reply && hit.reply->kind == FaultKind::kHangUp) {
@@ -310,7 +303,6 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
                    frame.size());
     return;
   }
-  if (outcome.storedChanged) SaveIfPossible();
   // A sensor in its "PC LOAD/SAVE" menu stays there until an operator leaves
   // the menu; one reached through the handshake runs again. Either way the
   // change is made before any reply leaves.
@@ -373,19 +365,12 @@ void VirtualSensor::Send(const std::vector<std::uint8_t>& bytes, const std::stri
   if (!line_.Write(bytes, PacingBaud())) lineGone_ = true;
 }
 
-void VirtualSensor::SaveIfPossible() {
-  if (settings_.stateFile.empty()) return;
-  SensorMemory copy;
-  {
-    std::lock_guard lock(mutex_);
-    copy = memory_;
-    dirty_ = false;
-  }
-  std::string error;
-  if (!SaveState(settings_.stateFile, copy, error)) {
-    Report("zema-sim: " + error);
-    std::lock_guard lock(mutex_);
-    dirty_ = true;
+void VirtualSensor::KeepStoredItem(const std::vector<std::uint8_t>& frame) {
+  if (!keeper_) return;
+  if (frame[0] == kCmdWriteParamSet.code) {
+    keeper_->Stored(StoredParamSet(memory_, frame[1]));
+  } else if (const auto slot = ImageForSelector(frame[1])) {
+    keeper_->Stored(StoredImage(memory_, *slot));
   }
 }
 
