@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "sim/fault_plan.h"
+#include "sim/line_timing.h"
 #include "sim/pty_line.h"
 #include "sim/sensor_memory.h"
 #include "sim/state_keeper.h"
@@ -109,18 +110,20 @@ class VirtualSensor {
   void HandleRunningBytes(const std::uint8_t* bytes, std::size_t count);
   void ProcessFrames();
   bool StartsHandshake() const;
-  // Answers "CPl" (or not, under a handshake fault); true when the sensor
-  // confirmed PC communication.
-  bool AnswerHandshake();
-  void Execute(const std::vector<std::uint8_t>& frame);
+  // Answers "CPl" (or not, under a handshake fault), no earlier than
+  // `arrived`, when its last byte came in; true when the sensor confirmed
+  // PC communication.
+  bool AnswerHandshake(LineClock::time_point arrived);
+  // Carries out a frame whose last byte came in at `arrived`.
+  void Execute(const std::vector<std::uint8_t>& frame, LineClock::time_point arrived);
   void DrainAndNak(const std::string& why);
-  void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning);
-  void SendAfterFrame(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
-                      std::size_t frameLength);
-  unsigned OwnBaud() const;
-  unsigned PacingBaud() const;
+  // Sends a reply, its transmission starting no earlier than `earliest`.
+  void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
+            LineClock::time_point earliest);
   // Hands a stored item to the state keeper (mutex_ held).
   void KeepStoredItem(const std::vector<std::uint8_t>& frame);
+  unsigned OwnBaud() const;
+  unsigned PacingBaud() const;
   void Trace(const char* direction, const std::uint8_t* bytes, std::size_t count,
              const std::string& meaning) const;
   void Report(const std::string& text) const;
@@ -140,7 +143,7 @@ class VirtualSensor {
 
   // Serving thread only.
   std::vector<std::uint8_t> pending_;
-  std::chrono::steady_clock::time_point frameStarted_;
+  ArrivalModel arrivals_;  // when the bytes read would have come in on a line
   std::size_t handshakeMatched_ = 0;
 };
 
