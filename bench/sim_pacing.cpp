@@ -187,25 +187,40 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
 std::string DescribePacing(const PacingRun& run, const PacingResult& result) {
   const auto ms = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e6; };
   const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
-  const double wall = static_cast<double>(result.measured.count());
+  const auto share = [&](nanoseconds cpu) {
+    return 100.0 * static_cast<double>(cpu.count()) / static_cast<double>(result.measured.count());
+  };
   char text[1024];
-  std::snprintf(
-      text, sizeof text,
-      "%d exchanges of 0x%02X at %u baud (%s), %lld wire bytes\n"
-      "  measured   %10.3f ms\n"
-      "  wire time  %10.3f ms%s\n"
-      "  ratio      %10.5f  (sensor adds %+.3f %%)\n"
-      "  overhead   %10.1f us an exchange (min %.1f, median %.1f, max %.1f)\n"
-      "  CPU        zema-sim %.2f %% of wall, client %.2f %% of wall\n",
-      result.exchanges, run.command.code, result.baud, run.paced ? "paced" : "unpaced",
-      result.wireBytes, ms(result.measured), ms(result.wireTime),
-      run.command.code == kCmdFlashCommit.code && run.flashDelayMs > 0 ? " (with flash delays)"
-                                                                        : "",
-      result.Ratio(), (result.Ratio() - 1.0) * 100.0, us(result.OverheadPerExchange()),
-      us(result.minOverhead), us(result.medianOverhead), us(result.maxOverhead),
-      result.simCpu.count() >= 0 ? 100.0 * static_cast<double>(result.simCpu.count()) / wall
-                                 : -1.0,
-      100.0 * static_cast<double>(result.clientCpu.count()) / wall);
+  int length = std::snprintf(text, sizeof text,
+                             "%d exchanges of 0x%02X at %u baud (%s), %lld wire bytes\n"
+                             "  measured   %10.3f ms\n",
+                             result.exchanges, run.command.code, result.baud,
+                             run.paced ? "paced" : "unpaced", result.wireBytes, ms(result.measured));
+  const auto append = [&](const char* format, auto... values) {
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), format,
+                            values...);
+  };
+  if (result.wireTime.count() > 0) {
+    append("  wire time  %10.3f ms%s\n", ms(result.wireTime),
+           run.command.code == kCmdFlashCommit.code && run.flashDelayMs > 0
+               ? " (with flash delays)"
+               : "");
+    append("  ratio      %10.5f  (sensor adds %+.3f %%)\n", result.Ratio(),
+           (result.Ratio() - 1.0) * 100.0);
+    append("  overhead   %10.1f us an exchange (min %.1f, median %.1f, max %.1f)\n",
+           us(result.OverheadPerExchange()), us(result.minOverhead), us(result.medianOverhead),
+           us(result.maxOverhead));
+  } else {
+    append("  latency    %10.1f us an exchange (min %.1f, median %.1f, max %.1f)\n",
+           us(result.OverheadPerExchange()), us(result.minOverhead), us(result.medianOverhead),
+           us(result.maxOverhead));
+  }
+  if (result.simCpu.count() >= 0) {
+    append("  CPU        zema-sim %.2f %% of wall, client %.2f %% of wall\n", share(result.simCpu),
+           share(result.clientCpu));
+  } else {
+    append("  CPU        client %.2f %% of wall\n", share(result.clientCpu));
+  }
   return text;
 }
 

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 600000))
       ->capture_default_str();
   app.add_flag("--state", keepState,
-               "let the sensor keep its memory in a state file (in a temporary folder)");
+               "let the sensor keep its memory in a state file, in a temporary folder (TMPDIR)");
   app.add_option("--sim", run.simProgram, "path of the zema-sim program")
       ->check(CLI::ExistingFile)
       ->capture_default_str();

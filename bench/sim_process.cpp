@@ -80,7 +80,7 @@ bool SimProcess::Start(const std::string& program, const std::vector<std::string
   }
   if (pid_ == 0) {
     ::dup2(out[1], STDOUT_FILENO);
-    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (err >= 0) ::dup2(err, STDERR_FILENO);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
