@@ -1,7 +1,6 @@
 #include "sim/state_journal.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +18,19 @@ constexpr char kRecordMagic[4] = {'Z', 'S', 'J', '1'};
 constexpr std::size_t kRecordHeader = sizeof kRecordMagic + 8 + 8 + 4 + 4;
 constexpr std::size_t kRecordTrailer = 4;
 
+std::size_t RecordSize(const std::uint8_t* record) {
+  return kRecordHeader + GetU32(record + 24) + kRecordTrailer;
+}
+
+// Bytes of `journal` taken up by records that are there in full.
+std::size_t WholeRecords(std::span<const std::uint8_t> journal) {
+  std::size_t at = 0;
+  while (journal.size() - at >= kRecordHeader && journal.size() - at >= RecordSize(&journal[at])) {
+    at += RecordSize(&journal[at]);
+  }
+  return at;
+}
+
 }  // namespace
 
 std::string JournalPath(const std::string& statePath) { return statePath + ".journal"; }
@@ -30,13 +42,22 @@ StateJournal::~StateJournal() {
 }
 
 bool StateJournal::Open(std::string& error) {
+  std::vector<std::uint8_t> kept;
+  if (!ReadJournal(path_, kept, error)) return false;
   fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  struct stat info {};
-  if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
+  if (fd_ < 0) {
     error = SystemError("cannot open journal", path_);
     return false;
   }
-  size_ = static_cast<std::uint64_t>(info.st_size);
+  // A record cut short by a kill would stand in the way of the ones
+  // appended after it.
+  size_ = WholeRecords(kept);
+  if (size_ < kept.size() && ::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+    error = SystemError("cannot cut an unfinished record off", path_);
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
   return true;
 }
 
@@ -152,7 +173,7 @@ bool ApplyJournal(std::span<const std::uint8_t> journal, StateVersion& version,
     if (length > body.size() || offset > body.size() - length) {
       return damaged("outside the memory");
     }
-    const std::size_t recordSize = kRecordHeader + length + kRecordTrailer;
+    const std::size_t recordSize = RecordSize(record);
     // Cut short: its append never finished, nor did the command it records.
     if (journal.size() - at < recordSize) break;
     if (GetU32(record + recordSize - kRecordTrailer) !=

@@ -308,6 +308,46 @@ TEST_F(SimStateFileTest, JournalIsAppliedOnlyWhereItBelongs) {
   }
 }
 
+// A kill in the middle of an append leaves part of a record; a sensor that
+// then cannot write its state file appends behind it, and all it stored
+// must still load.
+TEST_F(SimStateFileTest, UnfinishedRecordDoesNotSpoilLaterOnes) {
+  std::string error;
+  SensorMemory memory = Marked(1);
+  {
+    StateKeeper keeper(path, nullptr);
+    ASSERT_TRUE(keeper.Open(memory, error)) << error;
+  }
+  StateVersion version;
+  ASSERT_EQ(LoadState(path, memory, error, &version), StateLoadResult::kLoaded) << error;
+  {
+    StateJournal writer(JournalPath(path));
+    ASSERT_TRUE(writer.Open(error)) << error;
+    memory.params[4][0] = 4444;
+    ASSERT_TRUE(writer.Append({version.lineage, 1}, StoredParamSet(memory, 4), error)) << error;
+    memory.params[5][0] = 5555;
+    ASSERT_TRUE(writer.Append({version.lineage, 2}, StoredParamSet(memory, 5), error)) << error;
+  }
+  fs::resize_file(JournalPath(path), fs::file_size(JournalPath(path)) - 10);
+  // A folder in the way of the temporary file: no state file can be written.
+  const std::string blocker = path + ".tmp." + std::to_string(::getpid());
+  fs::create_directory(blocker);
+  {
+    StateKeeper keeper(path, nullptr);
+    SensorMemory running = DemoMemory();
+    ASSERT_TRUE(keeper.Open(running, error)) << error;
+    EXPECT_EQ(running.params[4][0], 4444);
+    running.params[6][0] = 6666;
+    keeper.Stored(StoredParamSet(running, 6));
+  }
+  fs::remove(blocker);
+  SensorMemory loaded;
+  ASSERT_EQ(LoadState(path, loaded, error), StateLoadResult::kLoaded) << error;
+  EXPECT_EQ(loaded.params[4][0], 4444);
+  EXPECT_EQ(loaded.params[5][0], DemoParamValue(5, 0));  // never answered
+  EXPECT_EQ(loaded.params[6][0], 6666);
+}
+
 // Through the link layer: what the loader stored is there after a restart.
 TEST_F(SimStateFileTest, SensorMemorySurvivesARestart) {
   SimFixture::Options options;
