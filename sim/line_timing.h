@@ -39,11 +39,11 @@ class ArrivalModel {
   unsigned baud_ = 0;
 };
 
-// A reply leaves in bursts, as a UART's FIFO hands bytes on: each burst is
-// written when the stop bit of its last byte has gone, at most one burst per
-// kBurstSpacing of line time (at least one byte each). The reader and the
-// sensor then wake a few times per reply instead of once per byte, and the
-// last byte still leaves exactly when the line would deliver it.
+// A reply leaves in bursts, as a UART's FIFO hands bytes on: each burst
+// holds as many bytes as the line carries in kBurstSpacing (at least one)
+// and is written when the stop bit of its last byte has gone. The reader
+// and the sensor then wake a few times per reply instead of once per byte,
+// and the last byte still leaves exactly when the line would deliver it.
 inline constexpr std::chrono::microseconds kBurstSpacing{2000};
 
 struct Burst {
