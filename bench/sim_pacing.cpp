@@ -180,6 +180,7 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
   std::sort(each.begin(), each.end());
   result.minOverhead = each.front() - wirePerExchange;
   result.medianOverhead = each[each.size() / 2] - wirePerExchange;
+  result.p99Overhead = each[each.size() * 99 / 100] - wirePerExchange;
   result.maxOverhead = each.back() - wirePerExchange;
   return true;
 }
@@ -207,13 +208,13 @@ std::string DescribePacing(const PacingRun& run, const PacingResult& result) {
                : "");
     append("  ratio      %10.5f  (sensor adds %+.3f %%)\n", result.Ratio(),
            (result.Ratio() - 1.0) * 100.0);
-    append("  overhead   %10.1f us an exchange (min %.1f, median %.1f, max %.1f)\n",
+    append("  overhead   %10.1f us an exchange (min %.1f, median %.1f, 99 %% %.1f, max %.1f)\n",
            us(result.OverheadPerExchange()), us(result.minOverhead), us(result.medianOverhead),
-           us(result.maxOverhead));
+           us(result.p99Overhead), us(result.maxOverhead));
   } else {
-    append("  latency    %10.1f us an exchange (min %.1f, median %.1f, max %.1f)\n",
+    append("  latency    %10.1f us an exchange (min %.1f, median %.1f, 99 %% %.1f, max %.1f)\n",
            us(result.OverheadPerExchange()), us(result.minOverhead), us(result.medianOverhead),
-           us(result.maxOverhead));
+           us(result.p99Overhead), us(result.maxOverhead));
   }
   if (result.simCpu.count() >= 0) {
     append("  CPU        zema-sim %.2f %% of wall, client %.2f %% of wall\n", share(result.simCpu),

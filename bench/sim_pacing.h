@@ -49,7 +49,7 @@ struct PacingResult {
   std::chrono::nanoseconds wireTime{}; // their line time plus flash delays
   std::chrono::nanoseconds measured{}; // wall time of the exchanges
   // Per exchange, measured minus its own wire time.
-  std::chrono::nanoseconds minOverhead{}, medianOverhead{}, maxOverhead{};
+  std::chrono::nanoseconds minOverhead{}, medianOverhead{}, p99Overhead{}, maxOverhead{};
   std::chrono::nanoseconds simCpu{-1};    // zema-sim's CPU during the exchanges
   std::chrono::nanoseconds clientCpu{};   // this process's CPU during them
 
