@@ -116,9 +116,11 @@ Options:
                        Bytes sent at another speed are not understood.
   --link PATH          make PATH a symbolic link to the terminal.
   --state FILE         keep the sensor's memory in FILE between runs
-                       (loaded at start, saved after every stored parameter
-                       set or flash image, and at exit; always replaced
-                       whole, never left half-written). Without it every
+                       (loaded at start; every stored parameter set or
+                       flash image reaches FILE.journal before its reply
+                       and FILE soon after, in the background; FILE is
+                       always replaced whole, never left half-written, and
+                       survives a kill). Without it every
                        start shows the demo content: parameter set s holds
                        1000*s+i, a vignette-like compensation table, and
                        every bank a coloured picture with its number.
