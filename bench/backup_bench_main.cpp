@@ -31,10 +31,13 @@ namespace {
 struct Options {
   bool full = false;
   std::string banks;       // paced READ and WRITE
-  std::string scaleBanks = "0";
+  // Banks each sensor reads side by side, all kinds; empty: what the dialog
+  // reads (the parameter sets of all banks, the common set and the
+  // compensation table, about 5 s paced).
+  std::string scaleBanks;
   std::vector<int> scale = {1, 4, 8};
   int flashDelayMs = 2000;
-  int cancelTrials = 5;
+  int cancelTrials = 0;
   int pacingCount = 0;
   std::string csvPath = "zema-bench-backup.csv";
   std::string workFolder;
@@ -77,16 +80,29 @@ std::string BankText(const std::string& banks) {
   return banks.find('-') == std::string::npos ? "bank " + banks : "banks " + banks;
 }
 
+std::string ScaleText(const std::string& banks) {
+  return banks.empty() ? "what the dialog reads" : "all kinds, " + BankText(banks);
+}
+
 void Progress(const std::string& text) { std::cerr << "zema-bench-backup: " << text << std::endl; }
 
-// One run's figures; false (and the error printed) when it failed.
-bool RunOne(const BenchSetup& setup, const TransferJob& job, TransferFigures& figures) {
-  SideBySide result;
+// `n` runs of `job` at once, their frames counted by a traced twin; false
+// (and the error printed) when one failed.
+bool RunCounted(const BenchSetup& setup, const TransferJob& job, int n, SideBySide& result) {
+  CountedFrames counted;
   std::string error;
-  if (!RunSideBySide(setup, {job}, result, error)) {
+  if (!CountFrames(setup, job, counted, error) ||
+      !RunSideBySide(setup, std::vector<TransferJob>(static_cast<std::size_t>(n), job), counted,
+                     result, error)) {
     std::cerr << "zema-bench-backup: " << error << std::endl;
     return false;
   }
+  return true;
+}
+
+bool RunOne(const BenchSetup& setup, const TransferJob& job, TransferFigures& figures) {
+  SideBySide result;
+  if (!RunCounted(setup, job, 1, result)) return false;
   figures = result.runs.front();
   return true;
 }
@@ -143,22 +159,25 @@ int main(int argc, char** argv) {
       "CSV. Exit status 0 when every goal is met, 1 when one is missed, 2 when a run\n"
       "failed."};
   app.add_flag("--full", options.full,
-               "paced READ and WRITE of all 15 banks (about 11 minutes) instead of one bank");
+               "paced READ and WRITE of all 15 banks, side by side READs of all kinds of one bank, "
+               "more cancel trials and pacing exchanges (about 13 minutes; the default takes "
+               "about a minute and a half)");
   app.add_option("--banks", options.banks,
                  "banks of the paced READ and WRITE, A-B or N (default 0, with --full 0-14)");
   app.add_option("--scale-banks", options.scaleBanks,
-                 "banks each sensor reads in the side-by-side runs")
-      ->capture_default_str();
+                 "banks of which each sensor side by side reads all kinds (default: what the "
+                 "dialog reads, all banks' parameter sets, common set, compensation table; with "
+                 "--full bank 0)");
   app.add_option("--scale", scaleList, "numbers of sensors side by side")->capture_default_str();
   app.add_option("--flash-delay", options.flashDelayMs,
                  "milliseconds a paced sensor's flash store takes")
       ->check(CLI::Range(0, 30000))
       ->capture_default_str();
-  app.add_option("--cancel-trials", options.cancelTrials, "SIGINTs sent at random moments")
-      ->check(CLI::Range(1, 100))
-      ->capture_default_str();
+  app.add_option("--cancel-trials", options.cancelTrials,
+                 "SIGINTs sent at random moments (default 3, with --full 10)")
+      ->check(CLI::Range(1, 100));
   app.add_option("--pacing-count", options.pacingCount,
-                 "block reads of the minimal pacing client (default 300, with --full 1000)")
+                 "block reads of the minimal pacing client (default 200, with --full 1000)")
       ->check(CLI::Range(10, 100000));
   app.add_option("--csv", options.csvPath, "where the table goes as CSV")->capture_default_str();
   app.add_option("--work", options.workFolder,
@@ -169,7 +188,9 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   if (options.banks.empty()) options.banks = options.full ? "0-14" : "0";
-  if (options.pacingCount == 0) options.pacingCount = options.full ? 1000 : 300;
+  if (options.pacingCount == 0) options.pacingCount = options.full ? 1000 : 200;
+  if (options.cancelTrials == 0) options.cancelTrials = options.full ? 10 : 3;
+  if (options.scaleBanks.empty() && options.full) options.scaleBanks = "0";
   options.scale.clear();
   {
     std::stringstream list(scaleList);
@@ -197,6 +218,7 @@ int main(int argc, char** argv) {
   const auto work = [&](const std::string& name) { return (fs::path(setup.workFolder) / name).string(); };
 
   const std::string loadBefore = LoadAverage();
+  const auto benchStarted = BenchClock::now();
   ResultTable table;
   long peakTransferKb = 0;
   int transferRuns = 0;
@@ -308,26 +330,20 @@ int main(int argc, char** argv) {
 
   // Side by side: N sensors, N processes, paced.
   if (ran) {
-    const std::string scaleBanks = BankText(options.scaleBanks);
+    const std::string scaleWhat = ScaleText(options.scaleBanks);
+    const std::vector<std::string> selection =
+        options.scaleBanks.empty()
+            ? std::vector<std::string>{"--params", "--common", "--compensation"}
+            : std::vector<std::string>{"--all", "--banks", options.scaleBanks};
     nanoseconds one{0};
     for (int n : options.scale) {
       if (!ran) break;
       SideBySide result;
-      if (n == 1 && options.scaleBanks == options.banks) {
-        // The paced READ above is that very run.
-        result.runs = {pacedRead};
-        result.wall = pacedRead.usage.wall;
-      } else {
-        Progress(std::to_string(n) + " paced READs of " + scaleBanks + " side by side");
-        const TransferJob job{"scale" + std::to_string(n), "read",
-                              {"--all", "--banks", options.scaleBanks}, work("scale"), true};
-        std::string error;
-        if (!RunSideBySide(setup, std::vector<TransferJob>(static_cast<std::size_t>(n), job),
-                           result, error)) {
-          std::cerr << "zema-bench-backup: " << error << std::endl;
-          ran = false;
-          break;
-        }
+      Progress(std::to_string(n) + " paced READs of " + scaleWhat + " side by side");
+      if (!RunCounted(setup, {"scale" + std::to_string(n), "read", selection, work("scale"), true},
+                      n, result)) {
+        ran = false;
+        break;
       }
       for (const TransferFigures& run : result.runs) noteMemory(run);
       double worstRatio = 0;
@@ -335,7 +351,7 @@ int main(int argc, char** argv) {
       if (n == 1) one = result.wall;
       ResultRow row;
       row.measurement = Format("side by side: %d sensor%s, paced READ of %s", n,
-                               n == 1 ? "" : "s", scaleBanks.c_str());
+                               n == 1 ? "" : "s", scaleWhat.c_str());
       row.unit = "× one";
       if (one.count() > 0) {
         row.value = static_cast<double>(result.wall.count()) / static_cast<double>(one.count());
@@ -381,8 +397,9 @@ int main(int argc, char** argv) {
 
   std::cout << "zema-bench-backup: " << Machine() << "\n"
             << "57600 baud, flash store " << options.flashDelayMs << " ms; paced runs "
-            << banks << ", side by side " << BankText(options.scaleBanks)
-            << "; load average " << loadBefore << " before, " << LoadAverage() << " after\n\n";
+            << banks << ", side by side " << ScaleText(options.scaleBanks)
+            << "; load average " << loadBefore << " before, " << LoadAverage() << " after; "
+            << Format("%.0f s in all", Seconds(BenchClock::now() - benchStarted)) << "\n\n";
   table.PrintText(std::cout);
   std::ofstream csv(options.csvPath);
   table.PrintCsv(csv);

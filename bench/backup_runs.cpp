@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <filesystem>
 #include <memory>
@@ -39,12 +40,26 @@ std::vector<std::string> SimArguments(const BenchSetup& setup, bool paced,
 std::string Launcher(const BenchSetup& setup) { return setup.binFolder + "/zema-bench-launch"; }
 
 std::vector<std::string> TransferArguments(const BenchSetup& setup, const TransferJob& job,
-                                           const std::string& base, int port) {
+                                           const std::string& base, int port, bool trace) {
   std::vector<std::string> arguments = {setup.binFolder + "/zema-transfer", job.command};
   arguments.insert(arguments.end(), job.selection.begin(), job.selection.end());
-  arguments.insert(arguments.end(), {"--base", base, "--port", std::to_string(port), "--trace"});
+  arguments.insert(arguments.end(), {"--base", base, "--port", std::to_string(port)});
   if (job.command == "read") arguments.push_back("--overwrite");
+  if (trace) arguments.push_back("--trace");
   return arguments;
+}
+
+// Bytes moved since connecting, from the last progress line
+// ("step 133785/133785 Reading from ZEMA is completed."); -1 without one.
+long long MovedBytes(const std::string& output) {
+  long long moved = -1;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    long long done = 0, total = 0;
+    if (std::sscanf(line.c_str(), "step %lld/%lld", &done, &total) == 2) moved = done;
+  }
+  return moved;
 }
 
 // The last lines a program printed, for an error message.
@@ -111,7 +126,7 @@ double TransferFigures::SimCpuShare() const {
 }
 
 bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs,
-                   SideBySide& result, std::string& error) {
+                   const CountedFrames& counted, SideBySide& result, std::string& error) {
   const std::size_t n = jobs.size();
   std::vector<std::unique_ptr<SimProcess>> sims;
   for (std::size_t i = 0; i < n; ++i) {
@@ -132,8 +147,8 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
     const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
     const std::string base = n == 1 ? jobs[i].base : jobs[i].base + "-" + std::to_string(i + 1);
     children.push_back(std::make_unique<ChildProcess>());
-    if (!children.back()->Start(TransferArguments(setup, jobs[i], base, sims[i]->port()),
-                                InWork(setup, tag + ".trace"), error, Launcher(setup))) {
+    if (!children.back()->Start(TransferArguments(setup, jobs[i], base, sims[i]->port(), false),
+                                InWork(setup, tag + ".out"), error, Launcher(setup))) {
       return false;
     }
     waiting.push_back(children.back().get());
@@ -151,8 +166,9 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
     if (simCpuBefore[i].count() >= 0 && simCpuAfter.count() >= 0) {
       figures.simCpu = simCpuAfter - simCpuBefore[i];
     }
-    const std::string output = ReadWholeFile(InWork(setup, tag + ".trace"));
-    figures.wire.AddTrace(output);
+    const std::string output = ReadWholeFile(InWork(setup, tag + ".out"));
+    figures.wire = counted.wire;
+    figures.movedBytes = MovedBytes(output);
     figures.flashDelayMs = jobs[i].paced ? setup.flashDelayMs : 0;
     figures.bound = jobs[i].paced ? figures.wire.Bound(setup.baud,
                                                        std::chrono::milliseconds(figures.flashDelayMs))
@@ -162,11 +178,46 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
               std::to_string(usage[i].exitStatus) + ":\n" + Tail(output, 5);
       return false;
     }
+    if (figures.movedBytes != counted.movedBytes) {
+      error = "zema-transfer " + jobs[i].command + " (" + tag + ") moved " +
+              std::to_string(figures.movedBytes) + " bytes, its traced twin " +
+              std::to_string(counted.movedBytes) + ": not the same frames";
+      return false;
+    }
     firstStart = std::min(firstStart, usage[i].startedAt);
     lastExit = std::max(lastExit, usage[i].exitedAt);
     result.runs.push_back(figures);
   }
   result.wall = lastExit - firstStart;
+  return true;
+}
+
+bool CountFrames(const BenchSetup& setup, const TransferJob& job, CountedFrames& counted,
+                 std::string& error) {
+  const std::string tag = job.name + "-twin";
+  SimProcess sim;
+  if (!sim.Start(setup.binFolder + "/zema-sim",
+                 SimArguments(setup, false, InWork(setup, tag + ".state")),
+                 InWork(setup, tag + ".sim.log"), error)) {
+    return false;
+  }
+  ChildProcess child;
+  const std::string tracePath = InWork(setup, tag + ".trace");
+  // A READ's twin writes files of its own; a WRITE's reads the same files.
+  const std::string base = job.command == "read" ? job.base + "-twin" : job.base;
+  if (!child.Start(TransferArguments(setup, job, base, sim.port(), true), tracePath, error)) {
+    return false;
+  }
+  const ChildUsage usage = child.Wait();
+  const std::string output = ReadWholeFile(tracePath);
+  if (usage.exitStatus != 0) {
+    error = "zema-transfer " + job.command + " (" + tag + ") ended with status " +
+            std::to_string(usage.exitStatus) + ":\n" + Tail(output, 5);
+    return false;
+  }
+  counted = CountedFrames{};
+  counted.wire.AddTrace(output);
+  counted.movedBytes = MovedBytes(output);
   return true;
 }
 
@@ -181,7 +232,7 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
   const TransferJob job{"cancel", "read", {"--patterns", "--banks", "0-14"},
                         InWork(setup, "cancel"), true};
   ChildProcess child;
-  if (!child.Start(TransferArguments(setup, job, job.base, sim.port()), "", error,
+  if (!child.Start(TransferArguments(setup, job, job.base, sim.port(), true), "", error,
                    Launcher(setup))) {
     return false;
   }

@@ -1,7 +1,12 @@
 // Whole runs of zema-transfer against zema-sim programs, measured from
 // outside as a user or a script sees them: each sensor a zema-sim on a COM
-// number of its own, each run a zema-transfer process with --trace, whose
-// frames tell what was actually sent and received.
+// number of its own, each run a zema-transfer process.
+//
+// What a run sends and receives is counted, not assumed, without making
+// the timed run pay for it (--trace formats and writes every frame, about
+// 0.08 ms an exchange here): a twin of the run with --trace against an
+// unpaced sensor shows the frames, and the timed run's own count of bytes
+// moved (its last progress line) must equal the twin's.
 #pragma once
 
 #include <chrono>
@@ -30,7 +35,8 @@ struct TransferJob {
 };
 
 struct TransferFigures {
-  WireCount wire;
+  WireCount wire;                       // the frames, from the traced twin
+  long long movedBytes = -1;            // the run's own count, after connecting
   ChildUsage usage;
   std::chrono::nanoseconds simCpu{-1};  // the sensor's CPU during the run
   std::chrono::nanoseconds bound{};     // wire time of what was sent and received
@@ -46,10 +52,20 @@ struct SideBySide {
   std::chrono::nanoseconds wall{};  // first start to last exit
 };
 
-// Runs the jobs at once, each against a sensor of its own. false with
-// `error` when a program could not be started or a run did not finish.
+// Runs the jobs at once, each against a sensor of its own, and puts the
+// frames of `counted` (CountFrames) into each run's figures. false with
+// `error` when a program could not be started, a run did not finish, or a
+// run moved other bytes than its twin.
+struct CountedFrames {
+  WireCount wire;
+  long long movedBytes = -1;
+};
 bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs,
-                   SideBySide& result, std::string& error);
+                   const CountedFrames& counted, SideBySide& result, std::string& error);
+
+// The frames of `job`, from a run with --trace against an unpaced sensor.
+bool CountFrames(const BenchSetup& setup, const TransferJob& job, CountedFrames& counted,
+                 std::string& error);
 
 struct CancelTrial {
   std::chrono::nanoseconds latency{};  // SIGINT to exit
@@ -58,7 +74,8 @@ struct CancelTrial {
 };
 
 // A paced pattern READ stopped with SIGINT at a random moment among its
-// blocks.
+// blocks. This run has --trace: its frames tell when to stop it and
+// whether it sent anything after the signal.
 bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
                    std::string& error);
 
