@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "bench/backup_runs.h"
+#include "bench/pty_round_trip.h"
 #include "bench/result_table.h"
 #include "bench/sim_pacing.h"
 #include "link/commands.h"
@@ -339,7 +340,8 @@ int main(int argc, char** argv) {
     for (int n : options.scale) {
       if (!ran) break;
       SideBySide result;
-      Progress(std::to_string(n) + " paced READs of " + scaleWhat + " side by side");
+      Progress(std::to_string(n) + (n == 1 ? " paced READ of " : " paced READs of ") + scaleWhat +
+               (n == 1 ? " alone" : " side by side"));
       if (!RunCounted(setup, {"scale" + std::to_string(n), "read", selection, work("scale"), true},
                       n, result)) {
         ran = false;
@@ -392,6 +394,31 @@ int main(int argc, char** argv) {
     } else {
       std::cerr << "zema-bench-backup: " << error << std::endl;
       ran = false;
+    }
+  }
+
+  // What the machine adds to any exchange over a pseudo-terminal: two
+  // wake-ups, measured at the pace of a paced run.
+  if (ran) {
+    const int trips = options.full ? 400 : 100;
+    Progress("the machine's own round trips over a pseudo-terminal, " + std::to_string(trips));
+    const nanoseconds block =
+        WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
+    RoundTrips result;
+    std::string error;
+    if (MeasurePtyRoundTrips(trips, block, result, error)) {
+      const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
+      table.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block),
+                        result.count),
+                 Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
+                        "%.0f us: two wake-ups, in every exchange of every client",
+                        us(result.mean), us(result.median),
+                        100.0 * static_cast<double>(result.median.count()) /
+                            static_cast<double>(block.count()),
+                        us(result.p99), us(result.max)),
+                 us(result.median), "us", "", std::nullopt});
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
     }
   }
 
