@@ -40,7 +40,7 @@ struct Options {
   int flashDelayMs = 2000;
   int cancelTrials = 0;
   int pacingCount = 0;
-  std::string csvPath = "zema-bench-backup.csv";
+  std::string csvPath;  // default: beside the build's bin folder
   std::string workFolder;
   bool noLoader = false;
   unsigned seed = 1;
@@ -150,6 +150,8 @@ void AddPaced(ResultTable& table, const std::string& what, const TransferFigures
 
 int main(int argc, char** argv) {
   Options options;
+  // In the build folder, which is never committed.
+  options.csvPath = (fs::path(ExecutableFolder()).parent_path() / "zema-bench-backup.csv").string();
   std::string scaleList = "1,4,8";
   bool keep = false;
   CLI::App app{
