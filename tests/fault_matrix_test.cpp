@@ -1,0 +1,288 @@
+// The fault matrix: every command that a connection or a run sends, under
+// every way its reply can go wrong, and the handshake refused or unanswered,
+// each through zema-transfer against a virtual sensor of its own. A cell
+// passes when the program ends with the cell's message and exit status 1,
+// within the command's time-out plus a margin, without a crash, with the
+// folder exactly as it was (no new, temporary or truncated file, older files
+// unchanged), and when a second connection right after works.
+//
+// Cells run side by side, each on its own port, so that the 30-second
+// waits of the flash commit overlap the rest; the figures are printed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "res/messages.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/program_run.h"
+#include "tests/support/sim_fixture.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using zema::sim::CommandFault;
+using zema::sim::ConnectionMode;
+using zema::sim::FaultKind;
+using zema::sim::FaultKindName;
+using zema::sim::HandshakeFault;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Beyond its time-out a program may take this long to notice, report and
+// end, on a loaded machine and under the sanitizers.
+constexpr auto kMargin = std::chrono::milliseconds(2000);
+// A late reply comes this long after the time-out has passed.
+constexpr int kLateByMs = 400;
+constexpr int kParallelCells = 8;
+
+constexpr std::array<FaultKind, 6> kKinds = {
+    FaultKind::kNoReply,     FaultKind::kCutShort, FaultKind::kWrongFirstByte,
+    FaultKind::kBadChecksum, FaultKind::kDelay,    FaultKind::kHangUp,
+};
+
+// One command, the run that sends it (--base and --port are added), which
+// of its kind is hit, and the message each fault kind must give (111 no
+// response, 113 invalid response, 116 checksum).
+struct Row {
+  int code;
+  int nth;
+  int timeoutMs;
+  std::vector<std::string> run;
+  std::array<int, kKinds.size()> messages;
+};
+
+//                                                         no-reply cut-short wrong-first
+//                                                         bad-checksum delay hang-up
+const Row kRows[] = {
+    {0x88, 1, 1000, {"read", "--common", "--overwrite"}, {111, 116, 113, 116, 111, 111}},
+    {0x81, 1, 1000, {"read", "--common", "--overwrite"}, {111, 116, 113, 116, 111, 111}},
+    {0x82, 2, 1000, {"write", "--params", "--banks", "3-4"}, {111, 116, 113, 116, 111, 111}},
+    {0x83, 40, 1000, {"read", "--compensation", "--overwrite"}, {111, 116, 113, 116, 111, 111}},
+    {0x84, 40, 1000, {"write", "--compensation"}, {111, 116, 113, 116, 111, 111}},
+    {0x85, 2, 1000, {"read", "--patterns", "--banks", "4", "--overwrite"},
+     {111, 116, 113, 116, 111, 111}},
+    {0x86, 2, 30000, {"write", "--patterns", "--banks", "4"}, {111, 116, 113, 116, 111, 111}},
+    {0x87, 1, 1000, {"resume"}, {111, 116, 113, 116, 111, 111}},
+};
+
+// The handshake of command mode (COMMUNIC 5): refused with NAK gives 112,
+// no answer 111; the program does not assume "PC LOAD/SAVE".
+const std::vector<std::string> kCommandModeResume = {"resume", "--command-mode", "--speed",
+                                                     "57600"};
+struct HandshakeCell {
+  HandshakeFault fault;
+  const char* name;
+  int message;
+};
+const HandshakeCell kHandshakeCells[] = {
+    {HandshakeFault::kNak, "nak", 112},
+    {HandshakeFault::kSilence, "silence", 111},
+};
+
+struct Cell {
+  std::string name;
+  int code = 0;  // 0: the handshake
+  int nth = 0;
+  FaultKind kind = FaultKind::kNoReply;
+  HandshakeFault handshake = HandshakeFault::kNone;
+  int timeoutMs = 1000;
+  std::vector<std::string> run;
+  int message = 0;
+};
+
+struct CellResult {
+  bool hit = false;  // the faulty command was sent
+  ProgramOutcome run;
+  double waited = 0;  // seconds from the faulty command (the start, for the handshake)
+  bool folderUnchanged = false;
+  std::string folderChange;
+  ProgramOutcome second;
+};
+
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
+  }
+  return contents;
+}
+
+std::string Describe(const std::map<std::string, std::string>& before,
+                     const std::map<std::string, std::string>& after) {
+  std::string text;
+  for (const auto& [name, bytes] : after) {
+    if (!before.contains(name)) text += " new " + name;
+    else if (before.at(name) != bytes) text += " changed " + name;
+  }
+  for (const auto& [name, bytes] : before) {
+    if (!after.contains(name)) text += " removed " + name;
+  }
+  return text;
+}
+
+std::vector<std::string> With(std::vector<std::string> arguments, const SimFixture& sim,
+                              const fs::path& folder) {
+  if (arguments[0] != "resume") {
+    arguments.insert(arguments.end(), {"--base", (folder / "line1").string()});
+  }
+  arguments.insert(arguments.end(), {"--port", std::to_string(sim.port())});
+  return arguments;
+}
+
+CellResult RunCell(const Cell& cell, const fs::path& prepared, const fs::path& folder) {
+  SimFixture::Options options;
+  if (cell.code == 0) options.mode = ConnectionMode::kCommand;
+  SimFixture sim(options);
+  fs::copy(prepared, folder);
+  const auto before = Contents(folder);
+
+  CommandFault fault{cell.kind, cell.nth, cell.code, cell.timeoutMs + kLateByMs};
+  if (cell.code != 0) sim.SetFaults({{fault}, HandshakeFault::kNone});
+  sim.SetHandshakeFault(cell.handshake);
+  std::atomic<int> seen{0};
+  std::atomic<Clock::rep> hitAt{0};
+  sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
+    if (frame[0] == cell.code && ++seen == cell.nth) hitAt = Clock::now().time_since_epoch().count();
+  });
+
+  CellResult result;
+  const auto limit = std::chrono::milliseconds(cell.timeoutMs) + std::chrono::seconds(30);
+  result.run = RunProgram("zema-transfer", With(cell.run, sim, folder), {}, limit);
+  sim.SetCommandHook(nullptr);
+  auto from = result.run.started;
+  if (cell.code != 0) {
+    result.hit = hitAt != 0;
+    from = Clock::time_point(Clock::duration(hitAt.load()));
+  } else {
+    result.hit = true;
+  }
+  result.waited = std::chrono::duration<double>(result.run.ended - from).count();
+  const auto after = Contents(folder);
+  result.folderUnchanged = after == before;
+  result.folderChange = Describe(before, after);
+
+  // The sensor is sound again: back from the hang-up, or done with the
+  // late reply, which a new connection discards.
+  if (cell.kind == FaultKind::kHangUp && cell.code != 0) sim.Replug();
+  if (cell.kind == FaultKind::kDelay && result.hit) {
+    std::this_thread::sleep_until(from + std::chrono::milliseconds(fault.delayMs + 100));
+  }
+  sim.SetFaults({});
+  result.second =
+      RunProgram("zema-transfer", With(cell.code == 0 ? kCommandModeResume
+                                                      : std::vector<std::string>{"resume"},
+                                       sim, folder));
+  return result;
+}
+
+std::vector<Cell> AllCells() {
+  std::vector<Cell> cells;
+  for (const Row& row : kRows) {
+    for (std::size_t k = 0; k < kKinds.size(); ++k) {
+      char name[64];
+      std::snprintf(name, sizeof name, "0x%02X %s", row.code, FaultKindName(kKinds[k]));
+      cells.push_back({name, row.code, row.nth, kKinds[k], HandshakeFault::kNone, row.timeoutMs,
+                       row.run, row.messages[k]});
+    }
+  }
+  for (const HandshakeCell& h : kHandshakeCells) {
+    cells.push_back({std::string("handshake ") + h.name, 0, 0, FaultKind::kNoReply, h.fault, 1000,
+                     kCommandModeResume, h.message});
+  }
+  // The long waits first, so that the short cells run beside them.
+  std::stable_sort(cells.begin(), cells.end(),
+                   [](const Cell& a, const Cell& b) { return a.timeoutMs > b.timeoutMs; });
+  return cells;
+}
+
+TEST(FaultMatrixTest, EveryFaultOfEveryCommandEndsCleanly) {
+  TempFolder dir("zema-fault-matrix");
+  const fs::path prepared = dir / "prepared";
+  {
+    SimFixture sim;
+    fs::create_directories(prepared);
+    const ProgramOutcome read = RunProgram(
+        "zema-transfer", With({"read", "--all", "--banks", "3-4"}, sim, prepared));
+    ASSERT_EQ(read.status, 0) << read.err;
+  }
+
+  const std::vector<Cell> cells = AllCells();
+  std::vector<CellResult> results(cells.size());
+  std::atomic<std::size_t> next{0};
+  const auto started = Clock::now();
+  std::vector<std::thread> workers;
+  for (int w = 0; w < kParallelCells; ++w) {
+    workers.emplace_back([&] {
+      for (std::size_t i = next++; i < cells.size(); i = next++) {
+        const fs::path folder = dir / ("cell" + std::to_string(i));
+        fs::create_directories(folder);
+        results[i] = RunCell(cells[i], prepared, folder);
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  const double wall = std::chrono::duration<double>(Clock::now() - started).count();
+
+  int passed = 0;
+  double longestOver = -1e9;
+  std::string longest;
+  std::map<int, std::string> rowFigures;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const Cell& c = cells[i];
+    const CellResult& r = results[i];
+    std::string problems;
+    const auto check = [&](bool good, const std::string& problem) {
+      if (!good) problems += "\n  " + problem;
+    };
+    check(r.hit, "the faulty command was never sent");
+    check(!r.run.overran, "still running after " + std::to_string(r.run.seconds()) + " s");
+    check(r.run.signal == 0, "ended by signal " + std::to_string(r.run.signal));
+    check(r.run.status == 1, "exit status " + std::to_string(r.run.status));
+    check(r.run.err.find("Error: " + LoadMessage(c.message)) != std::string::npos,
+          "not message " + std::to_string(c.message));
+    for (int other = kMsgNoResponse; other <= kMsgChecksumError; ++other) {
+      check(other == c.message || r.run.err.find(LoadMessage(other)) == std::string::npos,
+            "also message " + std::to_string(other));
+    }
+    const double bound =
+        std::chrono::duration<double>(std::chrono::milliseconds(c.timeoutMs) + kMargin).count();
+    check(r.waited <= bound, "waited " + std::to_string(r.waited) + " s");
+    check(r.folderUnchanged, "folder:" + r.folderChange);
+    check(r.second.status == 0, "second connection: " + r.second.err);
+    EXPECT_TRUE(problems.empty()) << c.name << problems << "\n--- its output:\n" << r.run.err;
+    passed += problems.empty() ? 1 : 0;
+
+    const double over = r.waited - c.timeoutMs / 1000.0;
+    if (over > longestOver) {
+      longestOver = over;
+      longest = c.name + ", " + std::to_string(r.waited) + " s against " +
+                std::to_string(c.timeoutMs / 1000) + " s";
+    }
+    char figure[64];
+    std::snprintf(figure, sizeof figure, "  %s %.2f%s",
+                  c.code == 0 ? c.name.c_str() + 10 : FaultKindName(c.kind), r.waited,
+                  problems.empty() ? "" : " FAILED");
+    rowFigures[c.code] += figure;
+  }
+  std::cout << "[ figures  ] fault matrix: " << cells.size() << " cells tried, " << passed
+            << " passed, wall " << wall << " s; the longest wait past its time-out: "
+            << longestOver << " s (" << longest << ")\n";
+  for (const auto& [code, figures] : rowFigures) {
+    char head[32];
+    std::snprintf(head, sizeof head, code == 0 ? "handshake" : "0x%02X", code);
+    std::cout << "[ figures  ] " << head << figures << "\n";
+  }
+}
+
+}  // namespace
