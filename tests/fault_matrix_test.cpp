@@ -23,11 +23,18 @@
 #include <thread>
 #include <vector>
 
+#include "console/connection_control.h"
+#include "link/last_error.h"
+#include "link/serial_port.h"
 #include "res/messages.h"
+#include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/program_run.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/parameter_file.h"
+#include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
 using zema::sim::CommandFault;
@@ -282,6 +289,67 @@ TEST(FaultMatrixTest, EveryFaultOfEveryCommandEndsCleanly) {
     char head[32];
     std::snprintf(head, sizeof head, code == 0 ? "handshake" : "0x%02X", code);
     std::cout << "[ figures  ] " << head << figures << "\n";
+  }
+}
+
+// The dialog keeps the port open from CONNECT to RUN. A reply that came
+// after its time-out, once a run has failed, must not be taken as the answer
+// to a command of the next run: a READ would file one set's values under
+// another's name, a WRITE would take an earlier ACK for its flash commit and
+// report success while the commit failed.
+TEST(FaultMatrixTest, ALateReplyNeverAnswersTheNextRun) {
+  struct Case {
+    const char* name;
+    TransferTarget failing;  // its first command's reply comes late
+    int lateCode;
+    TransferTarget next;
+    CommandFault nextFault;  // none when code is 0
+    RunEnd nextEnd;
+    int nextMessage;
+  };
+  TempFolder dir("zema-late-reply");
+  const std::string base = (dir / "line1").string();
+  const Case cases[] = {
+      {"ReadGetsTheSetAskedFor", {kDirectionRead, 1, 0, 0, 0, 0, 14, base}, 0x81,
+       {kDirectionRead, 0, 0, 1, 0, 3, 3, base}, {}, RunEnd::Finished, 0},
+      {"WriteHearsItsCommitFail", {kDirectionWrite, 0, 0, 1, 0, 3, 3, base}, 0x82,
+       {kDirectionWrite, 0, 1, 0, 0, 0, 14, base}, {FaultKind::kBadChecksum, 1, 0x86},
+       RunEnd::Failed, kMsgChecksumError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimFixture sim;
+    {
+      // The files a WRITE needs.
+      const ProgramOutcome read = RunProgram(
+          "zema-transfer", {"read", "--all", "--banks", "3", "--overwrite", "--base", base,
+                            "--port", std::to_string(sim.port())});
+      ASSERT_EQ(read.status, 0) << read.err;
+    }
+    sim.Replug();  // a sensor that counts its commands from here
+    ScriptedOperator dialogs;
+    dialogs.QueueAnswers({true, true});  // overwrite the files of the READ above
+    ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
+    sim.SetFaults({{CommandFault{FaultKind::kDelay, 1, c.lateCode, 1000 + kLateByMs}}, {}});
+    RecordingRunView view;
+    TransferRun failing{c.failing, g_portNo, view, dialogs};
+    EXPECT_EQ(RunTransfer(failing), RunEnd::Failed);
+    EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLateByMs + 200));  // it has come now
+
+    sim.SetFaults({});
+    if (c.nextFault.code != 0) sim.AddFault(c.nextFault);
+    TransferRun next{c.next, g_portNo, view, dialogs};
+    EXPECT_EQ(RunTransfer(next), c.nextEnd) << g_lastError;
+    if (c.nextMessage != 0) {
+      EXPECT_EQ(g_lastError, LoadMessage(c.nextMessage));
+    }
+    if (c.next.direction == kDirectionRead) {
+      ParamSet set{};
+      ASSERT_EQ(LoadParamFile((base + ".pr3.zema").c_str(), set), ParamFileStatus::Ok);
+      EXPECT_EQ(set, sim.Memory().params[3]);
+    }
+    EXPECT_TRUE(ResumeSensor().done()) << g_lastError;
   }
 }
 
