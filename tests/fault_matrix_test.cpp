@@ -72,8 +72,8 @@ struct Row {
   std::array<int, kKinds.size()> messages;
 };
 
-//                                                         no-reply cut-short wrong-first
-//                                                         bad-checksum delay hang-up
+// Messages in the order of kKinds: no reply, cut short, wrong first byte,
+// bad checksum, a reply later than the time-out, hang-up.
 const Row kRows[] = {
     {0x88, 1, 1000, {"read", "--common", "--overwrite"}, {111, 116, 113, 116, 111, 111}},
     {0x81, 1, 1000, {"read", "--common", "--overwrite"}, {111, 116, 113, 116, 111, 111}},
@@ -84,20 +84,6 @@ const Row kRows[] = {
      {111, 116, 113, 116, 111, 111}},
     {0x86, 2, 30000, {"write", "--patterns", "--banks", "4"}, {111, 116, 113, 116, 111, 111}},
     {0x87, 1, 1000, {"resume"}, {111, 116, 113, 116, 111, 111}},
-};
-
-// The handshake of command mode (COMMUNIC 5): refused with NAK gives 112,
-// no answer 111; the program does not assume "PC LOAD/SAVE".
-const std::vector<std::string> kCommandModeResume = {"resume", "--command-mode", "--speed",
-                                                     "57600"};
-struct HandshakeCell {
-  HandshakeFault fault;
-  const char* name;
-  int message;
-};
-const HandshakeCell kHandshakeCells[] = {
-    {HandshakeFault::kNak, "nak", 112},
-    {HandshakeFault::kSilence, "silence", 111},
 };
 
 struct Cell {
@@ -111,35 +97,38 @@ struct Cell {
   int message = 0;
 };
 
+// The handshake of command mode (COMMUNIC 5), refused with NAK (112) or not
+// answered (111); the program does not assume "PC LOAD/SAVE".
+const std::vector<std::string> kCommandModeResume = {"resume", "--command-mode", "--speed",
+                                                     "57600"};
+const Cell kHandshakeCells[] = {
+    {"handshake nak", 0, 0, FaultKind::kNoReply, HandshakeFault::kNak, 1000, kCommandModeResume,
+     112},
+    {"handshake silence", 0, 0, FaultKind::kNoReply, HandshakeFault::kSilence, 1000,
+     kCommandModeResume, 111},
+};
+
 struct CellResult {
   bool hit = false;  // the faulty command was sent
   ProgramOutcome run;
   double waited = 0;  // seconds from the faulty command (the start, for the handshake)
   double cpu = 0;     // CPU seconds the program used in that time
-  bool folderUnchanged = false;
-  std::string folderChange;
+  std::string folderChanges;  // names of the files new, changed or gone
   ProgramOutcome second;
 };
 
-std::map<std::string, std::string> Contents(const fs::path& folder) {
-  std::map<std::string, std::string> contents;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
+// The names of the files that are new, changed or gone.
+std::string Changes(const std::map<std::string, std::string>& before,
+                    const std::map<std::string, std::string>& after) {
+  std::string names;
+  for (const auto* side : {&before, &after}) {
+    const auto* other = side == &before ? &after : &before;
+    for (const auto& [name, bytes] : *side) {
+      const auto found = other->find(name);
+      if (found == other->end() || (side == &after && found->second != bytes)) names += " " + name;
+    }
   }
-  return contents;
-}
-
-std::string Describe(const std::map<std::string, std::string>& before,
-                     const std::map<std::string, std::string>& after) {
-  std::string text;
-  for (const auto& [name, bytes] : after) {
-    if (!before.contains(name)) text += " new " + name;
-    else if (before.at(name) != bytes) text += " changed " + name;
-  }
-  for (const auto& [name, bytes] : before) {
-    if (!after.contains(name)) text += " removed " + name;
-  }
-  return text;
+  return names;
 }
 
 std::vector<std::string> With(std::vector<std::string> arguments, const SimFixture& sim,
@@ -156,7 +145,7 @@ CellResult RunCell(const Cell& cell, const fs::path& prepared, const fs::path& f
   if (cell.code == 0) options.mode = ConnectionMode::kCommand;
   SimFixture sim(options);
   fs::copy(prepared, folder);
-  const auto before = Contents(folder);
+  const auto before = FolderContents(folder);
 
   CommandFault fault{cell.kind, cell.nth, cell.code, cell.timeoutMs + kLateByMs};
   if (cell.code != 0) sim.SetFaults({{fault}, HandshakeFault::kNone});
@@ -181,9 +170,8 @@ CellResult RunCell(const Cell& cell, const fs::path& prepared, const fs::path& f
   const auto from = cell.code == 0 ? result.run.started : hitAt.value_or(result.run.ended);
   result.waited = std::chrono::duration<double>(result.run.ended - from).count();
   result.cpu = result.run.cpuSeconds - cpuAtHit;
-  const auto after = Contents(folder);
-  result.folderUnchanged = after == before;
-  result.folderChange = Describe(before, after);
+  const auto after = FolderContents(folder);
+  result.folderChanges = Changes(before, after);
 
   // The sensor is sound again: back from the hang-up, or done with the
   // late reply, which a new connection discards.
@@ -209,10 +197,7 @@ std::vector<Cell> AllCells() {
                        row.run, row.messages[k]});
     }
   }
-  for (const HandshakeCell& h : kHandshakeCells) {
-    cells.push_back({std::string("handshake ") + h.name, 0, 0, FaultKind::kNoReply, h.fault, 1000,
-                     kCommandModeResume, h.message});
-  }
+  cells.insert(cells.end(), std::begin(kHandshakeCells), std::end(kHandshakeCells));
   // The long waits first, so that the short cells run beside them.
   std::stable_sort(cells.begin(), cells.end(),
                    [](const Cell& a, const Cell& b) { return a.timeoutMs > b.timeoutMs; });
@@ -274,7 +259,7 @@ TEST(FaultMatrixTest, EveryFaultOfEveryCommandEndsCleanly) {
     check(r.waited <= bound, "waited " + std::to_string(r.waited) + " s");
     check(r.cpu <= kIdleCpuSeconds, "used " + std::to_string(r.cpu) + " s of CPU");
     mostCpu = std::max(mostCpu, r.cpu);
-    check(r.folderUnchanged, "folder:" + r.folderChange);
+    check(r.folderChanges.empty(), "files new, changed or gone:" + r.folderChanges);
     check(r.second.status == 0, "second connection: " + r.second.err);
     EXPECT_TRUE(problems.empty()) << c.name << problems << "\n--- its output:\n" << r.run.err;
     passed += problems.empty() ? 1 : 0;

@@ -250,13 +250,6 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   EXPECT_EQ(ReadFileBytes(base + ".pr3.zema"), "") << "the missing file stays missing";
 }
 
-// What a folder holds: each file's name and bytes.
-std::map<std::string, std::string> Contents(const fs::path& folder) {
-  std::map<std::string, std::string> contents;
-  for (const std::string& name : Files(folder)) contents[name] = ReadFileBytes(folder / name);
-  return contents;
-}
-
 // A stop signal acts as CANCEL in every step of both directions: the run
 // stops after the current block (or between two parameter sets, or after
 // a flash commit, which is never abandoned half-way), says "Aborted." and
@@ -267,7 +260,7 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
                 .status,
             0);
   ASSERT_EQ(Transfer(With({"read", "--patterns", "--banks", "0", "--base", sources})).status, 0);
-  const auto sourceContents = Contents(fs::path(sources).parent_path());
+  const auto sourceContents = FolderContents(fs::path(sources).parent_path());
 
   struct Case {
     const char* name;
@@ -314,12 +307,12 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
       EXPECT_LE(after.load(), 1) << "at most the block or set in flight goes on";
       const fs::path folder = fs::path(base).parent_path();
       if (!reading) {
-        EXPECT_EQ(Contents(folder), sourceContents);
+        EXPECT_EQ(FolderContents(folder), sourceContents);
         continue;
       }
       // The parameter sets finished before the signal stay, whole; an
       // image stopped half-way leaves nothing.
-      const auto left = Contents(folder);
+      const auto left = FolderContents(folder);
       EXPECT_GE(left.size(), c.code == 0x81 ? c.nth - 1u : 0u);
       for (const auto& [name, bytes] : left) {
         ASSERT_EQ(name.find(".zema"), 9u) << name;
@@ -338,7 +331,7 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
 TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
   const std::string sources = Base("sources");
   ASSERT_EQ(Transfer(With({"read", "--all", "--banks", "0", "--base", sources})).status, 0);
-  const auto sourceContents = Contents(fs::path(sources).parent_path());
+  const auto sourceContents = FolderContents(fs::path(sources).parent_path());
   sim.ClearCommands();
 
   std::mutex mutex;
@@ -379,7 +372,7 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
   EXPECT_TRUE(Files(dir / "second").empty());
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_NE(done.err.find(LoadMessage(kMsgSameAsFiles)), std::string::npos) << done.err;
-  EXPECT_EQ(Contents(fs::path(sources).parent_path()), sourceContents);
+  EXPECT_EQ(FolderContents(fs::path(sources).parent_path()), sourceContents);
   const auto commands = sim.Commands();
   EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
                           [](const auto& frame) { return frame[0] == 0x88; }),

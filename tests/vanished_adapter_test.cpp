@@ -41,14 +41,6 @@ constexpr double kAtOnceSeconds = 0.8;
 // until it has ended: a spinning process would use all of that time.
 constexpr double kIdleCpuSeconds = 0.3;
 
-std::map<std::string, std::string> Contents(const fs::path& folder) {
-  std::map<std::string, std::string> contents;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
-  }
-  return contents;
-}
-
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -67,7 +59,7 @@ class VanishedAdapterTest : public ::testing::Test {
 
 TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
   ASSERT_EQ(RunProgram("zema-transfer", With({"read", "--patterns", "--banks", "4"})).status, 0);
-  const auto before = Contents(dir);
+  const auto before = FolderContents(dir);
 
   struct Case {
     const char* name;
@@ -128,7 +120,7 @@ TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
         << outcome.err;
     EXPECT_LT(seconds, kAtOnceSeconds);
     EXPECT_LT(cpu, kIdleCpuSeconds);
-    EXPECT_EQ(Contents(dir), before) << "the older file stays, nothing else is left";
+    EXPECT_EQ(FolderContents(dir), before) << "the older file stays, nothing else is left";
 
     sim.Replug();
     const ProgramOutcome again = RunProgram("zema-transfer", With({"read", "--common"}));
