@@ -250,10 +250,11 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   EXPECT_EQ(ReadFileBytes(base + ".pr3.zema"), "") << "the missing file stays missing";
 }
 
-// A stop signal acts as CANCEL in every step of both directions: the run
-// stops after the current block (or between two parameter sets, or after
-// a flash commit, which is never abandoned half-way), says "Aborted." and
-// leaves no temporary or partial file; a WRITE leaves its files as they were.
+// A stop signal, or SIGPIPE from an output whose reader has gone, acts as
+// CANCEL in every step of both directions: the run stops after the current
+// block (or between two parameter sets, or after a flash commit, which is
+// never abandoned half-way), says "Aborted." and leaves no temporary or
+// partial file; a WRITE leaves its files as they were.
 TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
   const std::string sources = Base("sources");
   ASSERT_EQ(Transfer(With({"read", "--params", "--common", "--compensation", "--base", sources}))
@@ -284,7 +285,7 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
   int run = 0;
   for (const Case& c : cases) {
     sim.SetFlashDelay(c.flashDelayMs);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
       SCOPED_TRACE(testing::Message() << c.name << " " << strsignal(signal));
       const bool reading = std::string(c.command) == "read";
       const std::string base = reading ? Base("read" + std::to_string(++run)) : sources;
