@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr char kVersion[] = "zema-transfer 1.0";
+// The project's version, handed in by the build so that it never drifts from the package.
+constexpr char kVersion[] = "zema-transfer " ZEMA_VERSION;
 
 constexpr char kDescription[] =
     "The ZEMA data loader's READ, WRITE and RUN without a window, for scripts:\n"

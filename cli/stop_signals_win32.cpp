@@ -1,12 +1,17 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include "cli/stop_signals.h"
 
 namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
+// Set when the program ends, so that a handler waiting for that can return.
+HANDLE g_programEnded = nullptr;
+
+void NoteProgramEnd() { SetEvent(g_programEnded); }
 
 // Runs on a thread of its own that the system starts; it only notes the
 // request. TRUE keeps the process alive so that the run can stop cleanly.
@@ -14,8 +19,16 @@ BOOL WINAPI NoteStop(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
       g_stopRequested = 1;
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+      // The console window is closing: the system ends the process as soon
+      // as this handler returns, and after about five seconds in any case.
+      // Waiting here gives the run that time to stop after its block and
+      // remove its partial file. (Wine sends no such event: closing is not
+      // tried under Wine, where SIGHUP simply ends the process.)
+      g_stopRequested = 1;
+      if (g_programEnded != nullptr) WaitForSingleObject(g_programEnded, 4500);
       return TRUE;
     default:
       return FALSE;
@@ -24,6 +37,10 @@ BOOL WINAPI NoteStop(DWORD event) {
 
 }  // namespace
 
-void InstallStopSignals() { SetConsoleCtrlHandler(NoteStop, TRUE); }
+void InstallStopSignals() {
+  g_programEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (g_programEnded != nullptr) std::atexit(NoteProgramEnd);
+  SetConsoleCtrlHandler(NoteStop, TRUE);
+}
 
 bool StopRequested() { return g_stopRequested != 0; }

@@ -20,6 +20,18 @@ namespace {
 constexpr char kConfigFolderName[] = "zema-loader";
 constexpr char kConfigFileName[] = "zema-loader.ini";
 
+// The folder the build installs its programs into (a package's /usr/bin).
+bool IsInstallFolder(const std::string& folder) {
+#ifdef ZEMA_INSTALL_BINDIR
+  // equivalent() sees through links such as /bin -> /usr/bin.
+  std::error_code error;
+  return fs::equivalent(folder, ZEMA_INSTALL_BINDIR, error);
+#else
+  (void)folder;
+  return false;
+#endif
+}
+
 }  // namespace
 
 std::string ExecutablePath() {
@@ -38,11 +50,18 @@ std::string ExecutablePath() {
 }
 
 std::string UserConfigHome() {
+#ifdef _WIN32
+  // A Windows program keeps its settings beside itself, as the loader always
+  // has there. HOME, which some shells set on Windows, is no folder Windows
+  // programs keep settings in.
+  return {};
+#else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && *xdg == '/') return xdg;
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home != '\0') return std::string(home) + "/.config";
   return {};
+#endif
 }
 
 std::string SettingsPathBeside(const std::string& executablePath) {
@@ -71,5 +90,7 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
 }
 
 std::string DefaultSettingsPath() {
-  return SettingsPathFor(ExecutablePath(), UserConfigHome());
+  return SettingsPathFor(ExecutablePath(), UserConfigHome(), [](const std::string& folder) {
+    return !IsInstallFolder(folder) && FolderIsWritable(folder);
+  });
 }

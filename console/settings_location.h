@@ -10,6 +10,10 @@
 // is <config home>/zema-loader/zema-loader.ini instead, read and written
 // there. A portable copy (a writable folder, or a file already beside it)
 // keeps its file beside it.
+//
+// The folder a package installed the program into counts as not writable
+// even for root, who can write it: a settings file there would be a file
+// the package manager does not know, left behind when the package goes.
 #pragma once
 
 #include <functional>
@@ -19,7 +23,7 @@
 std::string ExecutablePath();
 
 // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; empty when
-// neither is known.
+// neither is known, and always on Windows (the file stays beside the .exe).
 std::string UserConfigHome();
 
 // The settings file beside `executablePath`.

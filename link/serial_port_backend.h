@@ -28,8 +28,10 @@ struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
-// The device control block being changed.
+// The device control block being changed, and as it was read, to put back
+// when the driver takes a block it cannot carry out.
 struct LineState {
+  DCB original{};
   DCB dcb{};
 };
 

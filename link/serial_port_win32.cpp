@@ -1,4 +1,10 @@
 // Win32 backend of the serial port driver (the communications API).
+//
+// The Windows build is also run under Wine (8.0, Debian 12), with a
+// pseudo-terminal as the COM port. Where Wine's communications calls differ
+// from Windows', the difference is written down beside the call it
+// concerns, as measured there; the code handles those that would otherwise
+// report a setting as applied that is not.
 #include <windows.h>
 
 #include <string>
@@ -29,12 +35,18 @@ std::string DefaultDevice(int port) { return "\\\\.\\COM" + std::to_string(port)
 
 bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,
                 int& systemError) {
+  // Share mode 0 makes the port this program's alone: Windows refuses a
+  // second open, from any program, with ERROR_ACCESS_DENIED. Wine does not
+  // keep a COM port to one opener: a second CreateFileA succeeds, in this
+  // process or another. No Win32 call can add that lock, so under Wine only
+  // the port table keeps this program from opening a port twice.
   HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     systemError = static_cast<int>(GetLastError());
     return false;
   }
+  // Wine accepts and ignores the queue sizes; the tty's buffers are larger.
   SetupComm(handle, static_cast<DWORD>(inQueueSize), static_cast<DWORD>(outQueueSize));
   native.handle = handle;
   return true;
@@ -55,17 +67,27 @@ CloseOutcome CloseDevice(NativePort& native) {
 }
 
 bool ReadLineState(const NativePort& native, LineState& state) {
-  state.dcb = DCB{};
-  state.dcb.DCBlength = sizeof(state.dcb);
-  return GetCommState(native.handle, &state.dcb) != 0;
+  state.original = DCB{};
+  state.original.DCBlength = sizeof(state.original);
+  if (!GetCommState(native.handle, &state.original)) return false;
+  state.dcb = state.original;
+  return true;
 }
 
 bool SetSpeed(LineState& state, unsigned baud) {
+  // Wine sets a speed that has no termios constant (14400, 56000, 128000,
+  // 256000 baud) as 38400 and still reports success; WriteLineState reads
+  // the speed back to find out.
   state.dcb.BaudRate = baud;
   return true;
 }
 
 bool SetParity(LineState& state, int parityCode) {
+  // Wine maps mark and space parity onto CMSPAR, as the POSIX backend does.
+  // Whether it replaces a byte with a parity error cannot be seen on a
+  // pseudo-terminal, which carries no parity. A pseudo-terminal also drops
+  // PARENB, so Wine's GetCommState reads its parity back wrong there (an
+  // odd, mark or space setting comes back as a value no DCB defines).
   static constexpr BYTE kParity[] = {0, NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
   DCB& dcb = state.dcb;
   dcb.Parity = kParity[parityCode];
@@ -77,6 +99,8 @@ bool SetParity(LineState& state, int parityCode) {
 }
 
 bool SetStopBits(LineState& state, int stopBitsCode) {
+  // Wine has no one and a half stop bits (termios has none) and sends two,
+  // as the POSIX backend does; Windows' driver takes 1.5 with 5 data bits.
   static constexpr BYTE kStopBits[] = {0, ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
   state.dcb.StopBits = kStopBits[stopBitsCode];
   return true;
@@ -84,6 +108,8 @@ bool SetStopBits(LineState& state, int stopBitsCode) {
 
 bool SetDataBits(LineState& state, int dataBits) {
   // The driver decides in SetCommState whether it can send such characters.
+  // Wine refuses 4 (ERROR_NOT_SUPPORTED), and on a pseudo-terminal, which
+  // always carries 8 bits, also 6 and 7 (ERROR_INVALID_PARAMETER).
   state.dcb.ByteSize = static_cast<BYTE>(dataBits);
   return true;
 }
@@ -100,6 +126,8 @@ bool SetFlowControl(LineState& state, const LineModeFields& f) {
     case 1: dcb.fRtsControl = RTS_CONTROL_DISABLE; break;
     case 2: dcb.fRtsControl = RTS_CONTROL_ENABLE; break;
     case 3: dcb.fRtsControl = RTS_CONTROL_HANDSHAKE; break;
+    // Wine refuses the whole block with RTS toggle (ERROR_NOT_SUPPORTED),
+    // so such a word is refused under Wine; Windows' driver takes it.
     case 4: dcb.fRtsControl = RTS_CONTROL_TOGGLE; break;
     default: break;
   }
@@ -119,9 +147,24 @@ bool SetFlowControl(LineState& state, const LineModeFields& f) {
 bool WriteLineState(NativePort& native, const LineState& state) {
   // SetCommState takes the whole block or nothing.
   DCB dcb = state.dcb;
-  return SetCommState(native.handle, &dcb) != 0;
+  if (!SetCommState(native.handle, &dcb)) return false;
+  // A driver reports the speed it was given. Wine reports the speed it reads
+  // back from the tty, which differs when it quietly replaced a speed it
+  // cannot set: then the port is put back as it was and the block counts as
+  // refused, rather than the line running at a speed nobody asked for.
+  DCB now{};
+  now.DCBlength = sizeof(now);
+  if (!GetCommState(native.handle, &now) || now.BaudRate == state.dcb.BaudRate) return true;
+  DCB original = state.original;
+  SetCommState(native.handle, &original);
+  return false;
 }
 
+// Measured under Wine on a pseudo-terminal with interval and total time-out
+// both set: a read ends as soon as its count has arrived, or at the
+// time-out with what arrived (0 bytes and TRUE on a silent line), 1 to 3 ms
+// after it for time-outs from 10 to 1000 ms, as on Windows. So one ReadFile
+// per read is right on both; a loop would only stretch the time-out.
 bool SetReadTimeouts(NativePort& native, int milliseconds) {
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(native.handle, &timeouts)) return false;
@@ -155,6 +198,7 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
 int WriteBytes(NativePort& native, const void* buffer, int count) {
   // The driver completes the write when it has passed the bytes on to the
   // line or when the write time-out has passed; the count is what it passed on.
+  // Wine hands the bytes to the tty's buffer and reports the whole count.
   DWORD transferred = 0;
   WriteFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
   return static_cast<int>(transferred);

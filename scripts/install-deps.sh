@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the screenshots
-# need. Idempotent: when everything is installed it only checks and returns.
+# Installs every Debian package the build, the tests, the screenshots and
+# the Debian package need. Idempotent: when everything is installed it only
+# checks and returns.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev googletest libcli11-dev
   qt6-base-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
   clang libclang-rt-14-dev
+  help2man dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()

@@ -1,20 +1,15 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: the build and test suite in the
-# default preset and under the address and undefined-behaviour sanitizers,
-# the Windows build (MinGW-w64) of everything that does not need Qt, then
-# the fuzz targets for a short while each (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS
-# sets how long).
+# Sets up the machine and runs every test: first the Windows build
+# (MinGW-w64) of everything that does not need Qt, so that the default
+# build finds it and runs it under Wine; then the build and test suite in
+# the default preset and under the address and undefined-behaviour
+# sanitizers; then the Debian package, installed, tried and removed again
+# (scripts/package-check.sh), and the fuzz targets for a short while each
+# (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS sets how long).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-
-for preset in default asan; do
-  echo "=== ${preset}: configure, build, test"
-  cmake --preset "$preset"
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
-done
 
 echo "=== windows: configure, build"
 cmake --preset windows
@@ -30,5 +25,14 @@ for program in build-windows/bin/*.exe; do
     exit 1
   fi
 done
+
+for preset in default asan; do
+  echo "=== ${preset}: configure, build, test"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
+
+bash scripts/package-check.sh
 
 bash scripts/fuzz.sh

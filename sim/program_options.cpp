@@ -97,9 +97,9 @@ hardware. It prints the terminal's device path and answers the loader until
 it is stopped with Ctrl+C (SIGINT) or SIGTERM.
 
 Using it with the loader:
-  build/bin/zema-sim --link build/bin/dosdevices/com1
-then start build/bin/zema-loader, pick COM1 and press CONNECT. The loader
-looks a COM port n up as dosdevices/com<n> beside its executable, then in
+  zema-sim --link ~/.config/zema-loader/dosdevices/com1
+then start zema-loader, pick COM1 and press CONNECT. The loader looks a COM
+port n up as dosdevices/com<n> beside its executable, then in
 ~/.config/zema-loader/dosdevices/. The link is removed when zema-sim ends.
 
 Options:
@@ -116,9 +116,11 @@ Options:
                        Bytes sent at another speed are not understood.
   --link PATH          make PATH a symbolic link to the terminal.
   --state FILE         keep the sensor's memory in FILE between runs
-                       (loaded at start, saved after every stored parameter
-                       set or flash image, and at exit; always replaced
-                       whole, never left half-written). Without it every
+                       (loaded at start; every stored parameter set or
+                       flash image reaches FILE.journal before its reply
+                       and FILE soon after, in the background; FILE is
+                       always replaced whole, never left half-written, and
+                       survives a kill). Without it every
                        start shows the demo content: parameter set s holds
                        1000*s+i, a vignette-like compensation table, and
                        every bank a coloured picture with its number.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,14 +25,13 @@ constexpr SpeedEntry kSpeeds[] = {
     {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
 };
 
-int MillisecondsUntil(std::chrono::steady_clock::time_point until) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-      until - std::chrono::steady_clock::now());
+int MillisecondsUntil(LineClock::time_point until) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LineClock::now());
   if (left.count() <= 0) return 0;
   return left.count() > 60000 ? 60000 : static_cast<int>(left.count());
 }
 
-timespec ToTimespec(std::chrono::steady_clock::time_point when) {
+timespec ToTimespec(LineClock::time_point when) {
   // steady_clock is CLOCK_MONOTONIC on Linux.
   const auto since = when.time_since_epoch();
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
@@ -43,11 +43,6 @@ timespec ToTimespec(std::chrono::steady_clock::time_point when) {
 }
 
 }  // namespace
-
-std::chrono::nanoseconds LineTime(std::size_t bytes, unsigned baud) {
-  if (baud == 0) return std::chrono::nanoseconds(0);
-  return std::chrono::nanoseconds(static_cast<long long>(bytes) * 10 * 1000000000LL / baud);
-}
 
 PtyLine::~PtyLine() { HangUp(); }
 
@@ -65,6 +60,12 @@ bool PtyLine::Open(std::string& error) {
     return false;
   }
   devicePath_ = name;
+  timer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+  if (timer_ < 0) {
+    error = std::string("cannot create a timer: ") + std::strerror(errno);
+    HangUp();
+    return false;
+  }
   terminalKeepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (terminalKeepAlive_ < 0) {
     error = "cannot open " + devicePath_ + ": " + std::strerror(errno);
@@ -91,8 +92,7 @@ unsigned PtyLine::LineSpeed() const {
   return 0;
 }
 
-PtyLine::WaitResult PtyLine::WaitReadable(std::chrono::steady_clock::time_point until,
-                                          int stopFd) const {
+PtyLine::WaitResult PtyLine::WaitReadable(LineClock::time_point until, int stopFd) const {
   if (master_ < 0) return WaitResult::kGone;
   for (;;) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {stopFd, POLLIN, 0}};
@@ -116,21 +116,65 @@ int PtyLine::ReadAvailable(std::span<std::uint8_t> buffer) {
   }
 }
 
-bool PtyLine::Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud) {
-  if (master_ < 0) return false;
-  const auto start = std::chrono::steady_clock::now();
+bool PtyLine::WaitUntil(LineClock::time_point deadline, int stopFd, bool exactly) {
+  if (!exactly) return SleepUntil(deadline, stopFd);
+  // Timer wake-ups come tens of microseconds late on a busy or virtual
+  // machine. Where that matters, wake up as early as they are late and
+  // spend the rest of the wait looking at the clock.
+  if (!SleepUntil(deadline - wakeLateness_.Margin(), stopFd)) return false;
+  while (LineClock::now() < deadline) {
+  }
+  return true;
+}
+
+bool PtyLine::SleepUntil(LineClock::time_point deadline, int stopFd) {
+  if (LineClock::now() >= deadline) return true;
+  // A timerfd armed for the absolute moment wakes as soon as the scheduler
+  // lets it; a poll() time-out is whole milliseconds, rounded up.
+  itimerspec due{};
+  due.it_value = ToTimespec(deadline);
+  if (timer_ < 0 || ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &due, nullptr) != 0) {
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due.it_value, nullptr) == EINTR) {
+    }
+    return true;
+  }
+  for (;;) {
+    pollfd fds[2] = {{timer_, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    const int ready = ::poll(fds, stopFd >= 0 ? 2 : 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (stopFd >= 0 && ready > 0 && (fds[1].revents & POLLIN)) return false;
+    if (ready < 0 || (fds[0].revents & POLLIN)) break;
+  }
+  wakeLateness_.Observe(LineClock::now() - deadline);
+  return true;
+}
+
+PtyLine::WriteResult PtyLine::Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud,
+                                    LineClock::time_point earliest, int stopFd) {
+  if (master_ < 0) return WriteResult::kGone;
+  if (pacedBaud == 0) {
+    if (!WaitUntil(earliest, stopFd)) return WriteResult::kStopped;
+    return WriteNow(bytes) ? WriteResult::kDone : WriteResult::kGone;
+  }
+  // The schedule is absolute, so a late wake-up delays one burst, never the
+  // bytes after it.
+  const auto start = std::max(earliest, transmitterFreeAt_);
+  transmitterFreeAt_ = start + LineTime(bytes.size(), pacedBaud);
+  for (std::size_t done = 0; done < bytes.size();) {
+    const Burst burst = NextBurst(done, bytes.size(), start, pacedBaud);
+    // Only the last burst is waited for exactly: the reader sees the reply
+    // complete when it arrives, and a late burst before it delays nothing.
+    if (!WaitUntil(burst.due, stopFd, burst.end == bytes.size())) return WriteResult::kStopped;
+    if (!WriteNow(bytes.subspan(done, burst.end - done))) return WriteResult::kGone;
+    done = burst.end;
+  }
+  return WriteResult::kDone;
+}
+
+bool PtyLine::WriteNow(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    std::size_t chunk = bytes.size() - done;
-    if (pacedBaud != 0) {
-      // One byte at a time, each leaving at its absolute moment so that
-      // sleeping late never adds up.
-      const timespec due = ToTimespec(start + LineTime(done, pacedBaud));
-      while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-      }
-      chunk = 1;
-    }
-    const ssize_t n = ::write(master_, bytes.data() + done, chunk);
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // The loader has not read what was sent before. A sensor's UART does
@@ -143,29 +187,13 @@ bool PtyLine::Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud) {
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
-  if (pacedBaud != 0) {
-    // The last byte is on the line until its stop bit has gone.
-    const timespec due = ToTimespec(start + LineTime(bytes.size(), pacedBaud));
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-    }
-  }
   return true;
 }
 
 void PtyLine::HangUp() {
-  if (master_ >= 0) ::close(master_);
-  if (terminalKeepAlive_ >= 0) ::close(terminalKeepAlive_);
-  master_ = -1;
-  terminalKeepAlive_ = -1;
-}
-
-bool SleepUnlessStopped(std::chrono::steady_clock::time_point deadline, int stopFd) {
-  for (;;) {
-    const int wait = MillisecondsUntil(deadline);
-    if (wait <= 0) return true;
-    pollfd stop{stopFd, POLLIN, 0};
-    const int ready = ::poll(&stop, stopFd >= 0 ? 1 : 0, wait);
-    if (ready > 0) return false;
+  for (int* fd : {&master_, &terminalKeepAlive_, &timer_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
   }
 }
 

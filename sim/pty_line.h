@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+#include "sim/line_timing.h"
+
 namespace zema::sim {
 
 class PtyLine {
@@ -33,30 +35,39 @@ class PtyLine {
   enum class WaitResult { kReadable, kTimedOut, kStopped, kGone };
   // Waits until bytes can be read, `until` passes, or `stopFd` becomes
   // readable.
-  WaitResult WaitReadable(std::chrono::steady_clock::time_point until, int stopFd) const;
+  WaitResult WaitReadable(LineClock::time_point until, int stopFd) const;
   // Reads what is waiting (up to buffer size) without blocking; -1 when the
   // line is gone.
   int ReadAvailable(std::span<std::uint8_t> buffer);
 
-  // Writes all bytes. With `pacedBaud` non-zero, each byte leaves when it
-  // would on a real line at that speed (10 bits per byte). false when the
-  // line is gone.
-  bool Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud);
+  // Waits until `deadline`, or until `stopFd` becomes readable; false when
+  // stopped. `exactly`: not later than the scheduler's usual wake-up
+  // latency, at the price of a short busy wait.
+  bool WaitUntil(LineClock::time_point deadline, int stopFd, bool exactly = false);
+
+  enum class WriteResult { kDone, kStopped, kGone };
+  // Writes all bytes, none before `earliest`. With `pacedBaud` non-zero the
+  // bytes go out as a line of that speed would deliver them, transmission
+  // starting at `earliest` or when the previous paced write has left the
+  // line, whichever is later (see NextBurst); the call returns when the last
+  // byte has been delivered.
+  WriteResult Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud,
+                    LineClock::time_point earliest, int stopFd);
 
   // Closes the sensor's side: the loader's reads end and its writes fail.
   void HangUp();
 
  private:
+  bool SleepUntil(LineClock::time_point deadline, int stopFd);
+  bool WriteNow(std::span<const std::uint8_t> bytes);
+
   int master_ = -1;
   int terminalKeepAlive_ = -1;
+  // An absolute-time timer: poll() alone wakes no finer than a millisecond.
+  int timer_ = -1;
+  WakeLateness wakeLateness_;
+  LineClock::time_point transmitterFreeAt_{};
   std::string devicePath_;
 };
-
-// Sleeps until `deadline` or until `stopFd` becomes readable; false when
-// stopped.
-bool SleepUnlessStopped(std::chrono::steady_clock::time_point deadline, int stopFd);
-
-// Time a byte count takes on a line of `baud` at 10 bits per byte.
-std::chrono::nanoseconds LineTime(std::size_t bytes, unsigned baud);
 
 }  // namespace zema::sim

@@ -7,13 +7,12 @@
 
 #include "link/packet.h"
 #include "sim/command_handler.h"
-#include "sim/state_file.h"
 #include "link/frame_trace.h"
 
 namespace zema::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = LineClock;
 
 // A frame whose next byte does not come within this time is abandoned.
 constexpr auto kInterByteTimeout = std::chrono::milliseconds(200);
@@ -48,17 +47,18 @@ VirtualSensor::~VirtualSensor() { Stop(); }
 bool VirtualSensor::Start(std::string& error) {
   if (!settings_.stateFile.empty()) {
     std::lock_guard lock(mutex_);
-    const auto loaded = LoadState(settings_.stateFile, memory_, error);
-    if (loaded == StateLoadResult::kDamaged) return false;
-    // A new state file starts with the memory the sensor was given.
-    dirty_ = loaded == StateLoadResult::kMissing;
+    keeper_ = std::make_unique<StateKeeper>(settings_.stateFile,
+                                            [this](const std::string& text) { Report(text); });
+    if (!keeper_->Open(memory_, error)) {
+      keeper_.reset();
+      return false;
+    }
   }
   if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     error = "cannot create a pipe";
     return false;
   }
   if (!line_.Open(error)) return false;
-  serving_ = true;
   thread_ = std::thread(&VirtualSensor::Serve, this);
   return true;
 }
@@ -73,15 +73,8 @@ void VirtualSensor::Stop() {
     if (fd >= 0) ::close(fd);
     fd = -1;
   }
-  if (serving_) {
-    serving_ = false;
-    bool dirty;
-    {
-      std::lock_guard lock(mutex_);
-      dirty = dirty_;
-    }
-    if (dirty) SaveIfPossible();
-  }
+  // No lock: the serving thread has ended, and Close waits for the disk.
+  if (keeper_) keeper_->Close();
   line_.HangUp();
 }
 
@@ -93,7 +86,7 @@ SensorMemory VirtualSensor::Memory() const {
 void VirtualSensor::EditMemory(const std::function<void(SensorMemory&)>& edit) {
   std::lock_guard lock(mutex_);
   edit(memory_);
-  dirty_ = true;
+  if (keeper_) keeper_->Replaced(memory_);
 }
 
 void VirtualSensor::SetFaults(FaultPlan plan) {
@@ -137,6 +130,8 @@ void VirtualSensor::Serve() {
     const auto until =
         midFrame ? lastByte + kInterByteTimeout : Clock::now() + std::chrono::hours(1);
     const auto wait = line_.WaitReadable(until, stopPipe_[0]);
+    // As close to the bytes' arrival as this side can tell.
+    const auto seen = Clock::now();
     if (wait == PtyLine::WaitResult::kStopped) return;
     if (wait == PtyLine::WaitResult::kGone) {
       lineGone_ = true;
@@ -156,7 +151,6 @@ void VirtualSensor::Serve() {
       return;
     }
     if (count == 0) continue;
-    const auto now = Clock::now();
     // The loader may change the speed at any time and no notice of it comes
     // to this side: judge every arrival by the speed in force now.
     const unsigned lineBaud = line_.LineSpeed();
@@ -168,11 +162,11 @@ void VirtualSensor::Serve() {
       handshakeMatched_ = 0;
       continue;
     }
-    lastByte = now;
+    lastByte = seen;
+    arrivals_.Received(static_cast<std::size_t>(count), seen, PacingBaud());
     if (state_.load() == SensorState::kRunning) {
       HandleRunningBytes(chunk, static_cast<std::size_t>(count));
     } else {
-      if (pending_.empty()) frameStarted_ = now;
       pending_.insert(pending_.end(), chunk, chunk + count);
     }
     ProcessFrames();
@@ -190,9 +184,8 @@ void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t co
     }
     if (handshakeMatched_ < kPcModeRequestLength) continue;
     handshakeMatched_ = 0;
-    if (!AnswerHandshake()) continue;
+    if (!AnswerHandshake(arrivals_.ArrivalOf(count - 1 - i))) continue;
     // What follows the handshake in the same arrival is already a frame.
-    frameStarted_ = Clock::now();
     pending_.assign(bytes + i + 1, bytes + count);
     return;
   }
@@ -207,7 +200,7 @@ bool VirtualSensor::StartsHandshake() const {
                     reinterpret_cast<const std::uint8_t*>(kPcModeRequest));
 }
 
-bool VirtualSensor::AnswerHandshake() {
+bool VirtualSensor::AnswerHandshake(LineClock::time_point arrived) {
   Trace(kFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength,
         "PC communication request \"CPl\"");
   HandshakeFault fault;
@@ -220,13 +213,14 @@ bool VirtualSensor::AnswerHandshake() {
     return false;
   }
   if (fault == HandshakeFault::kNak) {
-    Send({kNakByte, kNakByte + 1}, "NAK (injected fault)");
+    Send({kNakByte, kNakByte + 1}, "NAK (injected fault)", arrived);
     return false;
   }
   // The state changes before the answer leaves: whoever sees ACK STX finds
   // the sensor in PC communication.
   state_ = SensorState::kPcCommunication;
-  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication");
+  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication",
+       arrived);
   return true;
 }
 
@@ -236,8 +230,9 @@ void VirtualSensor::ProcessFrames() {
       if (pending_.size() < kPcModeRequestLength) return;
       // A loader that ended without 0x87 connects again: "CPl" is no
       // command code, so it can only be the handshake.
+      const auto arrived = arrivals_.ArrivalOf(pending_.size() - kPcModeRequestLength);
       pending_.erase(pending_.begin(), pending_.begin() + kPcModeRequestLength);
-      AnswerHandshake();
+      AnswerHandshake(arrived);
       continue;
     }
     const int payloadLength = CommandPayloadLength(pending_[0]);
@@ -253,9 +248,9 @@ void VirtualSensor::ProcessFrames() {
       DrainAndNak("checksum wrong");
       return;
     }
+    const auto arrived = arrivals_.ArrivalOf(pending_.size() - frameLength);
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(frameLength));
-    Execute(frame);
-    frameStarted_ = Clock::now();
+    Execute(frame, arrived);
   }
   if (state_.load() == SensorState::kRunning) pending_.clear();
 }
@@ -276,15 +271,20 @@ void VirtualSensor::DrainAndNak(const std::string& why) {
       return;
     }
     if (wait == PtyLine::WaitResult::kTimedOut) break;
+    const auto seen = Clock::now();
     const int count = line_.ReadAvailable(chunk);
-    if (count > 0) dropped.insert(dropped.end(), chunk, chunk + count);
+    if (count > 0) {
+      dropped.insert(dropped.end(), chunk, chunk + count);
+      arrivals_.Received(static_cast<std::size_t>(count), seen, PacingBaud());
+    }
     if (Clock::now() >= giveUp) break;
   }
   Trace(kFromPc, dropped.data(), dropped.size(), why);
-  Send({kNakByte, kNakByte + 1}, "NAK");
+  Send({kNakByte, kNakByte + 1}, "NAK", arrivals_.ArrivalOf(0));
 }
 
-void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
+void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame,
+                            LineClock::time_point arrived) {
   Trace(kFromPc, frame.data(), frame.size(), DescribeCommand(frame));
   if (settings_.onCommand) settings_.onCommand(frame);
   FaultTracker::Hit hit;
@@ -296,7 +296,7 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     flashDelayMs = settings_.flashDelayMs;
     if (!(hit.reply && hit.reply->kind == FaultKind::kHangUp)) {
       outcome = HandleCommand(memory_, frame, hit.storeWrong);
-      if (outcome.storedChanged) dirty_ = true;
+      if (outcome.storedChanged) KeepStoredItem(frame);
     }
   }
   if (hit.reply && hit.reply->kind == FaultKind::kHangUp) {
@@ -306,22 +306,18 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     return;
   }
   if (outcome.nak) {
-    SendAfterFrame({kNakByte, kNakByte + 1}, "NAK: unknown selector or set index",
-                   frame.size());
+    Send({kNakByte, kNakByte + 1}, "NAK: unknown selector or set index", arrived);
     return;
   }
-  if (outcome.storedChanged) SaveIfPossible();
   // A sensor in its "PC LOAD/SAVE" menu stays there until an operator leaves
   // the menu; one reached through the handshake runs again. Either way the
   // change is made before any reply leaves.
   if (outcome.resume && state_.load() == SensorState::kPcCommunication) {
     state_ = SensorState::kRunning;
   }
-  if (outcome.flashCommit &&
-      !SleepUnlessStopped(Clock::now() + std::chrono::milliseconds(flashDelayMs),
-                          stopPipe_[0])) {
-    return;
-  }
+  // The flash store starts when the command is in; its reply follows it.
+  auto replyAt = arrived;
+  if (outcome.flashCommit) replyAt += std::chrono::milliseconds(flashDelayMs);
   std::vector<std::uint8_t> reply = AckFrame(outcome.payload);
   std::string meaning = outcome.payload.empty()
                             ? "ACK"
@@ -343,10 +339,7 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
         reply.back() = static_cast<std::uint8_t>(reply.back() ^ 0xFF);
         break;
       case FaultKind::kDelay:
-        if (!SleepUnlessStopped(Clock::now() + std::chrono::milliseconds(hit.reply->delayMs),
-                                stopPipe_[0])) {
-          return;
-        }
+        replyAt += std::chrono::milliseconds(hit.reply->delayMs);
         break;
       case FaultKind::kHangUp:
       case FaultKind::kStoreWrong:
@@ -354,38 +347,25 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame) {
     }
     meaning += injected;
   }
-  SendAfterFrame(reply, meaning, frame.size());
+  Send(reply, meaning, replyAt);
 }
 
-void VirtualSensor::SendAfterFrame(const std::vector<std::uint8_t>& bytes,
-                                   const std::string& meaning, std::size_t frameLength) {
-  const unsigned baud = PacingBaud();
-  if (baud != 0) {
-    // A pty delivers the loader's frame at once; on a real line its last
-    // byte arrives only this long after the first.
-    SleepUnlessStopped(frameStarted_ + LineTime(frameLength, baud), stopPipe_[0]);
+void VirtualSensor::KeepStoredItem(const std::vector<std::uint8_t>& frame) {
+  if (!keeper_) return;
+  if (frame[0] == kCmdWriteParamSet.code) {
+    keeper_->Stored(StoredParamSet(memory_, frame[1]));
+  } else if (const auto slot = ImageForSelector(frame[1])) {
+    keeper_->Stored(StoredImage(memory_, *slot));
   }
-  Send(bytes, meaning);
 }
 
-void VirtualSensor::Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning) {
+void VirtualSensor::Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
+                         LineClock::time_point earliest) {
+  // The trace shows the reply when it starts to leave, after any delay.
+  if (!line_.WaitUntil(earliest, stopPipe_[0])) return;
   Trace(kToPc, bytes.data(), bytes.size(), meaning);
-  if (!line_.Write(bytes, PacingBaud())) lineGone_ = true;
-}
-
-void VirtualSensor::SaveIfPossible() {
-  if (settings_.stateFile.empty()) return;
-  SensorMemory copy;
-  {
-    std::lock_guard lock(mutex_);
-    copy = memory_;
-    dirty_ = false;
-  }
-  std::string error;
-  if (!SaveState(settings_.stateFile, copy, error)) {
-    Report("zema-sim: " + error);
-    std::lock_guard lock(mutex_);
-    dirty_ = true;
+  if (line_.Write(bytes, PacingBaud(), earliest, stopPipe_[0]) == PtyLine::WriteResult::kGone) {
+    lineGone_ = true;
   }
 }
 

@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -34,8 +35,10 @@
 #include <vector>
 
 #include "sim/fault_plan.h"
+#include "sim/line_timing.h"
 #include "sim/pty_line.h"
 #include "sim/sensor_memory.h"
+#include "sim/state_keeper.h"
 
 namespace zema::sim {
 
@@ -60,7 +63,9 @@ struct SensorSettings {
   bool pacing = false;
   int flashDelayMs = kDefaultFlashDelayMs;
   // Where the memory is kept between runs; empty to keep nothing. Loaded by
-  // Start, saved after every 0x82 and 0x86 and by Stop.
+  // Start; every 0x82 and 0x86 is in its journal before the reply leaves,
+  // and the file itself is brought up to date in the background and by
+  // Stop (see StateKeeper).
   std::string stateFile;
   // Receives one line per byte exchange when set.
   std::function<void(const std::string&)> trace;
@@ -80,8 +85,8 @@ class VirtualSensor {
   VirtualSensor& operator=(const VirtualSensor&) = delete;
 
   // Loads the state file, opens the line and serves it on a thread of its
-  // own. false with `error` when the state file is damaged or no pty could
-  // be made.
+  // own. false with `error` when the state file or its journal is damaged
+  // or no pty could be made.
   bool Start(std::string& error);
   // Ends the serving thread and saves the state file. Safe to call twice.
   void Stop();
@@ -105,17 +110,20 @@ class VirtualSensor {
   void HandleRunningBytes(const std::uint8_t* bytes, std::size_t count);
   void ProcessFrames();
   bool StartsHandshake() const;
-  // Answers "CPl" (or not, under a handshake fault); true when the sensor
-  // confirmed PC communication.
-  bool AnswerHandshake();
-  void Execute(const std::vector<std::uint8_t>& frame);
+  // Answers "CPl" (or not, under a handshake fault), no earlier than
+  // `arrived`, when its last byte came in; true when the sensor confirmed
+  // PC communication.
+  bool AnswerHandshake(LineClock::time_point arrived);
+  // Carries out a frame whose last byte came in at `arrived`.
+  void Execute(const std::vector<std::uint8_t>& frame, LineClock::time_point arrived);
   void DrainAndNak(const std::string& why);
-  void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning);
-  void SendAfterFrame(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
-                      std::size_t frameLength);
+  // Sends a reply, its transmission starting no earlier than `earliest`.
+  void Send(const std::vector<std::uint8_t>& bytes, const std::string& meaning,
+            LineClock::time_point earliest);
+  // Hands a stored item to the state keeper (mutex_ held).
+  void KeepStoredItem(const std::vector<std::uint8_t>& frame);
   unsigned OwnBaud() const;
   unsigned PacingBaud() const;
-  void SaveIfPossible();
   void Trace(const char* direction, const std::uint8_t* bytes, std::size_t count,
              const std::string& meaning) const;
   void Report(const std::string& text) const;
@@ -131,13 +139,12 @@ class VirtualSensor {
   mutable std::mutex mutex_;  // guards everything below
   SensorMemory memory_;
   FaultTracker faults_;
-  bool dirty_ = false;
+  std::unique_ptr<StateKeeper> keeper_;  // with a state file only
 
   // Serving thread only.
   std::vector<std::uint8_t> pending_;
-  std::chrono::steady_clock::time_point frameStarted_;
+  ArrivalModel arrivals_;  // when the bytes read would have come in on a line
   std::size_t handshakeMatched_ = 0;
-  bool serving_ = false;
 };
 
 }  // namespace zema::sim

@@ -3,9 +3,12 @@
 // its COMMUNIC speed. Driven through the link layer as the loader does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
+#include "sim/demo_content.h"
 #include "tests/support/sim_fixture.h"
 
 using namespace zema::sim;
@@ -51,6 +54,31 @@ TEST(SimConnectionTest, HandshakeWorksAtEachCommunicSpeed) {
     ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
     EXPECT_EQ(sim.sensor().state(), SensorState::kPcCommunication);
     EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+  }
+}
+
+// zema-sim paces its replies unless told not to: sent in bursts against the
+// line's clock, they still arrive whole, the handshake's answer included.
+TEST(SimConnectionTest, PacedRepliesArriveWhole) {
+  for (const Speed& speed : {kSpeeds[0], kSpeeds[4]}) {
+    SCOPED_TRACE(testing::Message() << "COMMUNIC " << speed.communic);
+    SimFixture::Options options = CommandMode(speed.communic);
+    options.pacing = true;
+    SimFixture sim(options);
+    Port port(sim.port());
+    ComSetMode(sim.port(), SpeedWord(speed.baudCode));
+    ComPurgeRx(sim.port());
+    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
+    g_xfer[0] = 3;
+    ASSERT_EQ(Exchange(sim.port(), kCmdReadParamSet), 1) << g_lastError;
+    for (int i = 0; i < kParamValuesPerSet; ++i) {
+      EXPECT_EQ(WordAt(g_xfer, static_cast<std::size_t>(i)), DemoParamValue(3, i)) << i;
+    }
+    g_xfer[0] = 200;
+    ASSERT_EQ(Exchange(sim.port(), kCmdReadBlock), 1) << g_lastError;
+    const SensorMemory memory = sim.Memory();
+    const auto block = memory.TransferBlock(200);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), g_xfer));
   }
 }
 

@@ -1,0 +1,89 @@
+// The virtual sensor's model of a real line, on made-up moments: a reply's
+// bytes never leave before the line could have carried them, and a frame
+// never counts as in before its last byte could have arrived.
+#include <gtest/gtest.h>
+
+#include "sim/line_timing.h"
+
+using namespace zema::sim;
+using std::chrono::microseconds;
+using std::chrono::nanoseconds;
+
+namespace {
+
+const LineClock::time_point kStart = LineClock::time_point(std::chrono::seconds(1000));
+
+TEST(SimLineTimingTest, BurstsNeverHandOverAByteBeforeItsStopBit) {
+  struct Case {
+    std::size_t count;
+    unsigned baud;
+  };
+  const Case cases[] = {{1, 57600}, {2, 57600}, {258, 57600}, {258, 4800}, {66, 19200},
+                        {3, 9600},  {258, 38400}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.count << " bytes at " << c.baud);
+    std::size_t done = 0;
+    LineClock::time_point previousDue = kStart;
+    while (done < c.count) {
+      const Burst burst = NextBurst(done, c.count, kStart, c.baud);
+      ASSERT_GT(burst.end, done);
+      ASSERT_LE(burst.end, c.count);
+      // Its last byte is the latest: none of the burst is early.
+      EXPECT_EQ(burst.due, kStart + LineTime(burst.end, c.baud));
+      // Bursts are spaced like a FIFO's, not one per byte (the last may be
+      // short; at a slow speed one byte takes longer than the spacing).
+      if (burst.end < c.count && burst.end - done > 1) {
+        EXPECT_GT(burst.due - previousDue, kBurstSpacing - LineTime(1, c.baud));
+        EXPECT_LE(burst.due - previousDue, kBurstSpacing);
+      }
+      previousDue = burst.due;
+      done = burst.end;
+    }
+    // The reply is complete exactly when the line would have delivered it.
+    EXPECT_EQ(previousDue, kStart + LineTime(c.count, c.baud));
+  }
+  // 10 bits a byte, never rounded down.
+  EXPECT_EQ(LineTime(261, 57600), nanoseconds(45312500));
+  EXPECT_EQ(LineTime(1, 57600), nanoseconds(173612));
+  EXPECT_EQ(LineTime(5, 0), nanoseconds(0));
+}
+
+TEST(SimLineTimingTest, ArrivalsFollowTheLineNotThePty) {
+  const unsigned baud = 9600;
+  const auto byte = LineTime(1, baud);
+  ArrivalModel model;
+  // A 3-byte frame seen at once arrived one line time after it was seen.
+  model.Received(3, kStart, baud);
+  EXPECT_EQ(model.ArrivalOf(0), kStart + LineTime(3, baud));
+  EXPECT_LE(model.ArrivalOf(2), kStart + byte);
+  EXPECT_GE(model.ArrivalOf(2), kStart + byte - nanoseconds(1));
+  // Bytes seen while the line would still be busy queue up behind.
+  model.Received(4, kStart + byte, baud);
+  EXPECT_EQ(model.ArrivalOf(0), kStart + LineTime(3, baud) + LineTime(4, baud));
+  // After a quiet line they count from when they were seen.
+  const auto later = kStart + std::chrono::seconds(1);
+  model.Received(2, later, baud);
+  EXPECT_EQ(model.ArrivalOf(0), later + LineTime(2, baud));
+  // Without line timing they are in when seen.
+  model.Received(5, later + microseconds(10), 0);
+  EXPECT_EQ(model.ArrivalOf(0), later + microseconds(10));
+  EXPECT_EQ(model.ArrivalOf(3), later + microseconds(10));
+}
+
+TEST(SimLineTimingTest, WakeMarginFollowsTheRecentPeakWithinItsLimit) {
+  WakeLateness lateness;
+  EXPECT_EQ(lateness.Margin(), nanoseconds(0));
+  lateness.Observe(microseconds(80));
+  EXPECT_EQ(lateness.Margin(), microseconds(80));
+  lateness.Observe(microseconds(10));
+  EXPECT_LT(lateness.Margin(), microseconds(80));
+  EXPECT_GT(lateness.Margin(), microseconds(70));
+  for (int i = 0; i < 200; ++i) lateness.Observe(microseconds(10));
+  EXPECT_LE(lateness.Margin(), microseconds(11));
+  lateness.Observe(std::chrono::milliseconds(30));  // one bad moment
+  EXPECT_EQ(lateness.Margin(), WakeLateness::kMaxMargin);
+  lateness.Observe(microseconds(-5));  // a wake-up on time
+  EXPECT_GE(lateness.Margin(), nanoseconds(0));
+}
+
+}  // namespace

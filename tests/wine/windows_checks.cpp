@@ -1,0 +1,185 @@
+// The Windows parts of the core that zema-transfer does not show on its
+// output: device names, the serial driver's answers where Wine's
+// communications calls differ from Windows', and the settings file beside
+// the .exe. Run under Wine by wine_transfer_test.cpp, and as it is on
+// Windows:
+//
+//   zema-windows-checks.exe PORT
+//
+// PORT is a COM number with the virtual sensor behind it, in its menu mode.
+// Each failed check is printed; the last line counts them, and the exit
+// status is 0 only when none failed. Where Wine behaves otherwise than
+// Windows, the check expects Wine's answer only when it runs under Wine.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "console/settings_file.h"
+#include "console/settings_location.h"
+#include "link/commands.h"
+#include "link/packet.h"
+#include "link/serial_port.h"
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) {
+    ++g_passed;
+  } else {
+    ++g_failed;
+    std::printf("FAILED: %s\n", what.c_str());
+  }
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The sensor answers its confirm command when the line runs at its speed.
+bool SensorAnswers(int port) { return Exchange(port, kCmdConfirm) == 1; }
+
+class MemoryControls : public DialogControls {
+ public:
+  void EnableControl(int, bool) override {}
+  bool IsControlEnabled(int) const override { return true; }
+  void SetControlText(int id, const std::string& text) override { texts_[id] = text; }
+  std::string ControlText(int id) const override { return Find(texts_, id, std::string()); }
+  bool IsChecked(int id) const override { return Find(checks_, id, false); }
+  void SetChecked(int id, bool checked) override { checks_[id] = checked; }
+  int ListSelection(int id) const override { return Find(selections_, id, -1); }
+  void SetListSelection(int id, int index) override { selections_[id] = index; }
+  void SetFocusTo(int) override {}
+
+ private:
+  template <typename T>
+  static T Find(const std::map<int, T>& values, int id, T otherwise) {
+    const auto found = values.find(id);
+    return found == values.end() ? otherwise : found->second;
+  }
+  std::map<int, std::string> texts_;
+  std::map<int, bool> checks_;
+  std::map<int, int> selections_;
+};
+
+class NoDialogs : public OperatorDialogs {
+ public:
+  bool AskYesNo(int, const std::string&, const std::string&, BoxIcon) override { return false; }
+  void ShowError(const std::string& text, const std::string&) override { errors += text; }
+  std::string errors;
+};
+
+void CheckDeviceNames() {
+  for (int n : {1, 9, 10, 99, 100, 256}) {
+    const std::string name = "COM" + std::to_string(n);
+    Check(ComDevicePath(n) == "\\\\.\\" + name, "device of " + name);
+  }
+  Check(ComDevicePath(0).empty() && ComDevicePath(257).empty(), "no device outside 1 to 256");
+}
+
+// Speeds that Wine cannot set on a tty are refused, and the line keeps the
+// speed it had; Windows takes every speed of the table.
+void CheckSpeeds(int port, bool wine) {
+  for (std::uint32_t code = 1; code <= 15; ++code) {
+    const bool noTermiosSpeed = code == 8 || code == 11 || code == 14 || code == 15;
+    Check(ComSetMode(port, kLineMode57600NoParity) == kComOk, "57600 baud");
+    const std::string speed = "speed code " + std::to_string(code);
+    const int result = ComSetMode(port, code);
+    const int expected = wine && noTermiosSpeed ? kComSystemRefused : kComOk;
+    Check(result == expected, speed + " gives " + std::to_string(result));
+    if (result != kComOk) Check(SensorAnswers(port), "57600 kept after refusing " + speed);
+  }
+  Check(ComSetMode(port, kLineMode57600NoParity) == kComOk && SensorAnswers(port),
+        "the sensor answers at 57600 again");
+
+  const std::uint32_t rtsToggle = 4u << 20;
+  Check(ComSetMode(port, rtsToggle) == (wine ? kComSystemRefused : kComOk), "RTS toggle");
+  Check(SensorAnswers(port), "the sensor answers after RTS toggle");
+}
+
+void CheckInputQueue(int port) {
+  SendPacket(port, kCmdConfirm.code, nullptr, 0);
+  for (int waited = 0; waited < 3000 && ComRxCount(port) < 2; waited += 10) Sleep(10);
+  Check(ComRxCount(port) == 2, "the reply waits in the input queue");
+  Check(ComPurgeRx(port) == kComOk && ComRxCount(port) == 0, "the input queue is discarded");
+  std::uint8_t byte = 0;
+  Check(ComSetReadTimeout(port, 50) == kComOk && ComRead(port, &byte, 1) == 0,
+        "nothing to read after the purge");
+}
+
+// Another holder of the port: Windows refuses the driver's open and says
+// why; Wine lets both open it.
+void CheckExclusiveOpen(int port, bool wine) {
+  Check(ComClose(port) == kComOk, "close");
+  HANDLE other = CreateFileA(ComDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  Check(other != INVALID_HANDLE_VALUE, "another holder opens the port");
+  const int opened = ComOpen(port, 512, 512);
+  if (wine) {
+    Check(opened == kOpenOk, "Wine opens a port held elsewhere");
+  } else {
+    Check(opened == kOpenDeviceFailed &&
+              ComOpenFailureDetail().find("in use by another program") != std::string::npos,
+          "a port held elsewhere is refused: " + ComOpenFailureDetail());
+  }
+  if (opened == kOpenOk) ComClose(port);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  Check(ComOpen(port, 512, 512) == kOpenOk, "reopen once the other holder is gone");
+}
+
+void CheckSettingsFile() {
+  const std::string exe = ExecutablePath();
+  const std::string expected = exe.substr(0, exe.size() - 3) + "ini";
+  Check(exe.size() > 4 && exe.substr(exe.size() - 4) == ".exe", "own path " + exe);
+  Check(SettingsPathBeside(exe) == expected, "beside: " + SettingsPathBeside(exe));
+  _putenv("HOME=C:\\Users\\Someone");
+  _putenv("XDG_CONFIG_HOME=C:\\Users\\Someone\\.config");
+  Check(DefaultSettingsPath() == expected,
+        "the file stays beside with HOME set: " + DefaultSettingsPath());
+
+  // No file gives the first-start choices; saved, they are the ten lines
+  // with line feeds only, as on every system.
+  std::error_code error;
+  std::filesystem::remove(expected, error);
+  MemoryControls controls;
+  NoDialogs dialogs;
+  LoadSettings(expected, controls);
+  Check(SaveSettings(expected, controls, dialogs), "save: " + dialogs.errors);
+  std::ifstream file(expected, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  file.close();
+  Check(bytes == "0\n4\n0\n14\n1\n1\n1\n0\n0\nUntitled", "settings file bytes: " + bytes);
+  std::filesystem::remove(expected, error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int port = argc == 2 ? std::atoi(argv[1]) : 0;
+  if (port < kFirstPort || port > kLastPort) {
+    std::printf("usage: zema-windows-checks PORT (the virtual sensor's COM number)\n");
+    return 2;
+  }
+  const bool wine = RunningUnderWine();
+  CheckDeviceNames();
+  const int opened = ComOpen(port, 512, 512);
+  Check(opened == kOpenOk, "open " + ComDevicePath(port) + ": " + ComOpenFailureDetail());
+  if (opened == kOpenOk) {
+    CheckSpeeds(port, wine);
+    CheckInputQueue(port);
+    CheckExclusiveOpen(port, wine);
+    Check(ComClose(port) == kComOk, "final close");
+  }
+  CheckSettingsFile();
+  std::printf("%s: %d passed, %d failed\n", wine ? "Wine" : "Windows", g_passed, g_failed);
+  return g_failed == 0 ? 0 : 1;
+}
