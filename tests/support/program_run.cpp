@@ -60,7 +60,8 @@ ProgramRun::~ProgramRun() {
 
 void ProgramRun::Start(const std::string& program, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment) {
-  std::vector<std::string> argvTexts = {ExecutableFolder() + "/" + program};
+  std::vector<std::string> argvTexts = {
+      program.find('/') == std::string::npos ? ExecutableFolder() + "/" + program : program};
   argvTexts.insert(argvTexts.end(), arguments.begin(), arguments.end());
   std::vector<std::string> envTexts = ChildEnvironment(environment);
   const std::vector<char*> argv = Pointers(argvTexts);

@@ -37,7 +37,8 @@ class ProgramRun {
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
-  // Starts `program` (a file name in the test executable's folder) with
+  // Starts `program` (a file name in the test executable's folder, or a
+  // path when it holds a "/") with
   // LANG=C and `environment` ("NAME=value") added. pid() is set before the
   // program executes its first instruction, so a hook that the program's
   // actions call may signal it.
