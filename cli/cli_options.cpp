@@ -22,7 +22,7 @@ constexpr char kDescription[] =
 constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
-SIGTERM or SIGHUP, or by a refused overwrite.
+SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
 
 Examples:
   zema-transfer read --all --base /srv/zema/line1 --overwrite --resume

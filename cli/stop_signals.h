@@ -1,5 +1,5 @@
-// Ctrl-C (and on POSIX SIGTERM and SIGHUP) as the CANCEL button: the
-// handler only notes the request; the terminal run view turns it into
+// Ctrl-C (and on POSIX SIGTERM, SIGHUP and SIGPIPE) as the CANCEL button:
+// the handler only notes the request; the terminal run view turns it into
 // g_cancelState = 1 at its next call, so the run stops where CANCEL would
 // stop it, and a parameter-only run between two sets.
 #pragma once

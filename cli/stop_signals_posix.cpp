@@ -20,7 +20,10 @@ void InstallStopSignals() {
   // No SA_RESTART: a wait on the line returns, and the driver's loops go on
   // against their own deadlines.
   action.sa_flags = 0;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A closed output (the reader of a pipe has ended) stops the run the same
+  // way rather than killing it half-way through a file; the writes that
+  // follow fail and are not needed.
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
 }
 
 bool StopRequested() { return g_stopRequested != 0; }

@@ -125,7 +125,12 @@ int EnterPcMode(int port) {
   return result;
 }
 
-int Exchange(int port, const SensorCommand& command) {
+void SendCommand(int port, const SensorCommand& command) {
+  ComPurgeRx(port);
   SendPacket(port, command.code, g_xfer, command.payloadLength);
+}
+
+int Exchange(int port, const SensorCommand& command) {
+  SendCommand(port, command);
   return ReceiveReply(port, g_xfer, command.replyLength, command.timeoutMs);
 }

@@ -38,6 +38,14 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs);
 // g_lastError set to message 111, 112, 113, 114 or 115.
 int EnterPcMode(int port);
 
-// One exchange from g_xfer to g_xfer: SendPacket with the command's payload
-// length, then ReceiveReply with its reply length and time-out.
+// Sends a command of the command table with its payload from g_xfer, on a
+// line cleared of everything received before it. The sensor speaks only
+// when asked, so anything waiting is left over from an earlier exchange: a
+// reply that came after its time-out, or the rest of a garbled one. Taken
+// as this command's reply, it would shift every later reply by one, and an
+// ACK of the right length passes the checksum.
+void SendCommand(int port, const SensorCommand& command);
+
+// One exchange from g_xfer to g_xfer: SendCommand, then ReceiveReply with
+// the command's reply length and time-out.
 int Exchange(int port, const SensorCommand& command);

@@ -13,29 +13,7 @@
 # Japanese texts, fonts-noto-cjk (all in scripts/install-deps.sh).
 set -euo pipefail
 
-# A visible window with a title that is not among the ones given (the root
-# window has none); fails after 10 s.
-new_window() {
-  local known=" $* " window
-  for _ in $(seq 100); do
-    for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-      case "$known" in *" $window "*) ;; *) echo "$window"; return 0 ;; esac
-    done
-    sleep 0.1
-  done
-  echo "no new window appeared" >&2
-  return 1
-}
-
-# Waits up to 10 s for a process to end.
-wait_for_end() {
-  for _ in $(seq 100); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  echo "the loader did not end" >&2
-  return 1
-}
+source "$(dirname "$0")/x11-windows.sh"
 
 # One language, inside the virtual X server (a process of its own, so that
 # its exit trap stops what it started): WORK holds the loader copy.
@@ -68,7 +46,7 @@ session() {
   sleep 0.5
   xdotool windowfocus --sync "$main"
   xdotool key Escape                      # ends the loader without saving
-  wait_for_end "$loader"
+  wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
 }
 
 loader=

@@ -3,18 +3,19 @@
 // dosdevices/comN link beside it (build/bin) that the loader would use.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <mutex>
+#include <condition_variable>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/program_run.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -37,63 +39,10 @@ using zema::sim::SensorMemory;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-std::atomic<pid_t> g_child{0};
-
-// Runs build/bin/zema-transfer with `arguments` (and `environment` added)
-// and collects what it printed until it ended.
-Outcome RunProgram(const std::vector<std::string>& arguments,
-                   const std::vector<std::string>& environment = {}) {
-  const std::string program = ExecutableFolder() + "/zema-transfer";
-  int out[2];
-  int err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    ::dup2(err[1], STDERR_FILENO);
-    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    ::setenv("LANG", "C", 1);
-    ::unsetenv("LC_ALL");
-    ::unsetenv("LC_MESSAGES");
-    for (const std::string& setting : environment) ::putenv(const_cast<char*>(setting.c_str()));
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  g_child = pid;
-  ::close(out[1]);
-  ::close(err[1]);
-  Outcome outcome;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* texts[2] = {&outcome.out, &outcome.err};
-  int open = 2;
-  while (open > 0 && ::poll(fds, 2, 60000) > 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[65536];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        texts[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  g_child = 0;
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
+// zema-transfer with these arguments, run to its end.
+ProgramOutcome Transfer(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment = {}) {
+  return RunProgram("zema-transfer", arguments, environment);
 }
 
 std::vector<std::string> Files(const fs::path& folder) {
@@ -131,7 +80,7 @@ class TransferProgramTest : public ::testing::Test {
 // they give it back what was read; resume sends only its command.
 TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   const auto started = std::chrono::steady_clock::now();
-  const Outcome read = RunProgram(With({"read", "--all", "--base", Base()}));
+  const ProgramOutcome read = Transfer(With({"read", "--all", "--base", Base()}));
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::cout << "[ figures  ] whole-sensor backup: " << seconds << " s\n";
@@ -160,18 +109,18 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   }
 
   sim.EditMemory([](SensorMemory& memory) { memory = SensorMemory{}; });
-  const Outcome write = RunProgram(With({"write", "--all", "--base", Base(), "--verify"}));
+  const ProgramOutcome write = Transfer(With({"write", "--all", "--base", Base(), "--verify"}));
   ASSERT_EQ(write.status, 0) << write.err;
   EXPECT_NE(write.err.find("Writing to ZEMA is completed."), std::string::npos);
   EXPECT_NE(write.err.find(LoadMessage(kMsgSameAsFiles)), std::string::npos);
-  const Outcome again = RunProgram(With({"read", "--all", "--base", Base("again")}));
+  const ProgramOutcome again = Transfer(With({"read", "--all", "--base", Base("again")}));
   ASSERT_EQ(again.status, 0) << again.err;
   for (const std::string& name : names) {
     EXPECT_EQ(ReadFileBytes(dir / "again" / name), ReadFileBytes(dir / "cli" / name)) << name;
   }
 
   sim.ClearCommands();
-  const Outcome resume = RunProgram(With({"resume"}));
+  const ProgramOutcome resume = Transfer(With({"resume"}));
   EXPECT_EQ(resume.status, 0) << resume.err;
   EXPECT_EQ(sim.Commands(), (std::vector<std::vector<std::uint8_t>>{{0x88, 0x77}, {0x87, 0x78}}));
 }
@@ -179,11 +128,11 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
 // write --verify and compare pass on a faithful sensor and name the item
 // when the sensor stores a value wrong.
 TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
-  ASSERT_EQ(RunProgram(With({"read", "--params", "--patterns", "--banks", "2-3", "--base",
+  ASSERT_EQ(Transfer(With({"read", "--params", "--patterns", "--banks", "2-3", "--base",
                              Base()}))
                 .status,
             0);
-  const Outcome same = RunProgram(With({"compare", "--params", "--patterns", "--banks", "2-3",
+  const ProgramOutcome same = Transfer(With({"compare", "--params", "--patterns", "--banks", "2-3",
                                         "--base", Base()}));
   EXPECT_EQ(same.status, 0) << same.err;
   EXPECT_NE(same.err.find("ZEMA holds the same data as the files."), std::string::npos);
@@ -203,18 +152,18 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
     // The second command of that code in the run: bank 3's set, bank 2's
     // section 1 (the sensor counts its commands from its start).
     sim.SetFaults({{{FaultKind::kStoreWrong, CommandsOfCode(c.code) + 2, c.code}}, {}});
-    const Outcome verify =
-        RunProgram(With({"write", c.kinds, "--banks", "2-3", "--base", Base(), "--verify"}));
+    const ProgramOutcome verify =
+        Transfer(With({"write", c.kinds, "--banks", "2-3", "--base", Base(), "--verify"}));
     sim.SetFaults({});
     EXPECT_EQ(verify.status, 1) << verify.err;
     const std::string named = std::string("Error: ZEMA differs from the file: ") + Base() +
                               c.file + "\n  " + c.where;
     EXPECT_NE(verify.err.find(named), std::string::npos) << verify.err;
-    const Outcome compare =
-        RunProgram(With({"compare", c.kinds, "--banks", "2-3", "--base", Base()}));
+    const ProgramOutcome compare =
+        Transfer(With({"compare", c.kinds, "--banks", "2-3", "--base", Base()}));
     EXPECT_EQ(compare.status, 1);
     EXPECT_NE(compare.err.find(c.file), std::string::npos) << compare.err;
-    ASSERT_EQ(RunProgram(With({"write", c.kinds, "--banks", "2-3", "--base", Base()})).status, 0);
+    ASSERT_EQ(Transfer(With({"write", c.kinds, "--banks", "2-3", "--base", Base()})).status, 0);
   }
 }
 
@@ -291,7 +240,7 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
                          std::find(arguments.begin(), arguments.end(), "--port") != arguments.end() ||
                          std::find(arguments.begin(), arguments.end(), "--device") != arguments.end();
     if (!ownPort) arguments = With(arguments);
-    const Outcome outcome = RunProgram(arguments, c.environment);
+    const ProgramOutcome outcome = Transfer(arguments, c.environment);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
     const std::string& printed = arguments[0] == "ports" ? outcome.out : outcome.err;
     for (const std::string& text : c.printed) {
@@ -301,48 +250,135 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   EXPECT_EQ(ReadFileBytes(base + ".pr3.zema"), "") << "the missing file stays missing";
 }
 
-// A stop signal acts as CANCEL: the run stops after the current block (or
-// between two parameter sets), says "Aborted." and leaves no partial file.
-TEST_F(TransferProgramTest, StopSignalsCancelTheRun) {
+// A stop signal, or SIGPIPE from an output whose reader has gone, acts as
+// CANCEL in every step of both directions: the run stops after the current
+// block (or between two parameter sets, or after a flash commit, which is
+// never abandoned half-way), says "Aborted." and leaves no temporary or
+// partial file; a WRITE leaves its files as they were.
+TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
+  const std::string sources = Base("sources");
+  ASSERT_EQ(Transfer(With({"read", "--params", "--common", "--compensation", "--base", sources}))
+                .status,
+            0);
+  ASSERT_EQ(Transfer(With({"read", "--patterns", "--banks", "0", "--base", sources})).status, 0);
+  const auto sourceContents = FolderContents(fs::path(sources).parent_path());
+
   struct Case {
     const char* name;
-    int signal;
-    std::vector<std::string> kinds;
-    int code;  // the signal comes with the 40th command of this code
-    std::vector<std::string> files;
+    const char* command;
+    std::vector<std::string> kinds;  // of banks 0 to 14, or the pattern of bank 0
+    int code;  // the signal comes with the nth command of this code
+    int nth;
+    int flashDelayMs = 0;
   };
+  const std::vector<std::string> parameters = {"--params", "--common"};
+  const std::vector<std::string> pattern = {"--patterns", "--banks", "0"};
   const Case cases[] = {
-      {"CtrlCDuringAPatternBank", SIGINT, {"--patterns", "--banks", "0-1"}, 0x83, {}},
-      {"SigtermBetweenParameterSets", SIGTERM, {"--params", "--common"}, 0x81, {}},
+      {"ReadParameters", "read", parameters, 0x81, 4},
+      {"ReadCompensation", "read", {"--compensation"}, 0x83, 40},
+      {"ReadPattern", "read", pattern, 0x83, 300},
+      {"WriteParameters", "write", parameters, 0x82, 4},
+      {"WriteCompensation", "write", {"--compensation"}, 0x84, 40},
+      {"WritePattern", "write", pattern, 0x84, 300},
+      {"WriteFlashCommit", "write", pattern, 0x86, 1, 400},
   };
+  int run = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string base = Base(c.name);
-    std::atomic<int> seen{0};
-    std::atomic<int> after{0};
-    sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
-      if (frame[0] != c.code) return;
-      if (++seen == (c.code == 0x81 ? 4 : 40)) ::kill(g_child.load(), c.signal);
-      if (seen > (c.code == 0x81 ? 4 : 40)) ++after;
-    });
-    std::vector<std::string> arguments = {"read", "--base", base};
-    arguments.insert(arguments.end(), c.kinds.begin(), c.kinds.end());
-    const Outcome outcome = RunProgram(With(arguments));
-    sim.SetCommandHook(nullptr);
-    EXPECT_EQ(outcome.status, 3) << outcome.err;
-    EXPECT_NE(outcome.err.find("step"), std::string::npos);
-    EXPECT_NE(outcome.err.find("Aborted.\n"), std::string::npos) << outcome.err;
-    EXPECT_LE(after.load(), 1) << "at most the block or set in flight goes on";
-    const std::vector<std::string> left = Files(fs::path(base).parent_path());
-    if (c.code == 0x83) {
-      EXPECT_TRUE(left.empty()) << left.front();
-    } else {
-      // The sets finished before the signal stay; nothing half-written.
-      EXPECT_GE(left.size(), 3u);
-      EXPECT_LE(left.size(), 5u);
-      for (const std::string& name : left) EXPECT_EQ(name.find(".zema"), 9u) << name;
+    sim.SetFlashDelay(c.flashDelayMs);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+      SCOPED_TRACE(testing::Message() << c.name << " " << strsignal(signal));
+      const bool reading = std::string(c.command) == "read";
+      const std::string base = reading ? Base("read" + std::to_string(++run)) : sources;
+      ProgramRun program;
+      std::atomic<int> seen{0};
+      std::atomic<int> after{0};
+      sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
+        if (frame[0] != c.code) return;
+        if (++seen == c.nth) ::kill(program.pid(), signal);
+        if (seen > c.nth) ++after;
+      });
+      std::vector<std::string> arguments = {c.command, "--base", base};
+      arguments.insert(arguments.end(), c.kinds.begin(), c.kinds.end());
+      program.Start("zema-transfer", With(arguments));
+      const ProgramOutcome outcome = program.Wait();
+      sim.SetCommandHook(nullptr);
+      EXPECT_EQ(outcome.status, 3) << outcome.err;
+      EXPECT_NE(outcome.err.find("Aborted.\n"), std::string::npos) << outcome.err;
+      EXPECT_EQ(seen.load() - after.load(), c.nth);
+      EXPECT_LE(after.load(), 1) << "at most the block or set in flight goes on";
+      const fs::path folder = fs::path(base).parent_path();
+      if (!reading) {
+        EXPECT_EQ(FolderContents(folder), sourceContents);
+        continue;
+      }
+      // The parameter sets finished before the signal stay, whole; an
+      // image stopped half-way leaves nothing.
+      const auto left = FolderContents(folder);
+      EXPECT_GE(left.size(), c.code == 0x81 ? c.nth - 1u : 0u);
+      for (const auto& [name, bytes] : left) {
+        ASSERT_EQ(name.find(".zema"), 9u) << name;
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 32) << name;
+        EXPECT_EQ(bytes, sourceContents.at(name)) << name;
+      }
     }
   }
+}
+
+// A second zema-transfer on the port of a running transfer is refused at
+// once with "Failed to open COM port." and sends nothing; the first one's
+// transfer goes on undisturbed and ends right. The sensor holds the first
+// one's flash commit (whose reply may take 30 s) until the second ones
+// have ended, so they surely meet the port in use.
+TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
+  const std::string sources = Base("sources");
+  ASSERT_EQ(Transfer(With({"read", "--all", "--banks", "0", "--base", sources})).status, 0);
+  const auto sourceContents = FolderContents(fs::path(sources).parent_path());
+  sim.ClearCommands();
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool committing = false;
+  bool secondsDone = false;
+  sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
+    if (frame[0] != 0x86) return;
+    std::unique_lock lock(mutex);
+    if (committing) return;
+    committing = true;
+    changed.notify_all();
+    changed.wait_for(lock, std::chrono::seconds(20), [&] { return secondsDone; });
+  });
+  ProgramRun first;
+  first.Start("zema-transfer",
+              With({"write", "--all", "--banks", "0", "--base", sources, "--verify"}));
+  std::vector<ProgramOutcome> seconds;
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return committing; }));
+  }
+  seconds.push_back(Transfer(With({"read", "--common", "--base", Base("second")})));
+  seconds.push_back(Transfer({"resume", "--device", sim.devicePath()}));
+  {
+    std::lock_guard lock(mutex);
+    secondsDone = true;
+    changed.notify_all();
+  }
+  const ProgramOutcome done = first.Wait();
+  sim.SetCommandHook(nullptr);
+  for (const ProgramOutcome& second : seconds) {
+    EXPECT_EQ(second.status, 1) << second.err;
+    EXPECT_NE(second.err.find("Error: Failed to open COM port.\n  "), std::string::npos)
+        << second.err;
+    EXPECT_NE(second.err.find("in use by another program"), std::string::npos) << second.err;
+  }
+  EXPECT_TRUE(Files(dir / "second").empty());
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_NE(done.err.find(LoadMessage(kMsgSameAsFiles)), std::string::npos) << done.err;
+  EXPECT_EQ(FolderContents(fs::path(sources).parent_path()), sourceContents);
+  const auto commands = sim.Commands();
+  EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                          [](const auto& frame) { return frame[0] == 0x88; }),
+            1)
+      << "the second ones sent nothing";
 }
 
 }  // namespace

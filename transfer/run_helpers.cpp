@@ -12,7 +12,7 @@
 #include "transfer/transfer_run.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
-  SendPacket(run.port, command.code, g_xfer, command.payloadLength);
+  SendCommand(run.port, command);
   if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
   if (ReceiveReply(run.port, g_xfer, command.replyLength, command.timeoutMs) != 0) return true;
   run.flags.failed = true;

@@ -183,8 +183,8 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
   if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) return false;
-  std::string folder = std::filesystem::path(targetPath).parent_path().string();
-  if (folder.empty()) folder = ".";
+  const std::filesystem::path parent = std::filesystem::path(targetPath).parent_path();
+  const std::string folder = parent.empty() ? std::string(".") : parent.string();
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     (void)::fsync(fd);

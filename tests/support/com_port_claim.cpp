@@ -44,3 +44,10 @@ ComPortClaim::~ComPortClaim() {
   ::unlink(linkPath_.c_str());
   if (lockFd_ >= 0) ::close(lockFd_);
 }
+
+void ComPortClaim::Relink(const std::string& devicePath) {
+  ::unlink(linkPath_.c_str());
+  if (::symlink(devicePath.c_str(), linkPath_.c_str()) != 0) {
+    throw std::runtime_error("cannot link " + linkPath_ + " to " + devicePath);
+  }
+}

@@ -16,6 +16,8 @@ class ComPortClaim {
   ComPortClaim& operator=(const ComPortClaim&) = delete;
 
   int port() const { return port_; }
+  // The number names another device from now on.
+  void Relink(const std::string& devicePath);
   const std::string& linkPath() const { return linkPath_; }
 
  private:

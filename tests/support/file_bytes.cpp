@@ -12,3 +12,11 @@ void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
+  }
+  return contents;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -9,3 +10,5 @@
 std::string ReadFileBytes(const std::filesystem::path& path);
 // Creates or replaces the file with exactly these bytes.
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+// Every file of a folder (not its subfolders' files) by name, with its bytes.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder);

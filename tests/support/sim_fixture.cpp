@@ -15,25 +15,27 @@ using namespace zema::sim;
 
 SimFixture::SimFixture() : SimFixture(Options{}) {}
 
-SimFixture::SimFixture(Options options) {
-  SensorSettings settings = options;
-  settings.report = [](const std::string& text) { std::cerr << text << std::endl; };
+SimFixture::SimFixture(Options options) : settings_(options) {
+  settings_.report = [](const std::string& text) { std::cerr << text << std::endl; };
   if (const char* trace = std::getenv("ZEMA_SIM_TRACE"); trace && *trace && *trace != '0') {
-    settings.trace = [](const std::string& line) { std::cerr << line << std::endl; };
+    settings_.trace = [](const std::string& line) { std::cerr << line << std::endl; };
   }
-  settings.onCommand = [this](std::span<const std::uint8_t> frame) {
+  settings_.onCommand = [this](std::span<const std::uint8_t> frame) {
     std::lock_guard lock(commandsMutex_);
     commands_.emplace_back(frame.begin(), frame.end());
     if (commandHook_) commandHook_(commands_.size(), frame);
   };
-  sensor_ = std::make_unique<VirtualSensor>(std::move(settings), DemoMemory());
-  std::string error;
-  if (!sensor_->Start(error)) {
-    ADD_FAILURE() << "virtual sensor did not start: " << error;
-    return;
-  }
+  if (!StartSensor(DemoMemory())) return;
   claim_ = std::make_unique<ComPortClaim>(sensor_->devicePath());
   port_ = claim_->port();
+}
+
+bool SimFixture::StartSensor(SensorMemory memory) {
+  sensor_ = std::make_unique<VirtualSensor>(settings_, std::move(memory));
+  std::string error;
+  if (sensor_->Start(error)) return true;
+  ADD_FAILURE() << "virtual sensor did not start: " << error;
+  return false;
 }
 
 SimFixture::~SimFixture() {
@@ -79,9 +81,21 @@ void SimFixture::SetHandshakeFault(HandshakeFault fault) {
   sensor_->SetFaults(faults_);
 }
 
-void SimFixture::SetFlashDelay(int milliseconds) { sensor_->SetFlashDelay(milliseconds); }
+void SimFixture::SetFlashDelay(int milliseconds) {
+  settings_.flashDelayMs = milliseconds;
+  sensor_->SetFlashDelay(milliseconds);
+}
 
 void SimFixture::Stop() { sensor_->Stop(); }
+
+void SimFixture::Unplug() { sensor_->Stop(); }
+
+void SimFixture::Replug() {
+  SensorMemory memory = sensor_->Memory();
+  sensor_->Stop();
+  faults_ = FaultPlan{};
+  if (StartSensor(std::move(memory))) claim_->Relink(sensor_->devicePath());
+}
 
 void SimPortTest::SetUp() {
   ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);

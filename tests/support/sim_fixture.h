@@ -70,9 +70,21 @@ class SimFixture {
   // Stops serving (saving the state file, if any); the port stays claimed.
   void Stop();
 
+  // The adapter is pulled out: the sensor stops and its line vanishes (a
+  // program holding the port sees it hang up). Safe while a program waits
+  // on the line.
+  void Unplug();
+  // The adapter comes back: a sensor with the memory the old one ended
+  // with, freshly started (no faults), reachable under the same COM number
+  // on a new device, as a USB adapter returns under its old name.
+  void Replug();
+
   zema::sim::VirtualSensor& sensor() { return *sensor_; }
 
  private:
+  bool StartSensor(zema::sim::SensorMemory memory);
+
+  zema::sim::SensorSettings settings_;
   std::unique_ptr<zema::sim::VirtualSensor> sensor_;
   std::unique_ptr<ComPortClaim> claim_;
   zema::sim::FaultPlan faults_;

@@ -1,36 +1,22 @@
-// Running zema-transfer as a script would, in both builds: the Linux build
-// directly, the Windows build under Wine in the run's prefix ($WINEPREFIX,
-// made by wine_prefix.sh).
+// Running the Windows build's programs as a script would, under Wine in the
+// run's prefix ($WINEPREFIX, made by wine_prefix.sh); the Linux build runs
+// through tests/support/program_run.h.
 #pragma once
 
-#include <sys/types.h>
-
-#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-struct ProgramOutcome {
-  int status = -1;  // the exit status; -1 when ended by a signal
-  std::string out;  // standard output, as written
-  std::string err;  // standard error, as written
-};
+#include "tests/support/program_run.h"
 
-// The process RunProgram is waiting for, 0 between runs (for signals).
-extern std::atomic<pid_t> g_runningProgram;
-
-// Runs `command` (the program's path first) in the English of the C locale,
-// Wine's messages off, with `environment` ("NAME=value") added, and collects
-// its output until it ends.
-ProgramOutcome RunProgram(const std::vector<std::string>& command,
-                          const std::vector<std::string>& environment = {});
-
-// The Linux build's zema-transfer with `arguments`.
-std::vector<std::string> LinuxTransfer(const std::vector<std::string>& arguments);
-
-// A program of the Windows build ("zema-transfer.exe") under Wine.
-std::vector<std::string> UnderWine(const std::string& windowsProgram,
-                                   const std::vector<std::string>& arguments);
+// Starts a program of the Windows build ("zema-transfer.exe") under Wine,
+// in the run's prefix, with Wine's own messages off.
+void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
+                    const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment = {});
+ProgramOutcome RunUnderWine(const std::string& windowsProgram,
+                            const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& environment = {});
 
 // The Windows name of a Linux path: Wine's drive Z: is the root folder.
 std::string WindowsPath(const std::filesystem::path& path);

@@ -62,15 +62,14 @@ class WineTransferTest : public ::testing::Test {
   ProgramOutcome Linux(const std::vector<std::string>& arguments, const std::string& folder,
                        const std::vector<std::string>& environment = {}) {
     const std::string base = Base(folder + "/linux");
-    ProgramOutcome outcome = RunProgram(LinuxTransfer(With(arguments, base)), environment);
+    ProgramOutcome outcome = RunProgram("zema-transfer", With(arguments, base), environment);
     outcome.err = Replaced(outcome.err, base, "BASE");
     return outcome;
   }
   ProgramOutcome Windows(const std::vector<std::string>& arguments, const std::string& folder,
                          const std::vector<std::string>& environment = {}) {
     const std::string base = WindowsPath(Base(folder + "/wine"));
-    ProgramOutcome outcome =
-        RunProgram(UnderWine("zema-transfer.exe", With(arguments, base)), environment);
+    ProgramOutcome outcome = RunUnderWine("zema-transfer.exe", With(arguments, base), environment);
     outcome.err = Replaced(outcome.err, base, "BASE");
     return outcome;
   }
@@ -88,7 +87,7 @@ class WineTransferTest : public ::testing::Test {
   WineComLink link{sim.port(), sim.devicePath()};
   TempFolder dir{"zema-wine"};
 
- private:
+  // The arguments with BASE replaced by `base`, on the sensor's port.
   std::vector<std::string> With(std::vector<std::string> arguments, const std::string& base) {
     for (std::string& argument : arguments) {
       if (argument == "BASE") argument = base;
@@ -211,13 +210,16 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
 TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   std::atomic<int> seen{0};
   std::atomic<int> after{0};
+  ProgramRun run;
   sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
     if (frame[0] != 0x83) return;
-    if (++seen == 40) ::kill(g_runningProgram.load(), SIGINT);
+    if (++seen == 40) ::kill(run.pid(), SIGINT);
     if (seen > 40) ++after;
   });
-  const ProgramOutcome outcome =
-      Windows({"read", "--patterns", "--banks", "0-1", "--base", "BASE"}, "stop");
+  StartUnderWine(run, "zema-transfer.exe",
+                 With({"read", "--patterns", "--banks", "0-1", "--base", "BASE"},
+                      WindowsPath(Base("stop/wine"))));
+  const ProgramOutcome outcome = run.Wait();
   sim.SetCommandHook(nullptr);
   EXPECT_EQ(outcome.status, 3) << outcome.err;
   EXPECT_NE(WithLineFeeds(outcome.err).find("Aborted.\n"), std::string::npos) << outcome.err;
@@ -230,12 +232,12 @@ TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
 // the port list, which opens "\\.\COM<n>" above COM99.
 TEST_F(WineTransferTest, WindowsChecksPass) {
   const ProgramOutcome checks =
-      RunProgram(UnderWine("zema-windows-checks.exe", {std::to_string(sim.port())}));
+      RunUnderWine("zema-windows-checks.exe", {std::to_string(sim.port())});
   EXPECT_EQ(checks.status, 0) << checks.out << checks.err;
   EXPECT_NE(checks.out.find("Wine: "), std::string::npos) << checks.out;
   EXPECT_NE(checks.out.find(" passed, 0 failed"), std::string::npos) << checks.out;
 
-  const ProgramOutcome ports = RunProgram(UnderWine("zema-transfer.exe", {"ports"}));
+  const ProgramOutcome ports = RunUnderWine("zema-transfer.exe", {"ports"});
   EXPECT_EQ(ports.status, 0);
   EXPECT_NE(ports.out.find("COM" + std::to_string(sim.port()) + "\r\n"), std::string::npos)
       << ports.out;
