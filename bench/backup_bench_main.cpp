@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <numeric>
+#include <optional>
 #include <sstream>
 #include <cstdlib>
 
@@ -371,45 +372,20 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The virtual sensor's own pacing, seen by a client that does nothing else.
-  if (ran) {
-    Progress("the virtual sensor's pacing, " + std::to_string(options.pacingCount) +
-             " block reads by the minimal client");
-    PacingRun run;
-    run.simProgram = setup.binFolder + "/zema-sim";
-    run.count = options.pacingCount;
-    run.communic = 0;
-    PacingResult result;
-    std::string error;
-    if (MeasureSimPacing(run, result, error)) {
-      const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
-      const double perExchangeWire =
-          static_cast<double>(result.wireTime.count()) / result.exchanges;
-      table.Add({Format("zema-sim pacing: %d block reads, minimal client", result.exchanges),
-                 Format("adds %.3f %% (mean %.0f us an exchange; median %.0f us = %.3f %%, 99 %% "
-                        "%.0f us, max %.0f us)",
-                        (result.Ratio() - 1) * 100, us(result.OverheadPerExchange()),
-                        us(result.medianOverhead),
-                        100.0 * static_cast<double>(result.medianOverhead.count()) / perExchangeWire,
-                        us(result.p99Overhead), us(result.maxOverhead)),
-                 (result.Ratio() - 1) * 100, "%", "< 0.2 %", (result.Ratio() - 1) * 100 < 0.2});
-    } else {
-      std::cerr << "zema-bench-backup: " << error << std::endl;
-      ran = false;
-    }
-  }
-
   // What the machine adds to any exchange over a pseudo-terminal: two
-  // wake-ups, measured at the pace of a paced run.
+  // wake-ups, measured at the pace of a paced run. Measured first, because
+  // the virtual sensor's pacing is judged by what it adds on top of it.
+  const nanoseconds block =
+      WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
+  const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
+  std::optional<RoundTrips> machine;
   if (ran) {
     const int trips = options.full ? 400 : 100;
     Progress("the machine's own round trips over a pseudo-terminal, " + std::to_string(trips));
-    const nanoseconds block =
-        WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
     RoundTrips result;
     std::string error;
     if (MeasurePtyRoundTrips(trips, block, result, error)) {
-      const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
+      machine = result;
       table.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block),
                         result.count),
                  Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
@@ -421,6 +397,47 @@ int main(int argc, char** argv) {
                  us(result.median), "us", "", std::nullopt});
     } else {
       std::cerr << "zema-bench-backup: " << error << std::endl;
+    }
+  }
+
+  // The virtual sensor's own pacing, seen by a client that does nothing
+  // else. What the client sees above the wire time is the sensor plus the
+  // machine's round trip; the goal is on the sensor's part, the difference
+  // of the two medians (the means carry the machine's rare late wake-ups).
+  if (ran) {
+    Progress("the virtual sensor's pacing, " + std::to_string(options.pacingCount) +
+             " block reads by the minimal client");
+    PacingRun run;
+    run.simProgram = setup.binFolder + "/zema-sim";
+    run.count = options.pacingCount;
+    run.communic = 0;
+    PacingResult result;
+    std::string error;
+    if (MeasureSimPacing(run, result, error)) {
+      const double perExchangeWire =
+          static_cast<double>(result.wireTime.count()) / result.exchanges;
+      const auto share = [&](nanoseconds t) {
+        return 100.0 * static_cast<double>(t.count()) / perExchangeWire;
+      };
+      ResultRow row{Format("zema-sim pacing: %d block reads, minimal client", result.exchanges),
+                    Format("client sees +%.3f %% (mean %.0f us an exchange; median %.0f us = "
+                           "%.3f %%, 99 %% %.0f us, max %.0f us)",
+                           (result.Ratio() - 1) * 100, us(result.OverheadPerExchange()),
+                           us(result.medianOverhead), share(result.medianOverhead),
+                           us(result.p99Overhead), us(result.maxOverhead)),
+                    share(result.medianOverhead), "%", "", std::nullopt};
+      if (machine) {
+        const nanoseconds own = result.medianOverhead - machine->median;
+        row.value = share(own);
+        row.figure += Format("; less the machine's round trip: %+.0f us = %+.3f %%", us(own),
+                             row.value);
+        row.goal = "sensor adds < 0.2 %";
+        row.met = row.value < 0.2;
+      }
+      table.Add(row);
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+      ran = false;
     }
   }
 
