@@ -14,19 +14,7 @@
 # xdotool (scripts/install-deps.sh).
 set -euo pipefail
 
-# A visible window with a title that is not among the ones given; fails
-# after 10 s.
-new_window() {
-  local known=" $* " window
-  for _ in $(seq 100); do
-    for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-      case "$known" in *" $window "*) ;; *) echo "$window"; return 0 ;; esac
-    done
-    sleep 0.1
-  done
-  echo "no new window appeared" >&2
-  return 1
-}
+source "$(dirname "$0")/../scripts/x11-windows.sh"
 
 # The high-water mark of a process's resident memory, in kB.
 vm_hwm() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
@@ -35,15 +23,7 @@ vm_hwm() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
 # stops what it started).
 session() {
   local work=$1 bin=$2
-  "$bin/zema-sim" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
-  sim_pid=$!
-  trap 'kill $loader $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true' EXIT
-  until [ -s "$work/sim-ready" ]; do
-    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; return 1; }
-    sleep 0.1
-  done
-  (cd "$work" && exec ./zema-loader) &
-  loader=$!
+  start_sensor_and_loader "$work" "$bin/zema-sim"
 
   local main progress idle
   main=$(new_window)
@@ -69,12 +49,7 @@ session() {
   sleep 0.5
   xdotool windowfocus --sync "$main"
   xdotool key Escape                      # ends the loader without saving
-  for _ in $(seq 100); do
-    kill -0 "$loader" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  echo "the loader did not end" >&2
-  return 1
+  wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
 }
 
 loader=
