@@ -19,15 +19,7 @@ source "$(dirname "$0")/x11-windows.sh"
 # its exit trap stops what it started): WORK holds the loader copy.
 session() {
   local work=$1 sim=$2 main_png=$3 progress_png=$4
-  "$sim" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
-  sim_pid=$!
-  trap 'kill $loader $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true' EXIT
-  until [ -s "$work/sim-ready" ]; do
-    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; return 1; }
-    sleep 0.1
-  done
-  (cd "$work" && exec ./zema-loader) &
-  loader=$!
+  start_sensor_and_loader "$work" "$sim"
 
   local main progress
   main=$(new_window)

@@ -23,3 +23,19 @@ wait_for_end() {
   done
   return 1
 }
+
+# Starts the virtual sensor SIM with WORK's COM1 linked to it, waits until it
+# is ready, then starts the copy of the loader in WORK. Sets sim_pid and
+# loader, and stops both when the calling shell exits.
+start_sensor_and_loader() {
+  local work=$1 sim=$2
+  "$sim" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
+  sim_pid=$!
+  trap 'kill ${loader:-} $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true' EXIT
+  until [ -s "$work/sim-ready" ]; do
+    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; return 1; }
+    sleep 0.1
+  done
+  (cd "$work" && exec ./zema-loader) &
+  loader=$!
+}

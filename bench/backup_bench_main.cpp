@@ -1,0 +1,462 @@
+// zema-bench-backup: a whole backup (READ) and restore (WRITE) of a sensor
+// by zema-transfer against zema-sim, measured against the physical limit
+// of the wire, with the program's CPU, its memory, how quickly it stops,
+// and how many sensors it serves side by side.
+#include <sys/sysinfo.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <numeric>
+#include <optional>
+#include <sstream>
+#include <cstdlib>
+
+#include "bench/backup_runs.h"
+#include "bench/pty_round_trip.h"
+#include "bench/result_table.h"
+#include "bench/sim_pacing.h"
+#include "link/commands.h"
+#include "link/port_device_path.h"
+
+using namespace zema::bench;
+namespace fs = std::filesystem;
+using std::chrono::nanoseconds;
+
+namespace {
+
+struct Options {
+  bool full = false;
+  std::string banks;       // paced READ and WRITE
+  // Banks each sensor reads side by side, all kinds; empty: what the dialog
+  // reads (the parameter sets of all banks, the common set and the
+  // compensation table, about 5 s paced).
+  std::string scaleBanks;
+  std::vector<int> scale = {1, 4, 8};
+  int flashDelayMs = 2000;
+  int cancelTrials = 0;
+  int pacingCount = 0;
+  std::string csvPath;  // default: beside the build's bin folder
+  std::string workFolder;
+  bool noLoader = false;
+  unsigned seed = 1;
+};
+
+double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
+double Milliseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e6; }
+
+std::string Format(const char* format, auto... values) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+std::string CpuModel() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  }
+  return "unknown CPU";
+}
+
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  double one = 0, five = 0, fifteen = 0;
+  in >> one >> five >> fifteen;
+  return Format("%.2f %.2f %.2f", one, five, fifteen);
+}
+
+std::string Machine() {
+  utsname name{};
+  ::uname(&name);
+  return Format("%d × %s, %s %s", get_nprocs(), CpuModel().c_str(), name.sysname, name.release);
+}
+
+std::string BankText(const std::string& banks) {
+  return banks.find('-') == std::string::npos ? "bank " + banks : "banks " + banks;
+}
+
+std::string ScaleText(const std::string& banks) {
+  return banks.empty() ? "what the dialog reads" : "all kinds, " + BankText(banks);
+}
+
+void Progress(const std::string& text) { std::cerr << "zema-bench-backup: " << text << std::endl; }
+
+// `n` runs of `job` at once, their frames counted by a traced twin; false
+// (and the error printed) when one failed.
+bool RunCounted(const BenchSetup& setup, const TransferJob& job, int n, SideBySide& result) {
+  CountedFrames counted;
+  std::string error;
+  if (!CountFrames(setup, job, counted, error) ||
+      !RunSideBySide(setup, std::vector<TransferJob>(static_cast<std::size_t>(n), job), counted,
+                     result, error)) {
+    std::cerr << "zema-bench-backup: " << error << std::endl;
+    return false;
+  }
+  return true;
+}
+
+bool RunOne(const BenchSetup& setup, const TransferJob& job, TransferFigures& figures) {
+  SideBySide result;
+  if (!RunCounted(setup, job, 1, result)) return false;
+  figures = result.runs.front();
+  return true;
+}
+
+void AddUnpaced(ResultTable& table, const std::string& what, const TransferFigures& run,
+                bool withGoal) {
+  ResultRow row;
+  row.measurement = "unpaced " + what;
+  row.figure = Format("%.3f s wall, %d exchanges, %.0f exchanges/s, CPU %.3f s",
+                      Seconds(run.usage.wall), run.wire.exchanges,
+                      run.wire.exchanges / Seconds(run.usage.wall), Seconds(run.usage.cpu));
+  row.value = Seconds(run.usage.wall);
+  row.unit = "s";
+  if (withGoal) {
+    row.goal = "≤ 1 s";
+    row.met = row.value <= 1.0;
+  }
+  table.Add(row);
+}
+
+void AddPaced(ResultTable& table, const std::string& what, const TransferFigures& run) {
+  std::string bound = Format("%d exchanges, %lld bytes", run.wire.exchanges, run.wire.wireBytes);
+  if (run.wire.flashCommits > 0) {
+    bound += Format(", %d flash stores of %d ms", run.wire.flashCommits, run.flashDelayMs);
+  }
+  const double addedMs =
+      Milliseconds(run.usage.wall - run.bound) / std::max(1, run.wire.exchanges);
+  table.Add({"paced " + what + ": wall against wire time",
+             Format("%.2f s wall, bound %.2f s (%s): ratio %.4f, %+.3f ms an exchange",
+                    Seconds(run.usage.wall), Seconds(run.bound), bound.c_str(), run.Ratio(),
+                    addedMs),
+             run.Ratio(), "× bound", "≤ 1.01 × bound", run.Ratio() <= 1.01});
+  table.Add({"paced " + what + ": zema-transfer CPU",
+             Format("%.2f %% of wall (%.2f s)", 100 * run.CpuShare(), Seconds(run.usage.cpu)),
+             100 * run.CpuShare(), "% of wall", "≤ 2 % of wall", 100 * run.CpuShare() <= 2.0});
+  if (run.SimCpuShare() >= 0) {
+    table.Add({"paced " + what + ": zema-sim CPU",
+               Format("%.2f %% of wall (%.2f s)", 100 * run.SimCpuShare(), Seconds(run.simCpu)),
+               100 * run.SimCpuShare(), "% of wall", "", std::nullopt});
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  // In the build folder, which is never committed.
+  options.csvPath = (fs::path(ExecutableFolder()).parent_path() / "zema-bench-backup.csv").string();
+  std::string scaleList = "1,4,8";
+  bool keep = false;
+  CLI::App app{
+      "Runs zema-transfer against zema-sim and measures a whole backup (READ) and\n"
+      "restore (WRITE) against the physical limit of the wire at 57600 baud: wall time\n"
+      "against the line time of the frames actually exchanged, CPU, cancel latency,\n"
+      "peak memory, and many sensors side by side. Prints one table and writes it as\n"
+      "CSV. Exit status 0 when every goal is met, 1 when one is missed, 2 when a run\n"
+      "failed."};
+  app.add_flag("--full", options.full,
+               "paced READ and WRITE of all 15 banks, side by side READs of all kinds of one bank, "
+               "more cancel trials and pacing exchanges (about 13 minutes; the default takes "
+               "about a minute and a half)");
+  app.add_option("--banks", options.banks,
+                 "banks of the paced READ and WRITE, A-B or N (default 0, with --full 0-14)");
+  app.add_option("--scale-banks", options.scaleBanks,
+                 "banks of which each sensor side by side reads all kinds (default: what the "
+                 "dialog reads, all banks' parameter sets, common set, compensation table; with "
+                 "--full bank 0)");
+  app.add_option("--scale", scaleList, "numbers of sensors side by side")->capture_default_str();
+  app.add_option("--flash-delay", options.flashDelayMs,
+                 "milliseconds a paced sensor's flash store takes")
+      ->check(CLI::Range(0, 30000))
+      ->capture_default_str();
+  app.add_option("--cancel-trials", options.cancelTrials,
+                 "SIGINTs sent at random moments (default 3, with --full 10)")
+      ->check(CLI::Range(1, 100));
+  app.add_option("--pacing-count", options.pacingCount,
+                 "block reads of the minimal pacing client (default 200, with --full 1000)")
+      ->check(CLI::Range(10, 100000));
+  app.add_option("--csv", options.csvPath, "where the table goes as CSV")->capture_default_str();
+  app.add_option("--work", options.workFolder,
+                 "folder for the files, traces and logs (kept); default a temporary one");
+  app.add_flag("--keep", keep, "keep the temporary work folder");
+  app.add_flag("--no-loader", options.noLoader, "skip the dialog (needs xvfb and xdotool)");
+  app.add_option("--seed", options.seed, "seed of the cancel moments")->capture_default_str();
+  CLI11_PARSE(app, argc, argv);
+
+  if (options.banks.empty()) options.banks = options.full ? "0-14" : "0";
+  if (options.pacingCount == 0) options.pacingCount = options.full ? 1000 : 200;
+  if (options.cancelTrials == 0) options.cancelTrials = options.full ? 10 : 3;
+  if (options.scaleBanks.empty() && options.full) options.scaleBanks = "0";
+  options.scale.clear();
+  {
+    std::stringstream list(scaleList);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+      const int n = std::atoi(item.c_str());
+      if (n < 1 || n > 64) {
+        std::cerr << "zema-bench-backup: --scale takes numbers 1 to 64\n";
+        return 2;
+      }
+      options.scale.push_back(n);
+    }
+  }
+
+  BenchSetup setup;
+  setup.binFolder = ExecutableFolder();
+  setup.flashDelayMs = options.flashDelayMs;
+  setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
+  const bool temporary = options.workFolder.empty();
+  setup.workFolder = temporary ? (fs::temp_directory_path() /
+                                  ("zema-bench-backup-" + std::to_string(::getpid())))
+                                     .string()
+                               : options.workFolder;
+  fs::create_directories(setup.workFolder);
+  const auto work = [&](const std::string& name) { return (fs::path(setup.workFolder) / name).string(); };
+
+  const std::string loadBefore = LoadAverage();
+  const auto benchStarted = BenchClock::now();
+  ResultTable table;
+  long peakTransferKb = 0;
+  int transferRuns = 0;
+  const auto noteMemory = [&](const TransferFigures& run) {
+    peakTransferKb = std::max(peakTransferKb, run.usage.peakRssKb);
+    ++transferRuns;
+  };
+  bool ran = true;
+
+  // Unpaced: the program's own cost per exchange, all kinds, all banks.
+  Progress("unpaced READ and WRITE of all banks");
+  TransferFigures unpacedRead;
+  TransferFigures unpacedWrite;
+  ran = ran && RunOne(setup, {"unpaced-read", "read", {"--all"}, work("unpaced"), false},
+                      unpacedRead);
+  ran = ran && RunOne(setup, {"unpaced-write", "write", {"--all"}, work("unpaced"), false},
+                      unpacedWrite);
+  if (ran) {
+    noteMemory(unpacedRead);
+    noteMemory(unpacedWrite);
+    AddUnpaced(table, "READ, all kinds, banks 0-14", unpacedRead, true);
+    AddUnpaced(table, "WRITE, all kinds, banks 0-14", unpacedWrite, false);
+  }
+
+  // Paced: against the wire.
+  const std::string banks = BankText(options.banks);
+  TransferFigures pacedRead;
+  TransferFigures pacedWrite;
+  if (ran) {
+    Progress("paced READ of " + banks);
+    ran = RunOne(setup,
+                 {"paced-read", "read", {"--all", "--banks", options.banks}, work("paced"), true},
+                 pacedRead);
+  }
+  if (ran) {
+    Progress("paced WRITE of " + banks);
+    ran = RunOne(setup,
+                 {"paced-write", "write", {"--all", "--banks", options.banks}, work("unpaced"), true},
+                 pacedWrite);
+  }
+  if (ran) {
+    noteMemory(pacedRead);
+    noteMemory(pacedWrite);
+    AddPaced(table, "READ, all kinds, " + banks, pacedRead);
+    AddPaced(table, "WRITE, all kinds, " + banks, pacedWrite);
+  }
+
+  // Cancel: SIGINT at random moments of a paced pattern READ.
+  if (ran) {
+    Progress("cancel latency, " + std::to_string(options.cancelTrials) + " trials");
+    std::vector<CancelTrial> trials;
+    for (int i = 0; i < options.cancelTrials && ran; ++i) {
+      CancelTrial trial;
+      std::string error;
+      if (!MeasureCancel(setup, options.seed + static_cast<unsigned>(i), trial, error)) {
+        std::cerr << "zema-bench-backup: " << error << std::endl;
+        ran = false;
+      }
+      trials.push_back(trial);
+    }
+    if (ran) {
+      const nanoseconds block =
+          WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
+      nanoseconds longest{0};
+      nanoseconds sum{0};
+      int after = 0;
+      bool allStopped = true;
+      for (const CancelTrial& trial : trials) {
+        longest = std::max(longest, trial.latency);
+        sum += trial.latency;
+        after = std::max(after, trial.commandsAfterSignal);
+        allStopped = allStopped && trial.exitStatus == 3;
+      }
+      table.Add({"cancel: SIGINT to exit, paced pattern READ",
+                 Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
+                        "command%s sent after SIGINT%s",
+                        Milliseconds(longest), Milliseconds(sum) / static_cast<double>(trials.size()),
+                        static_cast<int>(trials.size()), Milliseconds(block), after,
+                        after == 1 ? "" : "s", allStopped ? "" : "; NOT every run ended with status 3"),
+                 Milliseconds(longest), "ms",
+                 "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
+                 after == 0 && allStopped && longest <= block + std::chrono::milliseconds(5)});
+    }
+  }
+
+  // Memory.
+  if (ran) {
+    table.Add({"peak RSS: zema-transfer",
+               Format("%.1f MB (highest of %d runs above, VmHWM at exit)", peakTransferKb / 1024.0,
+                      transferRuns),
+               peakTransferKb / 1024.0, "MB", "≤ 10 MB", peakTransferKb <= 10 * 1024});
+    if (!options.noLoader) {
+      Progress("the dialog's memory during a READ (Xvfb)");
+      long loaderKb = 0;
+      std::string error;
+      if (MeasureLoaderPeakRss(setup, loaderKb, error)) {
+        table.Add({"peak RSS: zema-loader (dialog, under Xvfb)",
+                   Format("%.1f MB (VmHWM after a paced READ of all parameter sets and the "
+                          "compensation table)",
+                          loaderKb / 1024.0),
+                   loaderKb / 1024.0, "MB", "", std::nullopt});
+      } else {
+        std::cerr << "zema-bench-backup: " << error << std::endl;
+        table.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0,
+                   "MB", "", std::nullopt});
+      }
+    }
+  }
+
+  // Side by side: N sensors, N processes, paced.
+  if (ran) {
+    const std::string scaleWhat = ScaleText(options.scaleBanks);
+    const std::vector<std::string> selection =
+        options.scaleBanks.empty()
+            ? std::vector<std::string>{"--params", "--common", "--compensation"}
+            : std::vector<std::string>{"--all", "--banks", options.scaleBanks};
+    nanoseconds one{0};
+    for (int n : options.scale) {
+      if (!ran) break;
+      SideBySide result;
+      Progress(std::to_string(n) + (n == 1 ? " paced READ of " : " paced READs of ") + scaleWhat +
+               (n == 1 ? " alone" : " side by side"));
+      if (!RunCounted(setup, {"scale" + std::to_string(n), "read", selection, work("scale"), true},
+                      n, result)) {
+        ran = false;
+        break;
+      }
+      for (const TransferFigures& run : result.runs) noteMemory(run);
+      double worstRatio = 0;
+      for (const TransferFigures& run : result.runs) worstRatio = std::max(worstRatio, run.Ratio());
+      if (n == 1) one = result.wall;
+      ResultRow row;
+      row.measurement = Format("side by side: %d sensor%s, paced READ of %s", n,
+                               n == 1 ? "" : "s", scaleWhat.c_str());
+      row.unit = "× one";
+      if (one.count() > 0) {
+        row.value = static_cast<double>(result.wall.count()) / static_cast<double>(one.count());
+      }
+      row.figure = Format("%.2f s total wall", Seconds(result.wall));
+      if (n > 1 && one.count() > 0) {
+        row.figure += Format(": %.4f × one", row.value);
+        row.goal = "≤ 1.05 × one";
+        row.met = row.value <= 1.05;
+      }
+      row.figure += Format("; worst run %.4f × its bound", worstRatio);
+      table.Add(row);
+    }
+  }
+
+  // What the machine adds to any exchange over a pseudo-terminal: two
+  // wake-ups, measured at the pace of a paced run. Measured first, because
+  // the virtual sensor's pacing is judged by what it adds on top of it.
+  const nanoseconds block =
+      WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
+  const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
+  std::optional<RoundTrips> machine;
+  if (ran) {
+    const int trips = options.full ? 400 : 100;
+    Progress("the machine's own round trips over a pseudo-terminal, " + std::to_string(trips));
+    RoundTrips result;
+    std::string error;
+    if (MeasurePtyRoundTrips(trips, block, result, error)) {
+      machine = result;
+      table.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block),
+                        result.count),
+                 Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
+                        "%.0f us: two wake-ups, in every exchange of every client",
+                        us(result.mean), us(result.median),
+                        100.0 * static_cast<double>(result.median.count()) /
+                            static_cast<double>(block.count()),
+                        us(result.p99), us(result.max)),
+                 us(result.median), "us", "", std::nullopt});
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+    }
+  }
+
+  // The virtual sensor's own pacing, seen by a client that does nothing
+  // else. What the client sees above the wire time is the sensor plus the
+  // machine's round trip; the goal is on the sensor's part, the difference
+  // of the two medians (the means carry the machine's rare late wake-ups).
+  if (ran) {
+    Progress("the virtual sensor's pacing, " + std::to_string(options.pacingCount) +
+             " block reads by the minimal client");
+    PacingRun run;
+    run.simProgram = setup.binFolder + "/zema-sim";
+    run.count = options.pacingCount;
+    run.communic = 0;
+    PacingResult result;
+    std::string error;
+    if (MeasureSimPacing(run, result, error)) {
+      const double perExchangeWire =
+          static_cast<double>(result.wireTime.count()) / result.exchanges;
+      const auto share = [&](nanoseconds t) {
+        return 100.0 * static_cast<double>(t.count()) / perExchangeWire;
+      };
+      ResultRow row{Format("zema-sim pacing: %d block reads, minimal client", result.exchanges),
+                    Format("client sees +%.3f %% (mean %.0f us an exchange; median %.0f us = "
+                           "%.3f %%, 99 %% %.0f us, max %.0f us)",
+                           (result.Ratio() - 1) * 100, us(result.OverheadPerExchange()),
+                           us(result.medianOverhead), share(result.medianOverhead),
+                           us(result.p99Overhead), us(result.maxOverhead)),
+                    share(result.medianOverhead), "%", "", std::nullopt};
+      if (machine) {
+        const nanoseconds own = result.medianOverhead - machine->median;
+        row.value = share(own);
+        row.figure += Format("; less the machine's round trip: %+.0f us = %+.3f %%", us(own),
+                             row.value);
+        row.goal = "sensor adds < 0.2 %";
+        row.met = row.value < 0.2;
+      }
+      table.Add(row);
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+      ran = false;
+    }
+  }
+
+  std::cout << "zema-bench-backup: " << Machine() << "\n"
+            << "57600 baud, flash store " << options.flashDelayMs << " ms; paced runs "
+            << banks << ", side by side " << ScaleText(options.scaleBanks)
+            << "; load average " << loadBefore << " before, " << LoadAverage() << " after; "
+            << Format("%.0f s in all", Seconds(BenchClock::now() - benchStarted)) << "\n\n";
+  table.PrintText(std::cout);
+  std::ofstream csv(options.csvPath);
+  table.PrintCsv(csv);
+  std::cout << "\n(CSV: " << options.csvPath << ")" << std::endl;
+
+  if (temporary && !keep) {
+    std::error_code ignored;
+    fs::remove_all(setup.workFolder, ignored);
+  } else {
+    std::cout << "(files, traces and logs: " << setup.workFolder << ")" << std::endl;
+  }
+  if (!ran) return 2;
+  return table.AllGoalsMet() ? 0 : 1;
+}

@@ -1,0 +1,302 @@
+#include "bench/backup_runs.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "bench/sim_process.h"
+#include "link/commands.h"
+
+namespace zema::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::nanoseconds;
+
+std::string InWork(const BenchSetup& setup, const std::string& name) {
+  return (fs::path(setup.workFolder) / name).string();
+}
+
+// Every sensor keeps its memory in a state file, as the demo's does: a
+// WRITE then also shows that storing items costs the replies nothing.
+std::vector<std::string> SimArguments(const BenchSetup& setup, bool paced,
+                                      const std::string& stateFile) {
+  std::error_code ignored;
+  fs::remove(stateFile, ignored);
+  fs::remove(stateFile + ".journal", ignored);
+  return {paced ? "--pace" : "--no-pace", "--flash-delay",
+          std::to_string(paced ? setup.flashDelayMs : 0), "--state", stateFile};
+}
+
+std::string Launcher(const BenchSetup& setup) { return setup.binFolder + "/zema-bench-launch"; }
+
+std::vector<std::string> TransferArguments(const BenchSetup& setup, const TransferJob& job,
+                                           const std::string& base, int port, bool trace) {
+  std::vector<std::string> arguments = {setup.binFolder + "/zema-transfer", job.command};
+  arguments.insert(arguments.end(), job.selection.begin(), job.selection.end());
+  arguments.insert(arguments.end(), {"--base", base, "--port", std::to_string(port)});
+  if (job.command == "read") arguments.push_back("--overwrite");
+  if (trace) arguments.push_back("--trace");
+  return arguments;
+}
+
+// Bytes moved since connecting, from the last progress line
+// ("step 133785/133785 Reading from ZEMA is completed."); -1 without one.
+long long MovedBytes(const std::string& output) {
+  long long moved = -1;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    long long done = 0, total = 0;
+    if (std::sscanf(line.c_str(), "step %lld/%lld", &done, &total) == 2) moved = done;
+  }
+  return moved;
+}
+
+// The last lines a program printed, for an error message.
+std::string Tail(const std::string& text, int lines) {
+  std::size_t at = text.size();
+  for (int i = 0; i <= lines && at != std::string::npos && at > 0; ++i) {
+    at = text.rfind('\n', at - 1);
+  }
+  return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+// Lines from a pipe as they come.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+
+  // The next line; false at the end of the output or, with a time-out
+  // (milliseconds, -1 for none), when none came in time.
+  bool Next(std::string& line, int timeoutMs) {
+    for (;;) {
+      const std::size_t end = buffer_.find('\n');
+      if (end != std::string::npos) {
+        line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return true;
+      }
+      if (ended_) return false;
+      pollfd wait{fd_, POLLIN, 0};
+      const int ready = ::poll(&wait, 1, timeoutMs);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return false;
+      char chunk[4096];
+      const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        ended_ = true;
+        continue;
+      }
+      buffer_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+
+  bool ended() const { return ended_; }
+
+ private:
+  int fd_;
+  std::string buffer_;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+double TransferFigures::Ratio() const {
+  return bound.count() > 0 ? static_cast<double>(usage.wall.count()) / bound.count() : 0.0;
+}
+
+double TransferFigures::CpuShare() const {
+  return static_cast<double>(usage.cpu.count()) / static_cast<double>(usage.wall.count());
+}
+
+double TransferFigures::SimCpuShare() const {
+  if (simCpu.count() < 0) return -1.0;
+  return static_cast<double>(simCpu.count()) / static_cast<double>(usage.wall.count());
+}
+
+bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs,
+                   const CountedFrames& counted, SideBySide& result, std::string& error) {
+  const std::size_t n = jobs.size();
+  std::vector<std::unique_ptr<SimProcess>> sims;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
+    sims.push_back(std::make_unique<SimProcess>());
+    if (!sims.back()->Start(setup.binFolder + "/zema-sim",
+                            SimArguments(setup, jobs[i].paced, InWork(setup, tag + ".state")),
+                            InWork(setup, tag + ".sim.log"), error)) {
+      return false;
+    }
+  }
+
+  std::vector<nanoseconds> simCpuBefore;
+  for (const auto& sim : sims) simCpuBefore.push_back(sim->CpuTime());
+  std::vector<std::unique_ptr<ChildProcess>> children;
+  std::vector<ChildProcess*> waiting;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
+    const std::string base = n == 1 ? jobs[i].base : jobs[i].base + "-" + std::to_string(i + 1);
+    children.push_back(std::make_unique<ChildProcess>());
+    if (!children.back()->Start(TransferArguments(setup, jobs[i], base, sims[i]->port(), false),
+                                InWork(setup, tag + ".out"), error, Launcher(setup))) {
+      return false;
+    }
+    waiting.push_back(children.back().get());
+  }
+  const std::vector<ChildUsage> usage = WaitAll(waiting);
+
+  result = SideBySide{};
+  BenchClock::time_point firstStart = usage.front().startedAt;
+  BenchClock::time_point lastExit = firstStart;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
+    TransferFigures figures;
+    figures.usage = usage[i];
+    const nanoseconds simCpuAfter = sims[i]->CpuTime();
+    if (simCpuBefore[i].count() >= 0 && simCpuAfter.count() >= 0) {
+      figures.simCpu = simCpuAfter - simCpuBefore[i];
+    }
+    const std::string output = ReadWholeFile(InWork(setup, tag + ".out"));
+    figures.wire = counted.wire;
+    figures.movedBytes = MovedBytes(output);
+    figures.flashDelayMs = jobs[i].paced ? setup.flashDelayMs : 0;
+    figures.bound = jobs[i].paced ? figures.wire.Bound(setup.baud,
+                                                       std::chrono::milliseconds(figures.flashDelayMs))
+                                  : nanoseconds(0);
+    if (usage[i].exitStatus != 0) {
+      error = "zema-transfer " + jobs[i].command + " (" + tag + ") ended with status " +
+              std::to_string(usage[i].exitStatus) + ":\n" + Tail(output, 5);
+      return false;
+    }
+    if (figures.movedBytes != counted.movedBytes) {
+      error = "zema-transfer " + jobs[i].command + " (" + tag + ") moved " +
+              std::to_string(figures.movedBytes) + " bytes, its traced twin " +
+              std::to_string(counted.movedBytes) + ": not the same frames";
+      return false;
+    }
+    firstStart = std::min(firstStart, usage[i].startedAt);
+    lastExit = std::max(lastExit, usage[i].exitedAt);
+    result.runs.push_back(figures);
+  }
+  result.wall = lastExit - firstStart;
+  return true;
+}
+
+bool CountFrames(const BenchSetup& setup, const TransferJob& job, CountedFrames& counted,
+                 std::string& error) {
+  const std::string tag = job.name + "-twin";
+  SimProcess sim;
+  if (!sim.Start(setup.binFolder + "/zema-sim",
+                 SimArguments(setup, false, InWork(setup, tag + ".state")),
+                 InWork(setup, tag + ".sim.log"), error)) {
+    return false;
+  }
+  ChildProcess child;
+  const std::string tracePath = InWork(setup, tag + ".trace");
+  // A READ's twin writes files of its own; a WRITE's reads the same files.
+  const std::string base = job.command == "read" ? job.base + "-twin" : job.base;
+  if (!child.Start(TransferArguments(setup, job, base, sim.port(), true), tracePath, error)) {
+    return false;
+  }
+  const ChildUsage usage = child.Wait();
+  const std::string output = ReadWholeFile(tracePath);
+  if (usage.exitStatus != 0) {
+    error = "zema-transfer " + job.command + " (" + tag + ") ended with status " +
+            std::to_string(usage.exitStatus) + ":\n" + Tail(output, 5);
+    return false;
+  }
+  counted = CountedFrames{};
+  counted.wire.AddTrace(output);
+  counted.movedBytes = MovedBytes(output);
+  return true;
+}
+
+bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
+                   std::string& error) {
+  SimProcess sim;
+  if (!sim.Start(setup.binFolder + "/zema-sim",
+                 SimArguments(setup, true, InWork(setup, "cancel.state")),
+                 InWork(setup, "cancel.sim.log"), error)) {
+    return false;
+  }
+  const TransferJob job{"cancel", "read", {"--patterns", "--banks", "0-14"},
+                        InWork(setup, "cancel"), true};
+  ChildProcess child;
+  if (!child.Start(TransferArguments(setup, job, job.base, sim.port(), true), "", error,
+                   Launcher(setup))) {
+    return false;
+  }
+
+  // Somewhere among the first blocks, at any moment of a block.
+  std::mt19937 random(seed);
+  const int signalAfterBlock = std::uniform_int_distribution<int>(3, 30)(random);
+  const double intoBlock = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+  const nanoseconds blockTime =
+      WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
+
+  LineReader reader(child.outputFd());
+  WireCount wire;
+  std::string line;
+  std::string output;
+  while (wire.blockCommands < signalAfterBlock) {
+    if (!reader.Next(line, 5000)) {
+      error = "the pattern READ to be cancelled stopped early:\n" + Tail(output, 5);
+      return false;
+    }
+    output += line + "\n";
+    wire.AddTraceLine(line);
+  }
+  std::this_thread::sleep_for(
+      std::chrono::duration_cast<nanoseconds>(blockTime * intoBlock));
+  // Whatever it sent meanwhile was sent before the signal.
+  while (reader.Next(line, 0)) {
+    output += line + "\n";
+    wire.AddTraceLine(line);
+  }
+  const int sentBefore = wire.exchanges;
+  const auto signalled = child.Signal(SIGINT);
+  while (reader.Next(line, -1)) {
+    output += line + "\n";
+    wire.AddTraceLine(line);
+  }
+  const ChildUsage usage = child.Wait();
+  trial.latency = usage.exitedAt - signalled;
+  trial.commandsAfterSignal = wire.exchanges - sentBefore;
+  trial.exitStatus = usage.exitStatus;
+  return true;
+}
+
+bool MeasureLoaderPeakRss(const BenchSetup& setup, long& peakKb, std::string& error) {
+  const std::string folder = InWork(setup, "loader");
+  fs::create_directories(folder);
+  ChildProcess script;
+  if (!script.Start({"/bin/bash", setup.loaderScript, setup.binFolder, folder}, "", error)) {
+    return false;
+  }
+  LineReader reader(script.outputFd());
+  std::string line;
+  std::string output;
+  peakKb = -1;
+  while (reader.Next(line, -1)) {
+    output += line + "\n";
+    if (line.rfind("peak_rss_kb=", 0) == 0) peakKb = std::stol(line.substr(12));
+  }
+  const ChildUsage usage = script.Wait();
+  if (usage.exitStatus != 0 || peakKb < 0) {
+    error = "the dialog could not be measured (" + setup.loaderScript + "):\n" + Tail(output, 8);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zema::bench

@@ -1,0 +1,86 @@
+// Whole runs of zema-transfer against zema-sim programs, measured from
+// outside as a user or a script sees them: each sensor a zema-sim on a COM
+// number of its own, each run a zema-transfer process.
+//
+// What a run sends and receives is counted, not assumed, without making
+// the timed run pay for it (--trace formats and writes every frame, about
+// 0.08 ms an exchange here): a twin of the run with --trace against an
+// unpaced sensor shows the frames, and the timed run's own count of bytes
+// moved (its last progress line) must equal the twin's.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "bench/child_process.h"
+#include "bench/wire_count.h"
+
+namespace zema::bench {
+
+struct BenchSetup {
+  std::string binFolder;   // zema-transfer, zema-sim, zema-loader
+  std::string workFolder;  // files, traces, the sensors' state files
+  std::string loaderScript;
+  unsigned baud = 57600;   // a sensor in its "PC LOAD/SAVE" menu
+  int flashDelayMs = 2000; // a paced sensor's flash store
+};
+
+struct TransferJob {
+  std::string name;                    // names its files in the work folder
+  std::string command;                 // "read" or "write"
+  std::vector<std::string> selection;  // zema-transfer's selection options
+  std::string base;                    // base name, in the work folder
+  bool paced = true;
+};
+
+struct TransferFigures {
+  WireCount wire;                       // the frames, from the traced twin
+  long long movedBytes = -1;            // the run's own count, after connecting
+  ChildUsage usage;
+  std::chrono::nanoseconds simCpu{-1};  // the sensor's CPU during the run
+  std::chrono::nanoseconds bound{};     // wire time of what was sent and received
+  int flashDelayMs = 0;
+
+  double Ratio() const;                 // wall against the bound
+  double CpuShare() const;              // zema-transfer's CPU, part of wall
+  double SimCpuShare() const;           // zema-sim's, part of wall (negative: unknown)
+};
+
+struct SideBySide {
+  std::vector<TransferFigures> runs;
+  std::chrono::nanoseconds wall{};  // first start to last exit
+};
+
+// Runs the jobs at once, each against a sensor of its own, and puts the
+// frames of `counted` (CountFrames) into each run's figures. false with
+// `error` when a program could not be started, a run did not finish, or a
+// run moved other bytes than its twin.
+struct CountedFrames {
+  WireCount wire;
+  long long movedBytes = -1;
+};
+bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs,
+                   const CountedFrames& counted, SideBySide& result, std::string& error);
+
+// The frames of `job`, from a run with --trace against an unpaced sensor.
+bool CountFrames(const BenchSetup& setup, const TransferJob& job, CountedFrames& counted,
+                 std::string& error);
+
+struct CancelTrial {
+  std::chrono::nanoseconds latency{};  // SIGINT to exit
+  int commandsAfterSignal = 0;         // frames zema-transfer sent after it
+  int exitStatus = -1;
+};
+
+// A paced pattern READ stopped with SIGINT at a random moment among its
+// blocks. This run has --trace: its frames tell when to stop it and
+// whether it sent anything after the signal.
+bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
+                   std::string& error);
+
+// The dialog's peak resident memory during a paced READ of the parameter
+// sets and the compensation table, driven under Xvfb (the loader script).
+bool MeasureLoaderPeakRss(const BenchSetup& setup, long& peakKb, std::string& error);
+
+}  // namespace zema::bench
