@@ -55,13 +55,8 @@ void ReadTable(TransferRun& run) {
 void WriteTable(TransferRun& run) {
   if (!BuildItemPath(run, kCommonSlot, true)) return;
   SourceFile file;
-  if (!file.Open(g_filePath)) {
-    AskAbortMissing(run, kMsgCompensationFileNotFound,
-                    LoadMessage(kMsgCompensationFileNotFound));
-    return;
-  }
-  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
-    FailImageFile(run);  // changed since the run checked it
+  if (!OpenImageSource(run, file, kMsgCompensationFileNotFound,
+                       LoadMessage(kMsgCompensationFileNotFound))) {
     return;
   }
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;

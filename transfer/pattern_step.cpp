@@ -58,14 +58,9 @@ void ReadBank(TransferRun& run, int bank) {
 void WriteBank(TransferRun& run, int bank) {
   if (!BuildItemPath(run, bank, true)) return;
   SourceFile file;
-  if (!file.Open(g_filePath)) {
-    AskAbortMissing(run, kMsgIsNotFoundAbort,
-                    LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
-                        LoadMessage(kMsgIsNotFoundAbort));
-    return;
-  }
-  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
-    FailImageFile(run);  // changed since the run checked it
+  if (!OpenImageSource(run, file, kMsgIsNotFoundAbort,
+                       LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
+                           LoadMessage(kMsgIsNotFoundAbort))) {
     return;
   }
   std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;

@@ -7,6 +7,7 @@
 #include "link/packet.h"
 #include "res/messages.h"
 #include "transfer/file_naming.h"
+#include "transfer/image_file.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_run.h"
@@ -85,6 +86,18 @@ void FailRun(TransferRun& run) {
 }
 
 void FailImageFile(TransferRun& run) { FailStep(run, kMsgImageFileRejected, g_filePath); }
+
+bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std::string& text) {
+  if (!file.Open(g_filePath)) {
+    AskAbortMissing(run, question, text);
+    return false;
+  }
+  if (CheckImageFile(file.stream()) != ImageFileStatus::Ok) {
+    FailImageFile(run);
+    return false;
+  }
+  return true;
+}
 
 void FailFileCreation(TransferRun& run) {
   // Taken at once: the cleanup that follows a failed write may change errno.

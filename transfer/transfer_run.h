@@ -98,6 +98,12 @@ void FailRun(TransferRun& run);
 // image file in g_filePath.
 void FailImageFile(TransferRun& run);
 
+// WRITE image steps: opens the image file in g_filePath. A missing file asks
+// `question` with `text` (abort or skip, as AskAbortMissing); a file that is
+// no longer a valid image (changed since the run checked it) fails the step.
+// true when `file` is open and ready for its first block.
+bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std::string& text);
+
 // READ: fails the step with "Failed to create the file.", the file's path
 // and the system's error as the detail.
 void FailFileCreation(TransferRun& run);
