@@ -29,11 +29,7 @@ session() {
   main=$(new_window)
   sleep 1  # painted
   idle=$(vm_hwm "$loader")
-  xdotool windowfocus --sync "$main"
-  xdotool key Tab space                   # CONNECT; the focus moves to RUN
-  sleep 1
-  xdotool key shift+Tab shift+Tab space   # READ
-  progress=$(new_window "$main")
+  progress=$(connect_and_read "$main")
   # The compensation table is the run's last item: its file appears when
   # the READ has finished.
   for _ in $(seq 600); do
@@ -44,12 +40,7 @@ session() {
   sleep 0.5
   echo "idle_rss_kb=$idle"
   echo "peak_rss_kb=$(vm_hwm "$loader")"
-  xdotool windowfocus --sync "$progress"
-  xdotool key Return                      # OK
-  sleep 0.5
-  xdotool windowfocus --sync "$main"
-  xdotool key Escape                      # ends the loader without saving
-  wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
+  close_run_and_loader "$progress" "$main"
 }
 
 loader=

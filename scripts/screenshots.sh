@@ -25,20 +25,11 @@ session() {
   main=$(new_window)
   sleep 1  # painted
   import -window "$main" "$main_png"
-  xdotool windowfocus --sync "$main"
-  xdotool key Tab space                   # CONNECT; the focus moves to RUN
-  sleep 1
-  xdotool key shift+Tab shift+Tab space   # READ
-  progress=$(new_window "$main")
+  progress=$(connect_and_read "$main")
   sleep 3  # the parameter sets are done; the paced compensation table is moving
   import -window "$progress" "$progress_png"
   sleep 6  # the run has finished and offers OK
-  xdotool windowfocus --sync "$progress"
-  xdotool key Return                      # OK
-  sleep 0.5
-  xdotool windowfocus --sync "$main"
-  xdotool key Escape                      # ends the loader without saving
-  wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
+  close_run_and_loader "$progress" "$main"
 }
 
 loader=

@@ -39,3 +39,26 @@ start_sensor_and_loader() {
   (cd "$work" && exec ./zema-loader) &
   loader=$!
 }
+
+# The operator's keys in the loader's main dialog MAIN: CONNECT, then READ.
+# Prints the progress dialog's window.
+connect_and_read() {
+  local main=$1
+  xdotool windowfocus --sync "$main"
+  xdotool key Tab space                   # CONNECT; the focus moves to RUN
+  sleep 1
+  xdotool key shift+Tab shift+Tab space   # READ
+  new_window "$main"
+}
+
+# OK in the finished progress dialog PROGRESS, then Esc in the main dialog
+# MAIN, which ends the loader without saving; fails when it does not end.
+close_run_and_loader() {
+  local progress=$1 main=$2
+  xdotool windowfocus --sync "$progress"
+  xdotool key Return                      # OK
+  sleep 0.5
+  xdotool windowfocus --sync "$main"
+  xdotool key Escape
+  wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
+}
