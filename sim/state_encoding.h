@@ -1,7 +1,10 @@
 // Byte-level helpers shared by the state file and its journal: numbers are
-// little-endian, and a checksum (FNV-1a) that is enough to notice a
-// truncated or altered file.
+// little-endian, a checksum (FNV-1a) that is enough to notice a truncated
+// or altered file, and reading either file whole.
 #pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -40,6 +43,35 @@ inline std::uint32_t Fingerprint(std::span<const std::uint8_t> bytes) {
 
 inline std::string SystemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
+}
+
+enum class WholeFile { kRead, kMissing, kFailed };
+
+// Reads the file at `path` into `bytes`. kFailed with `error` naming it as
+// `what` ("state file", "journal") when it exists but cannot be read.
+inline WholeFile ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                               const std::string& what, std::string& error) {
+  bytes.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return WholeFile::kMissing;
+    error = SystemError("cannot read " + what, path);
+    return WholeFile::kFailed;
+  }
+  std::uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = SystemError("cannot read " + what, path);
+      ::close(fd);
+      return WholeFile::kFailed;
+    }
+    if (n == 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  ::close(fd);
+  return WholeFile::kRead;
 }
 
 }  // namespace zema::sim::state_encoding

@@ -62,32 +62,6 @@ void FillFromBody(std::span<const std::uint8_t> body, SensorMemory& memory) {
   }
 }
 
-// Reads a whole file. kMissing when there is none, kDamaged when it cannot
-// be read.
-StateLoadResult ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                         std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return StateLoadResult::kMissing;
-    error = SystemError("cannot read state file", path);
-    return StateLoadResult::kDamaged;
-  }
-  std::uint8_t chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = SystemError("cannot read state file", path);
-      ::close(fd);
-      return StateLoadResult::kDamaged;
-    }
-    if (n == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  }
-  ::close(fd);
-  return StateLoadResult::kLoaded;
-}
-
 // The body and version of a state file's bytes; false when they are not a
 // complete state file of either format.
 bool Parse(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& body,
@@ -176,8 +150,11 @@ StateLoadResult LoadState(const std::string& path, SensorMemory& memory, std::st
   std::vector<std::uint8_t> journal;
   if (!ReadJournal(JournalPath(path), journal, error)) return StateLoadResult::kDamaged;
   std::vector<std::uint8_t> bytes;
-  const StateLoadResult read = ReadFile(path, bytes, error);
-  if (read != StateLoadResult::kLoaded) return read;
+  switch (ReadWholeFile(path, bytes, "state file", error)) {
+    case WholeFile::kRead: break;
+    case WholeFile::kMissing: return StateLoadResult::kMissing;
+    case WholeFile::kFailed: return StateLoadResult::kDamaged;
+  }
   std::vector<std::uint8_t> body;
   StateVersion loaded;
   if (!Parse(bytes, body, loaded)) {

@@ -131,27 +131,7 @@ void StateJournal::Remove() {
 }
 
 bool ReadJournal(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  bytes.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return true;
-    error = SystemError("cannot read journal", path);
-    return false;
-  }
-  std::uint8_t chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = SystemError("cannot read journal", path);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  }
-  ::close(fd);
-  return true;
+  return ReadWholeFile(path, bytes, "journal", error) != WholeFile::kFailed;
 }
 
 bool ApplyJournal(std::span<const std::uint8_t> journal, StateVersion& version,
