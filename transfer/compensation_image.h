@@ -12,6 +12,8 @@
 
 #include "link/commands.h"
 
+inline constexpr int kCompensationBlocks =
+    kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
 inline constexpr int kSamplesPerBlock = kBlockBytes / 2;
 inline constexpr std::size_t kBytesPerSample = 12;
 inline constexpr std::size_t kMaxCompensationFileBytesPerBlock = kSamplesPerBlock * kBytesPerSample;

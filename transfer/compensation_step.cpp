@@ -10,14 +10,11 @@
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
-namespace {
-
-constexpr int kTableBlocks = kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
-
-// The 96 blocks of the table span the whole bar.
-int BlockPosition(int block) {
-  return (block - kCompensationFirstBlock) * kProgressEnd / kTableBlocks;
+int CompensationBlockPosition(int block) {
+  return (block - kCompensationFirstBlock) * kProgressEnd / kCompensationBlocks;
 }
+
+namespace {
 
 std::span<std::uint8_t, kBlockBytes> BlockOfXfer() {
   return std::span<std::uint8_t, kBlockBytes>(g_xfer, kBlockBytes);
@@ -44,7 +41,7 @@ void ReadTable(TransferRun& run) {
       FailFileCreation(run);  // a full disk
       return;
     }
-    SetProgress(run, BlockPosition(block));
+    SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
   if (!file.Commit()) FailFileCreation(run);
@@ -66,7 +63,7 @@ void WriteTable(TransferRun& run) {
                          std::span<std::uint8_t, kBlockBytes>(g_xfer + 1, kBlockBytes));
     g_xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdWriteBlock)) return;
-    SetProgress(run, BlockPosition(block));
+    SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
   if (FlashCommit(run, kCompensationSelector) == 0) return;

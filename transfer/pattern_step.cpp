@@ -11,14 +11,13 @@
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
+int PatternBlockPosition(int section, int block) {
+  return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
+}
+
 namespace {
 
 constexpr int kSections = 2;
-
-// The 416 blocks of a bank span the whole bar.
-int BlockPosition(int section, int block) {
-  return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
-}
 
 std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
   return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
@@ -46,7 +45,7 @@ void ReadBank(TransferRun& run, int bank) {
         FailFileCreation(run);  // a full disk
         return;
       }
-      SetProgress(run, BlockPosition(section, block));
+      SetProgress(run, PatternBlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
   }
@@ -70,7 +69,7 @@ void WriteBank(TransferRun& run, int bank) {
       PatternFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
       g_xfer[0] = static_cast<std::uint8_t>(block);
       if (!ExchangeCommand(run, kCmdWriteBlock)) return;
-      SetProgress(run, BlockPosition(section, block));
+      SetProgress(run, PatternBlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
     if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;

@@ -149,9 +149,8 @@ bool Comparer::Compensation() {
     }
     return std::nullopt;
   };
-  const int blocks = kCompensationLastBlock - kCompensationFirstBlock + 1;
-  return Image(kCompensationSelector, kCompensationFirstBlock, blocks, expected, differ,
-               [&](int block) { return (block - kCompensationFirstBlock) * kProgressEnd / blocks; });
+  return Image(kCompensationSelector, kCompensationFirstBlock, kCompensationBlocks, expected,
+               differ, CompensationBlockPosition);
 }
 
 bool Comparer::PatternBank(int bank) {
@@ -179,9 +178,7 @@ bool Comparer::PatternBank(int bank) {
   };
   itemDiffers_ = false;
   for (int section = 0; section < 2 && !itemDiffers_; ++section) {
-    const auto position = [section](int block) {
-      return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
-    };
+    const auto position = [section](int block) { return PatternBlockPosition(section, block); };
     if (!Image(PatternSelector(bank, section), 0, PatternSectionBlocks(section), expected,
                differ, position)) {
       return false;
