@@ -16,10 +16,6 @@ int CompensationBlockPosition(int block) {
 
 namespace {
 
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer() {
-  return std::span<std::uint8_t, kBlockBytes>(g_xfer, kBlockBytes);
-}
-
 // The file is created before anything is sent, so a file that cannot be
 // created costs no exchange; it replaces an older file only once the whole
 // table has arrived and has been written.
@@ -36,7 +32,7 @@ void ReadTable(TransferRun& run) {
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     g_xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdReadBlock)) return;
-    const std::size_t count = CompensationToFile(block, BlockOfXfer(), bytes);
+    const std::size_t count = CompensationToFile(block, BlockOfXfer(0), bytes);
     if (!file.Write(std::span(bytes).first(count))) {
       FailFileCreation(run);  // a full disk
       return;
@@ -59,8 +55,7 @@ void WriteTable(TransferRun& run) {
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
-    CompensationFromFile(block, fileBytes, file.Read(fileBytes),
-                         std::span<std::uint8_t, kBlockBytes>(g_xfer + 1, kBlockBytes));
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
     g_xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdWriteBlock)) return;
     SetProgress(run, CompensationBlockPosition(block));

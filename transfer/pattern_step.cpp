@@ -19,10 +19,6 @@ namespace {
 
 constexpr int kSections = 2;
 
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
-  return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
-}
-
 // The file replaces an older one only once both sections have arrived and
 // have been written. A failure or stop in section 0 ends the bank at once:
 // section 1 is then neither selected nor read.
