@@ -133,12 +133,6 @@ class ImageTransferTest : public SimPortTest {
       sent.push_back({frame[0], frame.size() > 2 ? frame[1] : -1});
     return sent;
   }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   static std::string Msg(int id) { return LoadMessage(id); }
 
   TempFolder dir_{"zema-images"};
@@ -316,7 +310,7 @@ TEST_P(ImageSequence, ExchangesProgressAndDetailLineFollowTheTables) {
   }
   EXPECT_EQ(view_.DetailLines(), details);
   EXPECT_EQ(view_.LastStepLine(), Msg(test.direction == kRead ? 137 : 138));
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base" + suffix}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base" + suffix}));
   EXPECT_EQ(fs::file_size(PathOf(suffix)), kImageFileBytes);
 }
 
@@ -381,7 +375,7 @@ TEST_P(ImageStop, EndsTheTransferAtOnceAndKeepsOlderFiles) {
     EXPECT_EQ(view_.EndResult(), kRunResultFailed);
   }
   // No half-written bitmap; an older file of the name stays as it was.
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base" + suffix}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base" + suffix}));
   EXPECT_TRUE(ReadFileBytes(PathOf(suffix)) == older);
 
   // Nothing is committed for the section in progress; a finished section 0
@@ -427,7 +421,7 @@ TEST_F(ImageTransferTest, OneOverwriteQuestionCoversEveryKindOfFile) {
   ASSERT_EQ(Run(kRead), RunEnd::Finished);
   EXPECT_EQ(operator_.boxes.size(), 1u);
   EXPECT_EQ(operator_.unexpectedQuestions, 0);
-  EXPECT_EQ(FolderEntries(),
+  EXPECT_EQ(FolderEntries(dir_),
             (std::vector<std::string>{"base.cmp.bmp", "base.prM.zema", "base.pt3.bmp"}));
   EXPECT_EQ(fs::file_size(PathOf(".cmp.bmp")), kImageFileBytes);
   EXPECT_EQ(fs::file_size(PathOf(".pt3.bmp")), kImageFileBytes);
@@ -491,7 +485,7 @@ TEST_F(ImageTransferTest, AFullDiskIsReportedAndKeepsTheOlderFile) {
   EXPECT_EQ(end, RunEnd::Failed);
   ASSERT_EQ(operator_.boxes.size(), 2u);
   EXPECT_EQ(operator_.boxes[1].text, "Failed to create the file.");
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.cmp.bmp"}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base.cmp.bmp"}));
   EXPECT_EQ(ReadFileBytes(PathOf(".cmp.bmp")), "older");
 }
 
