@@ -2,10 +2,8 @@
 // what reaches the files and the sensor, the exchanges, the progress and
 // every way a run stops.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "sim/demo_content.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -85,26 +84,6 @@ std::vector<std::uint16_t> SectionPixels(const SensorMemory& memory, int bank, i
   }
   return words;
 }
-
-// Makes writing a file beyond `bytes` fail as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*oldHandler_)(int) = nullptr;
-};
 
 class ImageTransferTest : public SimPortTest {
  protected:
