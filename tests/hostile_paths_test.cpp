@@ -6,15 +6,14 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -56,8 +56,7 @@ class CurrentFolder {
 
 // A file system that runs full: a small tmpfs in a mount namespace of this
 // process where the system lets it make one, else a size limit on every file
-// the process writes (RLIMIT_FSIZE, with SIGXFSZ ignored so that the write
-// fails instead of killing the process).
+// the process writes.
 class SmallDisk {
  public:
   SmallDisk(const fs::path& folder, std::size_t bytes) : folder_(fs::absolute(folder)) {
@@ -66,27 +65,16 @@ class SmallDisk {
     mounted_ = ::unshare(CLONE_NEWNS) == 0 &&
                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
                ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (mounted_) return;
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &oldLimit_);
-    rlimit limit = oldLimit_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+    if (!mounted_) limit_.emplace(bytes);
   }
   ~SmallDisk() {
-    if (mounted_) {
-      ::umount2(folder_.c_str(), MNT_DETACH);
-      return;
-    }
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit_);
-    std::signal(SIGXFSZ, oldHandler_);
+    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
   }
 
  private:
   fs::path folder_;
   bool mounted_ = false;
-  rlimit oldLimit_{};
-  void (*oldHandler_)(int) = nullptr;
+  std::optional<FileSizeLimit> limit_;
 };
 
 struct HostileCase {

@@ -2,10 +2,8 @@
 // what reaches the files and the sensor, the exchanges, the progress and
 // every way a run stops.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "sim/demo_content.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -86,26 +85,6 @@ std::vector<std::uint16_t> SectionPixels(const SensorMemory& memory, int bank, i
   return words;
 }
 
-// Makes writing a file beyond `bytes` fail as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*oldHandler_)(int) = nullptr;
-};
-
 class ImageTransferTest : public SimPortTest {
  protected:
   void SetUp() override {
@@ -132,12 +111,6 @@ class ImageTransferTest : public SimPortTest {
     for (const auto& frame : sim.Commands())
       sent.push_back({frame[0], frame.size() > 2 ? frame[1] : -1});
     return sent;
-  }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
   }
   static std::string Msg(int id) { return LoadMessage(id); }
 
@@ -316,7 +289,7 @@ TEST_P(ImageSequence, ExchangesProgressAndDetailLineFollowTheTables) {
   }
   EXPECT_EQ(view_.DetailLines(), details);
   EXPECT_EQ(view_.LastStepLine(), Msg(test.direction == kRead ? 137 : 138));
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base" + suffix}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base" + suffix}));
   EXPECT_EQ(fs::file_size(PathOf(suffix)), kImageFileBytes);
 }
 
@@ -381,7 +354,7 @@ TEST_P(ImageStop, EndsTheTransferAtOnceAndKeepsOlderFiles) {
     EXPECT_EQ(view_.EndResult(), kRunResultFailed);
   }
   // No half-written bitmap; an older file of the name stays as it was.
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base" + suffix}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base" + suffix}));
   EXPECT_TRUE(ReadFileBytes(PathOf(suffix)) == older);
 
   // Nothing is committed for the section in progress; a finished section 0
@@ -427,7 +400,7 @@ TEST_F(ImageTransferTest, OneOverwriteQuestionCoversEveryKindOfFile) {
   ASSERT_EQ(Run(kRead), RunEnd::Finished);
   EXPECT_EQ(operator_.boxes.size(), 1u);
   EXPECT_EQ(operator_.unexpectedQuestions, 0);
-  EXPECT_EQ(FolderEntries(),
+  EXPECT_EQ(FolderEntries(dir_),
             (std::vector<std::string>{"base.cmp.bmp", "base.prM.zema", "base.pt3.bmp"}));
   EXPECT_EQ(fs::file_size(PathOf(".cmp.bmp")), kImageFileBytes);
   EXPECT_EQ(fs::file_size(PathOf(".pt3.bmp")), kImageFileBytes);
@@ -491,7 +464,7 @@ TEST_F(ImageTransferTest, AFullDiskIsReportedAndKeepsTheOlderFile) {
   EXPECT_EQ(end, RunEnd::Failed);
   ASSERT_EQ(operator_.boxes.size(), 2u);
   EXPECT_EQ(operator_.boxes[1].text, "Failed to create the file.");
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.cmp.bmp"}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base.cmp.bmp"}));
   EXPECT_EQ(ReadFileBytes(PathOf(".cmp.bmp")), "older");
 }
 

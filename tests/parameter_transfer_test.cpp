@@ -77,12 +77,6 @@ class ParameterTransferTest : public ::testing::Test {
     return RunTransfer(run);
   }
   std::string PathOf(const char* suffix) const { return target_.baseName + suffix; }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The set indexes of the 0x81 or 0x82 commands the peer received.
   std::vector<int> SentIndexes(std::size_t commandBytes) const {
     const Bytes received = peer_.Received();
@@ -120,7 +114,7 @@ TEST_F(ParameterTransferTest, ReadOfBanks2To4AndCommonWritesFourFiles) {
     expected.insert(expected.end(), frame.begin(), frame.end());
   }
   EXPECT_EQ(peer_.Received(), expected);
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema",
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema",
                                                        "base.pr4.zema", "base.prM.zema"}));
   const std::string bank2Text = ReadFileBytes(PathOf(".pr2.zema"));
   EXPECT_EQ(bank2Text.substr(0, 8), "65535\n1\n");
@@ -217,7 +211,7 @@ TEST_P(ParameterReadFault, ShowsTheLinksMessageAndKeepsFilesAlreadyRead) {
   // the older file, and no temporary file is left.
   EXPECT_EQ(ReadFileBytes(PathOf(".pr2.zema")), FormatParamFile(SetStartingAt(1)));
   EXPECT_EQ(ReadFileBytes(PathOf(".pr3.zema")), "older 3\n");
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema"}));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"base.pr2.zema", "base.pr3.zema"}));
 }
 
 Bytes WithBadChecksum() {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_target.h"
 
@@ -26,14 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Content(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void Put(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
+  WriteFileBytes(path, text);
 }
 
 int Entries(const fs::path& folder) {
@@ -195,12 +190,12 @@ TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
       ASSERT_EQ(dialogs.boxes.size(), 1u);
       EXPECT_EQ(dialogs.boxes[0].text, "Failed to write a setup file.");
       EXPECT_FALSE(dialogs.boxes[0].question);
-      EXPECT_EQ(Content(storedPath), c.stored) << "the earlier file stays whole";
+      EXPECT_EQ(ReadFileBytes(storedPath), c.stored) << "the earlier file stays whole";
       EXPECT_EQ(Entries(bin), 1);
     } else {
       EXPECT_TRUE(dialogs.boxes.empty());
       const bool savedInConfig = c.savedAt == Where::Config;
-      EXPECT_EQ(Content(savedInConfig ? inConfig : beside), c.saved);
+      EXPECT_EQ(ReadFileBytes(savedInConfig ? inConfig : beside), c.saved);
       // Nothing else is left in either folder: no temporary file, no file
       // in the other place.
       EXPECT_EQ(Entries(bin), savedInConfig ? 0 : 1);

@@ -7,11 +7,11 @@ namespace {
 // The sensor keeps samples 0 to 15 of the first block for itself.
 constexpr int kUncarriedSamples = 16;
 
+}  // namespace
+
 int FirstCarriedSample(int block) {
   return block == kCompensationFirstBlock ? kUncarriedSamples : 0;
 }
-
-}  // namespace
 
 std::size_t CompensationFileBytes(int block) {
   return static_cast<std::size_t>(kSamplesPerBlock - FirstCarriedSample(block)) * kBytesPerSample;

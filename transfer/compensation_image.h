@@ -12,9 +12,14 @@
 
 #include "link/commands.h"
 
+inline constexpr int kCompensationBlocks =
+    kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
 inline constexpr int kSamplesPerBlock = kBlockBytes / 2;
 inline constexpr std::size_t kBytesPerSample = 12;
 inline constexpr std::size_t kMaxCompensationFileBytesPerBlock = kSamplesPerBlock * kBytesPerSample;
+
+// The first sample of `block` that the file carries (16 in block 160, else 0).
+int FirstCarriedSample(int block);
 
 // How many bytes of the file block `block` fills.
 std::size_t CompensationFileBytes(int block);

@@ -10,18 +10,11 @@
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
+int CompensationBlockPosition(int block) {
+  return (block - kCompensationFirstBlock) * kProgressEnd / kCompensationBlocks;
+}
+
 namespace {
-
-constexpr int kTableBlocks = kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
-
-// The 96 blocks of the table span the whole bar.
-int BlockPosition(int block) {
-  return (block - kCompensationFirstBlock) * kProgressEnd / kTableBlocks;
-}
-
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer() {
-  return std::span<std::uint8_t, kBlockBytes>(g_xfer, kBlockBytes);
-}
 
 // The file is created before anything is sent, so a file that cannot be
 // created costs no exchange; it replaces an older file only once the whole
@@ -39,12 +32,12 @@ void ReadTable(TransferRun& run) {
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     g_xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdReadBlock)) return;
-    const std::size_t count = CompensationToFile(block, BlockOfXfer(), bytes);
+    const std::size_t count = CompensationToFile(block, BlockOfXfer(0), bytes);
     if (!file.Write(std::span(bytes).first(count))) {
       FailFileCreation(run);  // a full disk
       return;
     }
-    SetProgress(run, BlockPosition(block));
+    SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
   if (!file.Commit()) FailFileCreation(run);
@@ -62,11 +55,10 @@ void WriteTable(TransferRun& run) {
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
-    CompensationFromFile(block, fileBytes, file.Read(fileBytes),
-                         std::span<std::uint8_t, kBlockBytes>(g_xfer + 1, kBlockBytes));
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
     g_xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdWriteBlock)) return;
-    SetProgress(run, BlockPosition(block));
+    SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
   if (FlashCommit(run, kCompensationSelector) == 0) return;

@@ -16,9 +16,11 @@ std::uint16_t WordOf(Fields fields) {
   return static_cast<std::uint16_t>(fields.blue | fields.red << 5 | fields.green << 10);
 }
 
-int WordsInBlock(int block) { return block % 2 == 0 ? kWordsInEvenBlock : kWordsInOddBlock; }
-
 }  // namespace
+
+int PatternWordsInBlock(int block) {
+  return block % 2 == 0 ? kWordsInEvenBlock : kWordsInOddBlock;
+}
 
 PixelBytes PixelBytesOf(std::uint16_t word) {
   const Fields f = FieldsOf(word);
@@ -40,13 +42,13 @@ int PatternSectionBlocks(int section) {
 }
 
 std::size_t PatternFileBytes(int block) {
-  return 3 * static_cast<std::size_t>(WordsInBlock(block));
+  return 3 * static_cast<std::size_t>(PatternWordsInBlock(block));
 }
 
 std::size_t PatternToFile(int block, std::span<const std::uint8_t, kBlockBytes> wire,
                           std::span<std::uint8_t, kMaxPatternFileBytesPerBlock> file) {
   std::size_t at = 0;
-  for (int i = 0; i < WordsInBlock(block); ++i) {
+  for (int i = 0; i < PatternWordsInBlock(block); ++i) {
     const auto low = static_cast<std::size_t>(2 * i);
     const PixelBytes pixel =
         PixelBytesOf(static_cast<std::uint16_t>(wire[low] | wire[low + 1] << 8));
@@ -62,7 +64,7 @@ void PatternFromFile(int block, std::span<const std::uint8_t> file, std::size_t 
   std::fill(wire.begin(), wire.end(), std::uint8_t{0});
   available = std::min(available, file.size());
   auto byteAt = [&](std::size_t at) { return at < available ? file[at] : std::uint8_t{0xFF}; };
-  for (int i = 0; i < WordsInBlock(block); ++i) {
+  for (int i = 0; i < PatternWordsInBlock(block); ++i) {
     const auto at = static_cast<std::size_t>(3 * i);
     const std::uint16_t word = PixelWordOf({byteAt(at), byteAt(at + 1), byteAt(at + 2)});
     wire[static_cast<std::size_t>(2 * i)] = static_cast<std::uint8_t>(word & 0xFF);

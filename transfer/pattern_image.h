@@ -36,6 +36,10 @@ std::uint16_t PixelWordOf(PixelBytes pixel);
 
 int PatternSectionBlocks(int section);
 
+// The pixel words of `block`: those of an even block and the first 108 of
+// an odd one.
+int PatternWordsInBlock(int block);
+
 // How many bytes of the file block `block` fills.
 std::size_t PatternFileBytes(int block);
 

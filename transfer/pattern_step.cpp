@@ -11,18 +11,13 @@
 #include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
-namespace {
-
-constexpr int kSections = 2;
-
-// The 416 blocks of a bank span the whole bar.
-int BlockPosition(int section, int block) {
+int PatternBlockPosition(int section, int block) {
   return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
 }
 
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
-  return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
-}
+namespace {
+
+constexpr int kSections = 2;
 
 // The file replaces an older one only once both sections have arrived and
 // have been written. A failure or stop in section 0 ends the bank at once:
@@ -46,7 +41,7 @@ void ReadBank(TransferRun& run, int bank) {
         FailFileCreation(run);  // a full disk
         return;
       }
-      SetProgress(run, BlockPosition(section, block));
+      SetProgress(run, PatternBlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
   }
@@ -70,7 +65,7 @@ void WriteBank(TransferRun& run, int bank) {
       PatternFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
       g_xfer[0] = static_cast<std::uint8_t>(block);
       if (!ExchangeCommand(run, kCmdWriteBlock)) return;
-      SetProgress(run, BlockPosition(section, block));
+      SetProgress(run, PatternBlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
     if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;

@@ -20,6 +20,10 @@ bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPo
   return false;
 }
 
+std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
+  return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
+}
+
 void SetProgress(TransferRun& run, int position) {
   run.view.SetProgressPosition(position);
   run.view.ShowWindow();

@@ -139,9 +139,7 @@ bool Comparer::Compensation() {
     // Only the samples the file carries, and of each what its file keeps:
     // the low byte, of which the file's (2 x value) mod 256 holds 7 bits. A
     // sensor's value of 128 or more thus equals its own backup.
-    const int firstSample =
-        kSamplesPerBlock - static_cast<int>(CompensationFileBytes(block) / kBytesPerSample);
-    for (int s = firstSample; s < kSamplesPerBlock; ++s) {
+    for (int s = FirstCarriedSample(block); s < kSamplesPerBlock; ++s) {
       const auto at = static_cast<std::size_t>(2 * s);
       const unsigned want = wire[at] & 0x7Fu;
       const unsigned have = g_xfer[at] & 0x7Fu;
@@ -149,9 +147,8 @@ bool Comparer::Compensation() {
     }
     return std::nullopt;
   };
-  const int blocks = kCompensationLastBlock - kCompensationFirstBlock + 1;
-  return Image(kCompensationSelector, kCompensationFirstBlock, blocks, expected, differ,
-               [&](int block) { return (block - kCompensationFirstBlock) * kProgressEnd / blocks; });
+  return Image(kCompensationSelector, kCompensationFirstBlock, kCompensationBlocks, expected,
+               differ, CompensationBlockPosition);
 }
 
 bool Comparer::PatternBank(int bank) {
@@ -168,8 +165,7 @@ bool Comparer::PatternBank(int bank) {
   const auto differ = [](int block, const Block& wire) -> std::optional<FirstDifference> {
     // The pixel words of the row's part in this block; the unused words of
     // an odd block are no pixels.
-    const int words = static_cast<int>(PatternFileBytes(block) / 3);
-    for (int i = 0; i < words; ++i) {
+    for (int i = 0; i < PatternWordsInBlock(block); ++i) {
       const auto at = static_cast<std::size_t>(2 * i);
       const unsigned want = wire[at] | wire[at + 1] << 8;
       const unsigned have = g_xfer[at] | g_xfer[at + 1] << 8;
@@ -179,9 +175,7 @@ bool Comparer::PatternBank(int bank) {
   };
   itemDiffers_ = false;
   for (int section = 0; section < 2 && !itemDiffers_; ++section) {
-    const auto position = [section](int block) {
-      return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
-    };
+    const auto position = [section](int block) { return PatternBlockPosition(section, block); };
     if (!Image(PatternSelector(bank, section), 0, PatternSectionBlocks(section), expected,
                differ, position)) {
       return false;

@@ -1,5 +1,7 @@
 #include "transfer/transfer_items.h"
 
+#include "transfer/compensation_image.h"
+
 namespace {
 
 // A frame is its code, its payload and a checksum; a reply ACK, its payload
@@ -20,8 +22,7 @@ constexpr std::uint64_t ImageBytes(int blocks) {
 static_assert(ExchangeBytes(kCmdReadBlock) == ExchangeBytes(kCmdWriteBlock));
 static_assert(ExchangeBytes(kCmdSelectImage) == ExchangeBytes(kCmdFlashCommit));
 
-constexpr std::uint64_t kCompensationBytes =
-    ImageBytes(kCompensationLastBlock - kCompensationFirstBlock + 1);
+constexpr std::uint64_t kCompensationBytes = ImageBytes(kCompensationBlocks);
 constexpr std::uint64_t kPatternBytes =
     ImageBytes(kPatternSection0Blocks) + ImageBytes(kPatternSection1Blocks);
 

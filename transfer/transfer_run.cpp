@@ -35,8 +35,9 @@ RunEnd Finish(TransferRun& run) {
 // anything is sent; stops at the first that failed.
 StepOutcome RunSteps(TransferRun& run) {
   // Every path of the run must fit the path buffer; refuse the name before
-  // anything is sent rather than cut a path short half-way.
-  if (g_cancelState == kCancelNone && SelectsAnyItem(run.target) &&
+  // anything is sent rather than cut a path short half-way. A run that moves
+  // nothing builds no path.
+  if (g_cancelState == kCancelNone && !SelectedItems(run.target).empty() &&
       !BaseNameFits(run.target.baseName)) {
     FailStep(run, kMsgBaseNameTooLong);
     return StepOutcome::Failed;

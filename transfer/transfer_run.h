@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "frontend/operator_dialogs.h"
@@ -55,6 +56,10 @@ RunEnd RunTransfer(TransferRun& run);
 inline constexpr int kKeepPosition = -1;
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command,
                      int awaitPosition = kKeepPosition);
+
+// One block of the transfer buffer g_xfer: a block's reply from offset 0,
+// a block's payload behind its block number from offset 1.
+std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset);
 
 // Sets the bar's position, then shows the window.
 void SetProgress(TransferRun& run, int position);

@@ -24,6 +24,12 @@ StepOutcome CheckParameterFiles(TransferRun& run);
 StepOutcome CheckCompensationFile(TransferRun& run);
 StepOutcome CheckPatternFiles(TransferRun& run);
 
+// Where the bar stands once a block has been moved: the 96 blocks of the
+// compensation table, or the 416 blocks of a bank's pattern, span the whole
+// bar. Reading back for a comparison moves it alike.
+int CompensationBlockPosition(int block);
+int PatternBlockPosition(int section, int block);
+
 // The closing check every step shares: a failure in a step that the
 // operator has stopped is not shown.
 inline StepOutcome OutcomeOf(const TransferRun& run) {

@@ -30,7 +30,3 @@ inline bool IsReadRun(const TransferTarget& target) { return target.direction ==
 inline bool BankInRange(const TransferTarget& target, int bank) {
   return target.startBank <= bank && bank <= target.endBank;
 }
-
-// True when the run has anything of any kind to move, so that it will build
-// at least one file path.
-bool SelectsAnyItem(const TransferTarget& target);

@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "console/base_name_choice.h"
@@ -27,6 +25,7 @@
 #include "res/messages.h"
 #include "res/program_icon.h"
 #include "tests/gui/box_answerer.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/temp_folder.h"
 
@@ -60,11 +59,6 @@ class LoaderDlgTest : public ::testing::Test {
   PtyPeer& Peer() {
     if (!peer_) peer_ = std::make_unique<PtyPeer>();
     return *peer_;
-  }
-
-  std::string SettingsFile() const {
-    std::ifstream in(settingsPath_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   TempFolder folder_{"zema-loader-dlg"};
@@ -102,7 +96,7 @@ TEST_F(LoaderDlgTest, StartsDisconnectedInPcLoadSaveModeWithTheFirstStartChoices
 TEST(LoaderDlgStart, CommandModeFromTheSettingsFile) {
   const TempFolder folder("zema-loader-dlg");
   const fs::path settings = folder / "zema-loader.ini";
-  std::ofstream(settings, std::ios::binary) << "2\n1\n3\n5\n0\n1\n1\n1\n1\n/data/lines/lineA";
+  WriteFileBytes(settings, "2\n1\n3\n5\n0\n1\n1\n1\n1\n/data/lines/lineA");
   CLoaderDlg dialog(settings.string());
   EXPECT_EQ(dialog.ControlAs<QPushButton>(kCtlConnect)->text(),
             QStringLiteral("CONNECT(Stop ZEMA)"));
@@ -191,7 +185,7 @@ TEST_F(LoaderDlgTest, ExitAsksAndSavesTheSettingsOnlyOnYes) {
   EXPECT_EQ(answerer.boxes().size(), 1u) << "a save that works shows nothing";
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(SettingsFile(), "0\n4\n0\n14\n1\n1\n1\n0\n0\nUntitled");
+  EXPECT_EQ(ReadFileBytes(settingsPath_), "0\n4\n0\n14\n1\n1\n1\n0\n0\nUntitled");
 }
 
 TEST_F(LoaderDlgTest, EscAndTheCloseBoxEndTheDialogWithoutSaving) {

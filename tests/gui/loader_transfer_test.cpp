@@ -9,8 +9,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -21,6 +19,7 @@
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "tests/gui/box_answerer.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/comu_dlg.h"
@@ -105,11 +104,6 @@ class LoaderEndToEndTest : public ::testing::Test {
   }
   void TearDown() override { ComClose(port_.number()); }
 
-  std::string SettingsFile() const {
-    std::ifstream in(settingsPath_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-
   SimFixture sim_{CommandModeAt19200()};
   TempFolder folder_{"zema-loader-e2e"};
   PortListPort port_{folder_ / "config", sim_.devicePath()};
@@ -122,7 +116,7 @@ TEST_F(LoaderEndToEndTest, StartConnectReadWriteRunExit) {
   // what a line engineer keeps in the file between runs.
   const std::string stored =
       std::to_string(port_.number() - 1) + "\n2\n2\n3\n1\n0\n1\n0\n1\n" + baseName_;
-  std::ofstream(settingsPath_, std::ios::binary) << stored;
+  WriteFileBytes(settingsPath_, stored);
 
   CLoaderDlg dialog(settingsPath_.string());
   dialog.show();
@@ -187,13 +181,13 @@ TEST_F(LoaderEndToEndTest, StartConnectReadWriteRunExit) {
     button(kCtlExit)->click();
     EXPECT_EQ(answerer.boxes().size(), 1u);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(SettingsFile(), stored) << "EXIT answered No changes nothing";
+    EXPECT_EQ(ReadFileBytes(settingsPath_), stored) << "EXIT answered No changes nothing";
   }
   BoxAnswerer answerer(QMessageBox::Yes);
   button(kCtlExit)->click();
   EXPECT_EQ(answerer.boxes().size(), 1u);
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(SettingsFile(),
+  EXPECT_EQ(ReadFileBytes(settingsPath_),
             std::to_string(port_.number() - 1) + "\n2\n2\n5\n1\n0\n1\n0\n1\n" + baseName_);
 }
 

@@ -5,10 +5,13 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The file's bytes; an empty text when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& path);
 // Creates or replaces the file with exactly these bytes.
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+// The names of a folder's entries, sorted.
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 // Every file of a folder (not its subfolders' files) by name, with its bytes.
 std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder);
