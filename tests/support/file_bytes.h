@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The file's bytes; an empty text when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& path);
@@ -12,3 +13,5 @@ std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
 // Every file of a folder (not its subfolders' files) by name, with its bytes.
 std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder);
+// The names in a folder, sorted; none when there is no such folder.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
