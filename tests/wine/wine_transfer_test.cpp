@@ -66,11 +66,6 @@ class WineTransferTest : public ::testing::Test {
     fs::create_directories(dir / folder);
     return (dir / folder / "line1").string();
   }
-  int CommandsOfCode(int code) const {
-    int count = 0;
-    for (const auto& frame : sim.Commands()) count += frame[0] == code ? 1 : 0;
-    return count;
-  }
 
   SimFixture sim;
   WineComLink link{sim.port(), sim.devicePath()};
