@@ -220,6 +220,9 @@ int main(int argc, char** argv) {
                                : options.workFolder;
   fs::create_directories(setup.workFolder);
   const auto work = [&](const std::string& name) { return (fs::path(setup.workFolder) / name).string(); };
+  // One block read on the wire: the most a cancel may add, and the idle
+  // pause before each of the machine's round trips.
+  const nanoseconds block = WireTime(ExchangeWireBytes(kCmdReadBlock), setup.baud);
 
   const std::string loadBefore = LoadAverage();
   const auto benchStarted = BenchClock::now();
@@ -284,8 +287,6 @@ int main(int argc, char** argv) {
       trials.push_back(trial);
     }
     if (ran) {
-      const nanoseconds block =
-          WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
       nanoseconds longest{0};
       nanoseconds sum{0};
       int after = 0;
@@ -375,8 +376,6 @@ int main(int argc, char** argv) {
   // What the machine adds to any exchange over a pseudo-terminal: two
   // wake-ups, measured at the pace of a paced run. Measured first, because
   // the virtual sensor's pacing is judged by what it adds on top of it.
-  const nanoseconds block =
-      WireTime(kCmdReadBlock.payloadLength + 2 + kCmdReadBlock.replyLength + 2, setup.baud);
   const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
   std::optional<RoundTrips> machine;
   if (ran) {

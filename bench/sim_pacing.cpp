@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "bench/sim_process.h"
+#include "bench/wire_count.h"
 #include "console/connection_control.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
@@ -55,10 +56,6 @@ void PreparePayload(const SensorCommand& command, int i) {
   }
 }
 
-nanoseconds LineTime(long long bytes, unsigned baud) {
-  return nanoseconds(bytes * 10 * 1000000000LL / baud);
-}
-
 bool Connect(int port, int communic, std::string& error) {
   if (ComOpen(port, kPortQueueBytes, kPortQueueBytes) != kOpenOk) {
     error = "cannot open COM" + std::to_string(port);
@@ -100,10 +97,6 @@ const ExchangeKind* FindExchangeKind(const std::string& name) {
   return nullptr;
 }
 
-int ExchangeWireBytes(const SensorCommand& command) {
-  return command.payloadLength + 2 + command.replyLength + 2;
-}
-
 double PacingResult::Ratio() const {
   return wireTime.count() > 0 ? static_cast<double>(measured.count()) / wireTime.count() : 0.0;
 }
@@ -140,7 +133,7 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
                                      ? std::chrono::milliseconds(run.flashDelayMs)
                                      : nanoseconds(0);
   const nanoseconds wirePerExchange =
-      (run.paced ? LineTime(ExchangeWireBytes(command), result.baud) : nanoseconds(0)) +
+      (run.paced ? WireTime(ExchangeWireBytes(command), result.baud) : nanoseconds(0)) +
       flashDelay;
   bool ok = true;
   for (int i = 0; i < run.warmUp && ok; ++i) {

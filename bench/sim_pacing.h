@@ -61,9 +61,6 @@ struct PacingResult {
 // with `error` set when anything fails (an exchange that fails ends it).
 bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& error);
 
-// Wire bytes of one exchange: command frame and reply frame.
-int ExchangeWireBytes(const SensorCommand& command);
-
 // A few lines for a human: the figures of `result` and what they mean.
 std::string DescribePacing(const PacingRun& run, const PacingResult& result);
 

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "link/commands.h"
-
 namespace zema::bench {
 namespace {
 
@@ -32,6 +30,10 @@ int CountHexBytes(const std::string& line, std::size_t from, int& firstByte) {
 
 std::chrono::nanoseconds WireTime(long long bytes, unsigned baud) {
   return std::chrono::nanoseconds(bytes * 10 * 1000000000LL / baud);
+}
+
+int ExchangeWireBytes(const SensorCommand& command) {
+  return command.payloadLength + 2 + command.replyLength + 2;
 }
 
 void WireCount::AddTraceLine(const std::string& line) {

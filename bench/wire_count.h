@@ -9,6 +9,8 @@
 #include <chrono>
 #include <string>
 
+#include "link/commands.h"
+
 namespace zema::bench {
 
 struct WireCount {
@@ -26,5 +28,8 @@ struct WireCount {
 
 // Line time of `bytes` bytes at `baud`, 10 bits a byte.
 std::chrono::nanoseconds WireTime(long long bytes, unsigned baud);
+
+// Wire bytes of one exchange: command frame and reply frame.
+int ExchangeWireBytes(const SensorCommand& command);
 
 }  // namespace zema::bench

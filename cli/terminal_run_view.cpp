@@ -14,13 +14,17 @@ namespace {
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr int kBarWidth = 24;
 
-// Columns a UTF-8 text takes: East Asian wide characters take two.
+// Columns the UTF-8 character that starts with `lead` takes: East Asian
+// wide characters take two.
+int CharColumns(unsigned char lead) { return lead >= 0xE1 && lead <= 0xEF ? 2 : 1; }
+
+// Columns a UTF-8 text takes.
 int DisplayWidth(const std::string& text) {
   int width = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
-    width += byte >= 0xE1 && byte <= 0xEF ? 2 : 1;
+    width += CharColumns(byte);
   }
   return width;
 }
@@ -34,7 +38,7 @@ std::string FitColumns(const std::string& text, int columns) {
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-    const int charWidth = byte >= 0xE1 && byte <= 0xEF ? 2 : 1;
+    const int charWidth = CharColumns(byte);
     if (width + charWidth > columns) break;
     fitted.append(text, i, length);
     width += charWidth;

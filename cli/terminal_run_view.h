@@ -37,9 +37,6 @@ class TerminalRunView : public RunView {
   // live lines when they are shown. Printed in every style.
   void PrintLine(const std::string& text);
 
-  Style style() const { return style_; }
-  const std::string& stepLine() const { return step_; }
-
   // RunView
   void SetStepLine(const std::string& text) override;
   void SetDetailLine(const std::string& text) override;

@@ -59,16 +59,21 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
   return kExitFailed;
 }
 
+// Compares `items` of the sensor with the files, as a phase of its own.
+int Compare(TransferRun& run, const TransferItems& items, TerminalRunView& view,
+            TerminalOperator& op, bool quiet) {
+  view.Begin(WireBytes(items));
+  const CompareReport report = CompareWithSensor(run, items);
+  view.End();
+  return ReportComparison(report, view, op, quiet);
+}
+
 int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator& op) {
   const int direction = options.command == CliCommand::Read ? kDirectionRead : kDirectionWrite;
   const TransferTarget target = TargetOf(options, direction);
   TransferRun run{target, g_portNo, view, op};
   if (options.command == CliCommand::Compare) {
-    const TransferItems items = SelectedItems(target);
-    view.Begin(WireBytes(items));
-    const CompareReport report = CompareWithSensor(run, items);
-    view.End();
-    return ReportComparison(report, view, op, options.quiet);
+    return Compare(run, SelectedItems(target), view, op, options.quiet);
   }
 
   view.Begin(WireBytes(SelectedItems(target)));
@@ -77,10 +82,7 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
 
   // Read back what the run wrote, now committed, against the same files.
-  view.Begin(WireBytes(run.written));
-  const CompareReport report = CompareWithSensor(run, run.written);
-  view.End();
-  return ReportComparison(report, view, op, options.quiet);
+  return Compare(run, run.written, view, op, options.quiet);
 }
 
 }  // namespace

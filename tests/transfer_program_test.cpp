@@ -45,15 +45,6 @@ ProgramOutcome Transfer(const std::vector<std::string>& arguments,
   return RunProgram("zema-transfer", arguments, environment);
 }
 
-std::vector<std::string> Files(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class TransferProgramTest : public ::testing::Test {
  protected:
   std::vector<std::string> With(std::vector<std::string> arguments) {
@@ -101,9 +92,9 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   TransferRun run{target, sim.port(), view, dialogs};
   ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << g_lastError;
   ComClose(sim.port());
-  const std::vector<std::string> names = Files(dir / "cli");
+  const std::vector<std::string> names = FolderNames(dir / "cli");
   ASSERT_EQ(names.size(), 32u);
-  ASSERT_EQ(names, Files(dir / "dialog"));
+  ASSERT_EQ(names, FolderNames(dir / "dialog"));
   for (const std::string& name : names) {
     EXPECT_EQ(ReadFileBytes(dir / "cli" / name), ReadFileBytes(dir / "dialog" / name)) << name;
   }
@@ -370,7 +361,7 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
         << second.err;
     EXPECT_NE(second.err.find("in use by another program"), std::string::npos) << second.err;
   }
-  EXPECT_TRUE(Files(dir / "second").empty());
+  EXPECT_TRUE(FolderNames(dir / "second").empty());
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_NE(done.err.find(LoadMessage(kMsgSameAsFiles)), std::string::npos) << done.err;
   EXPECT_EQ(FolderContents(fs::path(sources).parent_path()), sourceContents);

@@ -31,17 +31,6 @@ using zema::sim::SensorMemory;
 
 namespace {
 
-// The names in `folder`, sorted; none when there is no such folder.
-std::vector<std::string> Files(const fs::path& folder) {
-  std::vector<std::string> names;
-  if (!fs::exists(folder)) return names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
     text.replace(at, from.size(), to);
@@ -77,11 +66,6 @@ class WineTransferTest : public ::testing::Test {
     fs::create_directories(dir / folder);
     return (dir / folder / "line1").string();
   }
-  int CommandsOfCode(int code) const {
-    int count = 0;
-    for (const auto& frame : sim.Commands()) count += frame[0] == code ? 1 : 0;
-    return count;
-  }
 
   SimFixture sim;
   WineComLink link{sim.port(), sim.devicePath()};
@@ -113,9 +97,9 @@ TEST_F(WineTransferTest, WholeSensorMatchesTheLinuxBuild) {
   ASSERT_EQ(Linux({"read", "--all", "--base", "BASE"}, "all").status, 0);
   const double linuxRead = SecondsSince(started);
 
-  const std::vector<std::string> names = Files(dir / "all/wine");
+  const std::vector<std::string> names = FolderNames(dir / "all/wine");
   ASSERT_EQ(names.size(), 32u);
-  ASSERT_EQ(names, Files(dir / "all/linux"));
+  ASSERT_EQ(names, FolderNames(dir / "all/linux"));
   for (const std::string& name : names) {
     EXPECT_EQ(ReadFileBytes(dir / "all/wine" / name), ReadFileBytes(dir / "all/linux" / name))
         << name;
@@ -135,7 +119,7 @@ TEST_F(WineTransferTest, WholeSensorMatchesTheLinuxBuild) {
   const ProgramOutcome again =
       Windows({"read", "--common", "--compensation", "--overwrite", "--base", "BASE"}, "all");
   EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(Files(dir / "all/wine"), names) << "no temporary file is left";
+  EXPECT_EQ(FolderNames(dir / "all/wine"), names) << "no temporary file is left";
   for (const char* name : {"line1.prM.zema", "line1.cmp.bmp"}) {
     EXPECT_EQ(ReadFileBytes(dir / "all/wine" / name), ReadFileBytes(dir / "all/linux" / name))
         << name;
@@ -197,7 +181,7 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
     // The bytes on a pipe: the UTF-8 texts, with the C runtime's CR LF.
     EXPECT_EQ(wine.err.size(), wineText.size() + static_cast<std::size_t>(std::count(
                                                       wineText.begin(), wineText.end(), '\n')));
-    EXPECT_TRUE(Files(dir / c.name / "wine").empty());
+    EXPECT_TRUE(FolderNames(dir / c.name / "wine").empty());
   }
 }
 
@@ -225,7 +209,7 @@ TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   EXPECT_NE(WithLineFeeds(outcome.err).find("Aborted.\n"), std::string::npos) << outcome.err;
   EXPECT_LT(after.load(), 416 - 40) << "the pattern of bank 0 is not read to its end";
   std::cout << "[ figures  ] blocks read after Ctrl-C: " << after.load() << "\n";
-  EXPECT_TRUE(Files(dir / "stop/wine").empty());
+  EXPECT_TRUE(FolderNames(dir / "stop/wine").empty());
 }
 
 // The Windows parts zema-transfer does not print (windows_checks.cpp), and
