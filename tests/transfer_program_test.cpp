@@ -92,9 +92,9 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   TransferRun run{target, sim.port(), view, dialogs};
   ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << g_lastError;
   ComClose(sim.port());
-  const std::vector<std::string> names = FolderNames(dir / "cli");
+  const std::vector<std::string> names = FolderEntries(dir / "cli");
   ASSERT_EQ(names.size(), 32u);
-  ASSERT_EQ(names, FolderNames(dir / "dialog"));
+  ASSERT_EQ(names, FolderEntries(dir / "dialog"));
   for (const std::string& name : names) {
     EXPECT_EQ(ReadFileBytes(dir / "cli" / name), ReadFileBytes(dir / "dialog" / name)) << name;
   }
@@ -361,7 +361,7 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
         << second.err;
     EXPECT_NE(second.err.find("in use by another program"), std::string::npos) << second.err;
   }
-  EXPECT_TRUE(FolderNames(dir / "second").empty());
+  EXPECT_TRUE(FolderEntries(dir / "second").empty());
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_NE(done.err.find(LoadMessage(kMsgSameAsFiles)), std::string::npos) << done.err;
   EXPECT_EQ(FolderContents(fs::path(sources).parent_path()), sourceContents);

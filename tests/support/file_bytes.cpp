@@ -16,6 +16,7 @@ void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
+  if (!std::filesystem::exists(folder)) return names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());
   }
@@ -29,14 +30,4 @@ std::map<std::string, std::string> FolderContents(const std::filesystem::path& f
     contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
   }
   return contents;
-}
-
-std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  if (!std::filesystem::exists(folder)) return names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }

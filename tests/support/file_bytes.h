@@ -11,9 +11,7 @@
 std::string ReadFileBytes(const std::filesystem::path& path);
 // Creates or replaces the file with exactly these bytes.
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
-// The names of a folder's entries, sorted.
+// The names of a folder's entries, sorted; none when there is no such folder.
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 // Every file of a folder (not its subfolders' files) by name, with its bytes.
 std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder);
-// The names in a folder, sorted; none when there is no such folder.
-std::vector<std::string> FolderNames(const std::filesystem::path& folder);

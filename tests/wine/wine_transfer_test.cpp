@@ -97,9 +97,9 @@ TEST_F(WineTransferTest, WholeSensorMatchesTheLinuxBuild) {
   ASSERT_EQ(Linux({"read", "--all", "--base", "BASE"}, "all").status, 0);
   const double linuxRead = SecondsSince(started);
 
-  const std::vector<std::string> names = FolderNames(dir / "all/wine");
+  const std::vector<std::string> names = FolderEntries(dir / "all/wine");
   ASSERT_EQ(names.size(), 32u);
-  ASSERT_EQ(names, FolderNames(dir / "all/linux"));
+  ASSERT_EQ(names, FolderEntries(dir / "all/linux"));
   for (const std::string& name : names) {
     EXPECT_EQ(ReadFileBytes(dir / "all/wine" / name), ReadFileBytes(dir / "all/linux" / name))
         << name;
@@ -119,7 +119,7 @@ TEST_F(WineTransferTest, WholeSensorMatchesTheLinuxBuild) {
   const ProgramOutcome again =
       Windows({"read", "--common", "--compensation", "--overwrite", "--base", "BASE"}, "all");
   EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(FolderNames(dir / "all/wine"), names) << "no temporary file is left";
+  EXPECT_EQ(FolderEntries(dir / "all/wine"), names) << "no temporary file is left";
   for (const char* name : {"line1.prM.zema", "line1.cmp.bmp"}) {
     EXPECT_EQ(ReadFileBytes(dir / "all/wine" / name), ReadFileBytes(dir / "all/linux" / name))
         << name;
@@ -181,7 +181,7 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
     // The bytes on a pipe: the UTF-8 texts, with the C runtime's CR LF.
     EXPECT_EQ(wine.err.size(), wineText.size() + static_cast<std::size_t>(std::count(
                                                       wineText.begin(), wineText.end(), '\n')));
-    EXPECT_TRUE(FolderNames(dir / c.name / "wine").empty());
+    EXPECT_TRUE(FolderEntries(dir / c.name / "wine").empty());
   }
 }
 
@@ -209,7 +209,7 @@ TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   EXPECT_NE(WithLineFeeds(outcome.err).find("Aborted.\n"), std::string::npos) << outcome.err;
   EXPECT_LT(after.load(), 416 - 40) << "the pattern of bank 0 is not read to its end";
   std::cout << "[ figures  ] blocks read after Ctrl-C: " << after.load() << "\n";
-  EXPECT_TRUE(FolderNames(dir / "stop/wine").empty());
+  EXPECT_TRUE(FolderEntries(dir / "stop/wine").empty());
 }
 
 // The Windows parts zema-transfer does not print (windows_checks.cpp), and
