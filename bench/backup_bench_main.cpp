@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
   const auto work = [&](const std::string& name) { return (fs::path(setup.workFolder) / name).string(); };
   // One block read on the wire: the most a cancel may add, and the idle
   // pause before each of the machine's round trips.
-  const nanoseconds block = WireTime(ExchangeWireBytes(kCmdReadBlock), setup.baud);
+  const nanoseconds block = WireTime(kCmdReadBlock.WireBytes(), setup.baud);
 
   const std::string loadBefore = LoadAverage();
   const auto benchStarted = BenchClock::now();

@@ -242,7 +242,7 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
   const int signalAfterBlock = std::uniform_int_distribution<int>(3, 30)(random);
   const double intoBlock = std::uniform_real_distribution<double>(0.0, 1.0)(random);
   const nanoseconds blockTime =
-      WireTime(ExchangeWireBytes(kCmdReadBlock), setup.baud);
+      WireTime(kCmdReadBlock.WireBytes(), setup.baud);
 
   LineReader reader(child.outputFd());
   WireCount wire;

@@ -133,7 +133,7 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
                                      ? std::chrono::milliseconds(run.flashDelayMs)
                                      : nanoseconds(0);
   const nanoseconds wirePerExchange =
-      (run.paced ? WireTime(ExchangeWireBytes(command), result.baud) : nanoseconds(0)) +
+      (run.paced ? WireTime(command.WireBytes(), result.baud) : nanoseconds(0)) +
       flashDelay;
   bool ok = true;
   for (int i = 0; i < run.warmUp && ok; ++i) {
@@ -168,7 +168,7 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
   }
 
   result.exchanges = run.count;
-  result.wireBytes = static_cast<long long>(ExchangeWireBytes(command)) * run.count;
+  result.wireBytes = static_cast<long long>(command.WireBytes()) * run.count;
   result.wireTime = wirePerExchange * run.count;
   std::sort(each.begin(), each.end());
   result.minOverhead = each.front() - wirePerExchange;

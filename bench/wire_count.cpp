@@ -32,10 +32,6 @@ std::chrono::nanoseconds WireTime(long long bytes, unsigned baud) {
   return std::chrono::nanoseconds(bytes * 10 * 1000000000LL / baud);
 }
 
-int ExchangeWireBytes(const SensorCommand& command) {
-  return command.payloadLength + 2 + command.replyLength + 2;
-}
-
 void WireCount::AddTraceLine(const std::string& line) {
   std::size_t at = line.find(kFromPc);
   const bool fromPc = at != std::string::npos;

@@ -29,7 +29,4 @@ struct WireCount {
 // Line time of `bytes` bytes at `baud`, 10 bits a byte.
 std::chrono::nanoseconds WireTime(long long bytes, unsigned baud);
 
-// Wire bytes of one exchange: command frame and reply frame.
-int ExchangeWireBytes(const SensorCommand& command);
-
 }  // namespace zema::bench

@@ -11,6 +11,10 @@ struct SensorCommand {
   int payloadLength;  // bytes sent after the code
   int replyLength;    // payload bytes in the reply after the ACK
   int timeoutMs;      // how long ReceiveReply waits for the reply
+
+  // Bytes one exchange puts on the line: the frame (code, payload, checksum)
+  // and its reply (ACK, payload, checksum).
+  constexpr int WireBytes() const { return payloadLength + 2 + replyLength + 2; }
 };
 
 inline constexpr int kReplyTimeoutMs = 1000;

@@ -4,10 +4,8 @@
 
 namespace {
 
-// A frame is its code, its payload and a checksum; a reply ACK, its payload
-// and a checksum.
 constexpr std::uint64_t ExchangeBytes(const SensorCommand& command) {
-  return static_cast<std::uint64_t>(command.payloadLength + 2 + command.replyLength + 2);
+  return static_cast<std::uint64_t>(command.WireBytes());
 }
 
 // 0x81 or 0x82 once.
