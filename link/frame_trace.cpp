@@ -54,6 +54,11 @@ std::string DescribeCommand(std::span<const std::uint8_t> frame) {
   }
 }
 
+std::string DescribeAck(std::size_t payloadBytes) {
+  if (payloadBytes == 0) return "ACK";
+  return "ACK, " + std::to_string(payloadBytes) + " bytes";
+}
+
 std::string TraceLine(const char* direction, std::span<const std::uint8_t> bytes,
                       const std::string& meaning) {
   std::string line = direction;

@@ -199,7 +199,7 @@ bool VirtualSensor::StartsHandshake() const {
 
 bool VirtualSensor::AnswerHandshake(LineClock::time_point arrived) {
   Trace(kTraceFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength,
-        "PC communication request \"CPl\"");
+        kTraceHandshakeRequest);
   HandshakeFault fault;
   {
     std::lock_guard lock(mutex_);
@@ -216,8 +216,7 @@ bool VirtualSensor::AnswerHandshake(LineClock::time_point arrived) {
   // The state changes before the answer leaves: whoever sees ACK STX finds
   // the sensor in PC communication.
   state_ = SensorState::kPcCommunication;
-  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication",
-       arrived);
+  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, kTraceHandshakeAccepted, arrived);
   return true;
 }
 
@@ -316,9 +315,7 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame,
   auto replyAt = arrived;
   if (outcome.flashCommit) replyAt += std::chrono::milliseconds(flashDelayMs);
   std::vector<std::uint8_t> reply = AckFrame(outcome.payload);
-  std::string meaning = outcome.payload.empty()
-                            ? "ACK"
-                            : "ACK, " + std::to_string(outcome.payload.size()) + " bytes";
+  std::string meaning = DescribeAck(outcome.payload.size());
   if (hit.reply) {
     const std::string injected = std::string(" (injected fault: ") +
                                  FaultKindName(hit.reply->kind) + ")";
