@@ -9,15 +9,10 @@ std::optional<ImageSlot> ImageForSelector(int selector) {
     return ImageSlot{ImageSlot::Kind::kCompensation, 0, 0, kCompensationFirstBlock,
                      kCompensationBlocks};
   }
-  // Pattern selectors are 4 + 4 * bank + 2 * section: the even numbers 4..62.
-  if (selector < PatternSelector(0, 0) || selector > PatternSelector(kBankCount - 1, 1) ||
-      selector % 2 != 0) {
-    return std::nullopt;
-  }
-  const int bank = (selector - 4) / 4;
-  const int section = ((selector - 4) % 4) / 2;
-  return ImageSlot{ImageSlot::Kind::kPattern, bank, section, 0,
-                   section == 0 ? kPatternSection0Blocks : kPatternSection1Blocks};
+  const auto place = PatternForSelector(selector);
+  if (!place) return std::nullopt;
+  return ImageSlot{ImageSlot::Kind::kPattern, place->bank, place->section, 0,
+                   place->section == 0 ? kPatternSection0Blocks : kPatternSection1Blocks};
 }
 
 SensorMemory::SensorMemory()
