@@ -68,4 +68,10 @@ void SetWordAt(std::span<std::uint8_t> bytes, std::size_t index, std::uint16_t v
   bytes[2 * index + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
+std::vector<std::uint8_t> ParamSetBytes(const ParamSet& set) {
+  std::vector<std::uint8_t> bytes(kParamSetBytes);
+  for (std::size_t i = 0; i < set.size(); ++i) SetWordAt(bytes, i, set[i]);
+  return bytes;
+}
+
 }  // namespace zema::sim
