@@ -86,8 +86,6 @@ void SimFixture::SetFlashDelay(int milliseconds) {
   sensor_->SetFlashDelay(milliseconds);
 }
 
-void SimFixture::Stop() { sensor_->Stop(); }
-
 void SimFixture::Unplug() { sensor_->Stop(); }
 
 void SimFixture::Replug() {

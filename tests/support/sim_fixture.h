@@ -67,12 +67,9 @@ class SimFixture {
   void SetHandshakeFault(zema::sim::HandshakeFault fault);
   void SetFlashDelay(int milliseconds);
 
-  // Stops serving (saving the state file, if any); the port stays claimed.
-  void Stop();
-
-  // The adapter is pulled out: the sensor stops and its line vanishes (a
-  // program holding the port sees it hang up). Safe while a program waits
-  // on the line.
+  // The adapter is pulled out: the sensor stops (saving the state file, if
+  // any) and its line vanishes (a program holding the port sees it hang
+  // up); the port stays claimed. Safe while a program waits on the line.
   void Unplug();
   // The adapter comes back: a sensor with the memory the old one ended
   // with, freshly started (no faults), reachable under the same COM number
