@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 struct SensorCommand {
   std::uint8_t code;
@@ -53,6 +54,19 @@ inline constexpr int kPatternSection1Blocks = 160;
 
 constexpr std::uint8_t PatternSelector(int bank, int section) {
   return static_cast<std::uint8_t>(4 + 4 * bank + 2 * section);
+}
+
+// The bank and section a pattern selector names, the inverse of
+// PatternSelector; empty for any other value.
+struct PatternPlace {
+  int bank;
+  int section;
+};
+constexpr std::optional<PatternPlace> PatternForSelector(int selector) {
+  // Pattern selectors are the even numbers 4..62.
+  const int offset = selector - PatternSelector(0, 0);
+  if (offset < 0 || offset % 2 != 0 || offset / 4 >= kBankCount) return std::nullopt;
+  return PatternPlace{offset / 4, offset % 4 / 2};
 }
 
 // Handshake bytes.

@@ -11,12 +11,10 @@ FrameTraceHook g_frameTrace;
 std::string DescribeSelector(int selector) {
   std::string text = "image " + std::to_string(selector);
   if (selector == kCompensationSelector) return text + " (compensation table)";
-  const int offset = selector - PatternSelector(0, 0);
-  if (selector < 0 || offset < 0 || offset % 2 != 0 || offset / 4 >= kBankCount) {
-    return text + " (unknown)";
-  }
-  return text + " (bank " + std::to_string(offset / 4) + ", section " +
-         std::to_string(offset % 4 / 2) + ")";
+  const auto place = PatternForSelector(selector);
+  if (!place) return text + " (unknown)";
+  return text + " (bank " + std::to_string(place->bank) + ", section " +
+         std::to_string(place->section) + ")";
 }
 
 std::string DescribeSet(int set) {
@@ -52,6 +50,11 @@ std::string DescribeCommand(std::span<const std::uint8_t> frame) {
     case 0x88: return "confirm link";
     default: return "unknown command";
   }
+}
+
+std::string DescribeAck(std::size_t payloadBytes) {
+  if (payloadBytes == 0) return "ACK";
+  return "ACK, " + std::to_string(payloadBytes) + " bytes";
 }
 
 std::string TraceLine(const char* direction, std::span<const std::uint8_t> bytes,

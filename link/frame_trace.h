@@ -7,6 +7,7 @@
 //      0.131  ZEMA -> PC  06 ... 9A  ACK, 64 bytes
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -21,6 +22,14 @@ std::string HexBytes(std::span<const std::uint8_t> bytes);
 // Plain words for a well-formed command frame, e.g. "read parameter set 3",
 // "write block 17", "load image 6 (bank 0, section 1)".
 std::string DescribeCommand(std::span<const std::uint8_t> frame);
+
+// Plain words for a well-formed reply: "ACK", or "ACK, 64 bytes" when it
+// carries a payload.
+std::string DescribeAck(std::size_t payloadBytes);
+
+// The words for the handshake's request and its accepting answer.
+inline constexpr char kTraceHandshakeRequest[] = "PC communication request \"CPl\"";
+inline constexpr char kTraceHandshakeAccepted[] = "ACK STX: PC communication";
 
 // One trace line: "PC -> ZEMA  81 03 7B  read parameter set 3".
 std::string TraceLine(const char* direction, std::span<const std::uint8_t> bytes,

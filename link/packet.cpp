@@ -64,10 +64,7 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
     Fail(kMsgChecksumError);
     return 0;
   }
-  if (FrameTrace()) {
-    TraceReceived(arrived, length == 0 ? "ACK"
-                                       : ("ACK, " + std::to_string(length) + " bytes").c_str());
-  }
+  if (FrameTrace()) TraceReceived(arrived, DescribeAck(static_cast<std::size_t>(length)).c_str());
   return 1;
 }
 
@@ -115,12 +112,12 @@ int EnterPcMode(int port) {
   if (trace) {
     trace(kTraceFromPc,
           {reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength},
-          "PC communication request \"CPl\"");
+          kTraceHandshakeRequest);
   }
   std::vector<std::uint8_t> arrived;
   const int result = HandshakeSteps(port, arrived);
   if (trace) {
-    trace(kTraceToPc, arrived, result == 1 ? "ACK STX: PC communication" : g_lastError);
+    trace(kTraceToPc, arrived, result == 1 ? kTraceHandshakeAccepted : g_lastError);
   }
   return result;
 }

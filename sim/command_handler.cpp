@@ -48,10 +48,7 @@ CommandOutcome HandleCommand(SensorMemory& memory, std::span<const std::uint8_t>
   switch (code) {
     case kCmdReadParamSet.code: {
       if (payload[0] >= kParamSetCount) return Nak();
-      for (std::uint16_t value : memory.params[payload[0]]) {
-        outcome.payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
-        outcome.payload.push_back(static_cast<std::uint8_t>(value >> 8));
-      }
+      outcome.payload = ParamSetBytes(memory.params[payload[0]]);
       return outcome;
     }
     case kCmdWriteParamSet.code: {

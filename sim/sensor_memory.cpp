@@ -9,15 +9,10 @@ std::optional<ImageSlot> ImageForSelector(int selector) {
     return ImageSlot{ImageSlot::Kind::kCompensation, 0, 0, kCompensationFirstBlock,
                      kCompensationBlocks};
   }
-  // Pattern selectors are 4 + 4 * bank + 2 * section: the even numbers 4..62.
-  if (selector < PatternSelector(0, 0) || selector > PatternSelector(kBankCount - 1, 1) ||
-      selector % 2 != 0) {
-    return std::nullopt;
-  }
-  const int bank = (selector - 4) / 4;
-  const int section = ((selector - 4) % 4) / 2;
-  return ImageSlot{ImageSlot::Kind::kPattern, bank, section, 0,
-                   section == 0 ? kPatternSection0Blocks : kPatternSection1Blocks};
+  const auto place = PatternForSelector(selector);
+  if (!place) return std::nullopt;
+  return ImageSlot{ImageSlot::Kind::kPattern, place->bank, place->section, 0,
+                   place->section == 0 ? kPatternSection0Blocks : kPatternSection1Blocks};
 }
 
 SensorMemory::SensorMemory()
@@ -71,6 +66,12 @@ std::uint16_t WordAt(std::span<const std::uint8_t> bytes, std::size_t index) {
 void SetWordAt(std::span<std::uint8_t> bytes, std::size_t index, std::uint16_t value) {
   bytes[2 * index] = static_cast<std::uint8_t>(value & 0xFF);
   bytes[2 * index + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+std::vector<std::uint8_t> ParamSetBytes(const ParamSet& set) {
+  std::vector<std::uint8_t> bytes(kParamSetBytes);
+  for (std::size_t i = 0; i < set.size(); ++i) SetWordAt(bytes, i, set[i]);
+  return bytes;
 }
 
 }  // namespace zema::sim

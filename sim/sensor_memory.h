@@ -67,4 +67,8 @@ struct SensorMemory {
 std::uint16_t WordAt(std::span<const std::uint8_t> bytes, std::size_t index);
 void SetWordAt(std::span<std::uint8_t> bytes, std::size_t index, std::uint16_t value);
 
+// A parameter set as the sensor sends it and the state file keeps it: its
+// words little-endian, kParamSetBytes bytes.
+std::vector<std::uint8_t> ParamSetBytes(const ParamSet& set);
+
 }  // namespace zema::sim

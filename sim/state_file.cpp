@@ -115,10 +115,8 @@ std::vector<std::uint8_t> StateBody(const SensorMemory& memory) {
   std::vector<std::uint8_t> body;
   body.reserve(BodySize());
   for (const auto& set : memory.params) {
-    for (std::uint16_t value : set) {
-      body.push_back(static_cast<std::uint8_t>(value & 0xFF));
-      body.push_back(static_cast<std::uint8_t>(value >> 8));
-    }
+    const std::vector<std::uint8_t> bytes = ParamSetBytes(set);
+    body.insert(body.end(), bytes.begin(), bytes.end());
   }
   body.insert(body.end(), memory.compensation.begin(), memory.compensation.end());
   for (const auto& bank : memory.patterns) {
@@ -128,13 +126,8 @@ std::vector<std::uint8_t> StateBody(const SensorMemory& memory) {
 }
 
 StoredItem StoredParamSet(const SensorMemory& memory, int set) {
-  StoredItem item;
-  item.offset = static_cast<std::size_t>(set) * kParamSetBytes;
-  for (std::uint16_t value : memory.params.at(static_cast<std::size_t>(set))) {
-    item.bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    item.bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-  }
-  return item;
+  return {static_cast<std::size_t>(set) * kParamSetBytes,
+          ParamSetBytes(memory.params.at(static_cast<std::size_t>(set)))};
 }
 
 StoredItem StoredImage(const SensorMemory& memory, const ImageSlot& slot) {

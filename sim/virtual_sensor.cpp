@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
+#include "link/frame_trace.h"
 #include "link/packet.h"
 #include "sim/command_handler.h"
-#include "link/frame_trace.h"
 
 namespace zema::sim {
 namespace {
@@ -25,9 +25,6 @@ constexpr std::uint8_t kWrongFirstByte = 0x00;
 
 constexpr std::uint8_t kHandshakeReply[] = {kAck, kStx};
 constexpr std::uint8_t kNakByte[] = {kNak};
-
-const char* const kFromPc = "PC -> ZEMA";
-const char* const kToPc = "ZEMA -> PC";
 
 }  // namespace
 
@@ -139,7 +136,7 @@ void VirtualSensor::Serve() {
     }
     if (wait == PtyLine::WaitResult::kTimedOut) {
       if (!pending_.empty()) {
-        Trace(kFromPc, pending_.data(), pending_.size(), "incomplete frame, dropped");
+        Trace(kTraceFromPc, pending_.data(), pending_.size(), "incomplete frame, dropped");
         pending_.clear();
       }
       handshakeMatched_ = 0;
@@ -155,7 +152,7 @@ void VirtualSensor::Serve() {
     // to this side: judge every arrival by the speed in force now.
     const unsigned lineBaud = line_.LineSpeed();
     if (lineBaud != OwnBaud()) {
-      Trace(kFromPc, chunk, static_cast<std::size_t>(count),
+      Trace(kTraceFromPc, chunk, static_cast<std::size_t>(count),
             "not understood: line at " + std::to_string(lineBaud) + " baud, sensor at " +
                 std::to_string(OwnBaud()));
       pending_.clear();
@@ -190,7 +187,7 @@ void VirtualSensor::HandleRunningBytes(const std::uint8_t* bytes, std::size_t co
     return;
   }
   if (count > 0 && handshakeMatched_ == 0) {
-    Trace(kFromPc, bytes, count, "ignored: sensor running, not in PC communication");
+    Trace(kTraceFromPc, bytes, count, "ignored: sensor running, not in PC communication");
   }
 }
 
@@ -201,15 +198,15 @@ bool VirtualSensor::StartsHandshake() const {
 }
 
 bool VirtualSensor::AnswerHandshake(LineClock::time_point arrived) {
-  Trace(kFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength,
-        "PC communication request \"CPl\"");
+  Trace(kTraceFromPc, reinterpret_cast<const std::uint8_t*>(kPcModeRequest), kPcModeRequestLength,
+        kTraceHandshakeRequest);
   HandshakeFault fault;
   {
     std::lock_guard lock(mutex_);
     fault = faults_.plan().handshake;
   }
   if (fault == HandshakeFault::kSilence) {
-    Trace(kToPc, nullptr, 0, "(no answer: injected fault)");
+    Trace(kTraceToPc, nullptr, 0, "(no answer: injected fault)");
     return false;
   }
   if (fault == HandshakeFault::kNak) {
@@ -219,8 +216,7 @@ bool VirtualSensor::AnswerHandshake(LineClock::time_point arrived) {
   // The state changes before the answer leaves: whoever sees ACK STX finds
   // the sensor in PC communication.
   state_ = SensorState::kPcCommunication;
-  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, "ACK STX: PC communication",
-       arrived);
+  Send({std::begin(kHandshakeReply), std::end(kHandshakeReply)}, kTraceHandshakeAccepted, arrived);
   return true;
 }
 
@@ -279,13 +275,13 @@ void VirtualSensor::DrainAndNak(const std::string& why) {
     }
     if (Clock::now() >= giveUp) break;
   }
-  Trace(kFromPc, dropped.data(), dropped.size(), why);
+  Trace(kTraceFromPc, dropped.data(), dropped.size(), why);
   Send({kNakByte, kNakByte + 1}, "NAK", arrivals_.ArrivalOf(0));
 }
 
 void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame,
                             LineClock::time_point arrived) {
-  Trace(kFromPc, frame.data(), frame.size(), DescribeCommand(frame));
+  Trace(kTraceFromPc, frame.data(), frame.size(), DescribeCommand(frame));
   if (settings_.onCommand) settings_.onCommand(frame);
   FaultTracker::Hit hit;
   CommandOutcome outcome;
@@ -300,7 +296,7 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame,
     }
   }
   if (hit.reply && hit.reply->kind == FaultKind::kHangUp) {
-    Trace(kToPc, nullptr, 0, "(hanging up the line: injected fault)");
+    Trace(kTraceToPc, nullptr, 0, "(hanging up the line: injected fault)");
     lineGone_ = true;
     line_.HangUp();
     return;
@@ -319,15 +315,13 @@ void VirtualSensor::Execute(const std::vector<std::uint8_t>& frame,
   auto replyAt = arrived;
   if (outcome.flashCommit) replyAt += std::chrono::milliseconds(flashDelayMs);
   std::vector<std::uint8_t> reply = AckFrame(outcome.payload);
-  std::string meaning = outcome.payload.empty()
-                            ? "ACK"
-                            : "ACK, " + std::to_string(outcome.payload.size()) + " bytes";
+  std::string meaning = DescribeAck(outcome.payload.size());
   if (hit.reply) {
     const std::string injected = std::string(" (injected fault: ") +
                                  FaultKindName(hit.reply->kind) + ")";
     switch (hit.reply->kind) {
       case FaultKind::kNoReply:
-        Trace(kToPc, nullptr, 0, "(no reply: injected fault)");
+        Trace(kTraceToPc, nullptr, 0, "(no reply: injected fault)");
         return;
       case FaultKind::kCutShort:
         reply.resize(std::max<std::size_t>(1, reply.size() / 2));
@@ -363,7 +357,7 @@ void VirtualSensor::Send(const std::vector<std::uint8_t>& bytes, const std::stri
                          LineClock::time_point earliest) {
   // The trace shows the reply when it starts to leave, after any delay.
   if (!line_.WaitUntil(earliest, stopPipe_[0])) return;
-  Trace(kToPc, bytes.data(), bytes.size(), meaning);
+  Trace(kTraceToPc, bytes.data(), bytes.size(), meaning);
   if (line_.Write(bytes, PacingBaud(), earliest, stopPipe_[0]) == PtyLine::WriteResult::kGone) {
     lineGone_ = true;
   }
