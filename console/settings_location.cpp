@@ -20,14 +20,21 @@ namespace {
 constexpr char kConfigFolderName[] = "zema-loader";
 constexpr char kConfigFileName[] = "zema-loader.ini";
 
-// The folder the build installs its programs into (a package's /usr/bin).
+// The folder an installation put the program into: a package's /usr/bin,
+// or on Windows a folder the setup program left its uninstaller in.
 bool IsInstallFolder(const std::string& folder) {
-#ifdef ZEMA_INSTALL_BINDIR
-  // equivalent() sees through links such as /bin -> /usr/bin.
   std::error_code error;
+#if defined(ZEMA_INSTALL_BINDIR)
+  // equivalent() sees through links such as /bin -> /usr/bin.
   return fs::equivalent(folder, ZEMA_INSTALL_BINDIR, error);
+#elif defined(ZEMA_UNINSTALLER_NAME)
+  // Wine, and an administrator on Windows, can write into Program Files:
+  // the uninstaller, not the folder's permissions, tells that the program
+  // was installed there.
+  return fs::is_regular_file(fs::path(folder) / ZEMA_UNINSTALLER_NAME, error);
 #else
   (void)folder;
+  (void)error;
   return false;
 #endif
 }
@@ -51,9 +58,10 @@ std::string ExecutablePath() {
 
 std::string UserConfigHome() {
 #ifdef _WIN32
-  // A Windows program keeps its settings beside itself, as the loader always
-  // has there. HOME, which some shells set on Windows, is no folder Windows
-  // programs keep settings in.
+  // The roaming profile's folder, where Windows programs keep their
+  // settings. HOME, which some shells set on Windows, is no such folder.
+  const char* appData = std::getenv("APPDATA");
+  if (appData != nullptr && fs::path(appData).is_absolute()) return appData;
   return {};
 #else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -89,8 +97,10 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
   return (fs::path(configHome) / kConfigFolderName / kConfigFileName).string();
 }
 
-std::string DefaultSettingsPath() {
-  return SettingsPathFor(ExecutablePath(), UserConfigHome(), [](const std::string& folder) {
+std::string SettingsPathForProgram(const std::string& executablePath) {
+  return SettingsPathFor(executablePath, UserConfigHome(), [](const std::string& folder) {
     return !IsInstallFolder(folder) && FolderIsWritable(folder);
   });
 }
+
+std::string DefaultSettingsPath() { return SettingsPathForProgram(ExecutablePath()); }
