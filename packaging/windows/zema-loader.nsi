@@ -9,7 +9,8 @@
 ;
 ; Built by packaging/windows/CMakeLists.txt (target windows-release), which
 ; defines VERSION ("1.0"), VERSION_QUAD ("1.0.0.0"), COPYRIGHT, PROGRAMS (folder of the
-; built .exe files), FILES (folder of the texts and the icon), UNINSTALLER
+; built .exe files), FILES (folder of the texts and the icon), WELCOME (the
+; first page's picture), UNINSTALLER
 ; (its file name, by which the programs know their installed copy), OUTFILE,
 ; and WITH_LOADER when the dialog program zema-loader.exe is built.
 
@@ -39,6 +40,7 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 !define MUI_ICON "${FILES}/${ICON_FILE}"
 !define MUI_UNICON "${FILES}/${ICON_FILE}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WELCOME}"
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_WELCOME
