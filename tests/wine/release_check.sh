@@ -1,45 +1,32 @@
 #!/usr/bin/env bash
-# The Windows release (build-windows/release) as an administrator and a user
-# meet it, under Wine in a throw-away prefix whose server ends with its last
-# program (wine_prefix.sh create DIR transient), so that `wineserver -w`
-# waits for the uninstaller, which hands its work to a copy of itself and
-# returns at once.
-#
-#   release_check.sh install  silent setup: the files, the Start-menu entry
-#       and the Apps & Features entry are there; the installed
-#       zema-transfer.exe reads the common set from zema-sim; the silent
-#       uninstall removes all of it and nothing else
-#   release_check.sh loader   the installed zema-loader.exe saves its
-#       settings into %APPDATA%\zema-loader\ at EXIT, and the uninstall
-#       leaves them there
-#   release_check.sh zip      the ZIP holds the programs and the texts;
-#       unpacked anywhere, they run, and zema-loader.exe saves beside itself
-#
-# Environment: WINEPREFIX, ZEMA_SETUP and ZEMA_ZIP (the release's files),
-# ZEMA_SIM (the virtual sensor). Exit status 77: skipped, the release has no
-# zema-loader.exe to try.
+# The Windows release under Wine, as an administrator and a user meet it:
+#   install  silent setup, its files, Start-menu and Apps & Features entries;
+#            the installed zema-transfer.exe reads from zema-sim; the silent
+#            uninstall takes all of it and nothing else
+#   loader   the installed zema-loader.exe saves into %APPDATA%\zema-loader\
+#            at EXIT, and the uninstall keeps that (77, skipped, without it)
+#   zip      the ZIP's entries; unpacked, the program runs
+# Environment: WINEPREFIX (server not kept running: `wineserver -w` waits for
+# the uninstaller's copy), ZEMA_SETUP, ZEMA_ZIP, ZEMA_SIM.
 set -euo pipefail
 mode=${1:?install, loader or zip}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d" LC_ALL=C
 source "$(dirname "$0")/../../scripts/x11-windows.sh"
 programs=(zema-transfer.exe)
 if cmake -E tar tf "$ZEMA_ZIP" | grep -q '/zema-loader\.exe$'; then programs+=(zema-loader.exe); fi
-# The dialog program's windows need an X server.
-if [ "$mode" != install ] && [ "${#programs[@]}" = 2 ] && [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a bash "$0" "$@"
+if [ "$mode" = loader ]; then
+  [ "${#programs[@]}" = 2 ] || { echo "skipped: the release has no zema-loader.exe"; exit 77; }
+  [ -n "${DISPLAY:-}" ] || exec xvfb-run -a bash "$0" "$@"
 fi
 
 work=$(mktemp -d)
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$HOME"
-sim=
-trap '[ -z "$sim" ] || kill "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
+export HOME=$work XDG_CONFIG_HOME=$work/.config
+sim= && trap '[ -z "$sim" ] || kill "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 folder="$WINEPREFIX/drive_c/Program Files/ZEMA Data Loader"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZEMA Data Loader.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEMA Data Loader'
-app_data=("$WINEPREFIX"/drive_c/users/*/AppData/Roaming)
 listing() { (cd "$1" && ls | sort | tr '\n' ' '); }
 expected() { printf '%s\n' "$@" | sort | tr '\n' ' '; }
 
@@ -56,18 +43,6 @@ uninstall() {
   [ ! -e "$shortcut" ] || fail "the Start-menu entry stays"
   if wine reg query "$key" >/dev/null 2>&1; then fail "the Apps & Features entry stays"; fi
   echo "uninstalled"
-}
-
-# The loader started from a Windows path: EXIT (the dialog's OK command,
-# Return) and Yes to "Agree to Exit?".
-loader_exit_yes() {
-  wine "$1" &
-  local loader=$! main question
-  main=$(new_window) && sleep 1
-  xdotool windowfocus --sync "$main" key Return
-  question=$(new_window "$main") && sleep 0.5
-  xdotool windowfocus --sync "$question" key y
-  wait_for_end "$loader" || fail "the loader did not end at EXIT, Yes"
 }
 
 case "$mode" in
@@ -105,31 +80,30 @@ case "$mode" in
     rm -r "$folder"
     ;;
   loader)
-    [ "${#programs[@]}" = 2 ] || { echo "skipped: the release has no zema-loader.exe"; exit 77; }
     install
-    loader_exit_yes 'C:\Program Files\ZEMA Data Loader\zema-loader.exe'
-    settings=${app_data[0]}/zema-loader/zema-loader.ini
-    [ -f "$settings" ] || fail "no settings in %APPDATA%\\zema-loader"
-    [ ! -e "$folder/zema-loader.ini" ] || fail "settings written beside the installed program"
+    # EXIT is the dialog's OK command (Return); then Yes to "Agree to Exit?".
+    wine 'C:\Program Files\ZEMA Data Loader\zema-loader.exe' &
+    loader=$!
+    main=$(new_window) && sleep 1
+    xdotool windowfocus --sync "$main" key Return
+    question=$(new_window "$main") && sleep 0.5
+    xdotool windowfocus --sync "$question" key y
+    wait_for_end "$loader" || fail "the loader did not end at EXIT, Yes"
+    settings=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/zema-loader/zema-loader.ini)
+    [ -f "$settings" ] && [ ! -e "$folder/zema-loader.ini" ] || fail "the settings are not in %APPDATA%"
     uninstall
     [ ! -e "$folder" ] && [ -f "$settings" ] || fail "the uninstall took the user's settings"
     echo "settings kept in ${settings#"$WINEPREFIX/"}"
     rm -r "${settings%/*}"
     ;;
   zip)
-    cmake -E tar tf "$ZEMA_ZIP" | tee "$work/entries"
     name=$(basename "$ZEMA_ZIP" .zip)
-    [ "$(sed "s|^${name}/||" "$work/entries" | sort | tr '\n' ' ')" = \
-      "$(expected "" "${programs[@]}" README.txt LICENSE.txt)" ] || fail "ZIP entries"
+    entries=$(cmake -E tar tf "$ZEMA_ZIP" | sed "s|^${name}/||" | sort | tr '\n' ' ')
+    [ "$entries" = "$(expected "" "${programs[@]}" README.txt LICENSE.txt)" ] ||
+      fail "ZIP entries: ${entries}"
     (cd "$work" && cmake -E tar xf "$ZEMA_ZIP")
-    wine "$work/$name/zema-transfer.exe" --version | grep -q '^zema-transfer [0-9]' ||
+    wine "$work/$name/zema-transfer.exe" --version | grep '^zema-transfer [0-9]' ||
       fail "the unpacked zema-transfer.exe does not run"
-    if [ "${#programs[@]}" = 2 ]; then
-      loader_exit_yes "$work/$name/zema-loader.exe"
-      [ -f "$work/$name/zema-loader.ini" ] || fail "no settings beside the unpacked zema-loader.exe"
-      [ ! -e "${app_data[0]}/zema-loader" ] || fail "the unpacked loader saved into %APPDATA%"
-      echo "the unpacked zema-loader.exe saved zema-loader.ini beside itself"
-    fi
     ;;
   *) fail "unknown mode ${mode}" ;;
 esac

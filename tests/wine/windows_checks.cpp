@@ -136,46 +136,32 @@ void CheckExclusiveOpen(int port, bool wine) {
   Check(ComOpen(port, 512, 512) == kOpenOk, "reopen once the other holder is gone");
 }
 
-// A portable copy keeps its settings beside the .exe; an installed one (its
-// folder holds the setup program's uninstaller) in %APPDATA%, unless a file
-// is already beside it.
-void CheckSettingsLocation() {
+// An installed copy (its folder holds the setup program's uninstaller)
+// keeps its settings in %APPDATA%, unless a file is beside it already.
+void CheckInstalledSettingsLocation() {
   namespace fs = std::filesystem;
-  _putenv("HOME=C:\\Users\\Someone");
-  _putenv("XDG_CONFIG_HOME=C:\\Users\\Someone\\.config");
   const char* appData = std::getenv("APPDATA");
   Check(appData != nullptr && UserConfigHome() == appData, "config home: " + UserConfigHome());
   if (appData == nullptr) return;
-  const std::string savedAppData = std::string("APPDATA=") + appData;
-
-  const fs::path folder = fs::temp_directory_path() / "zema-settings-location";
+  const std::string inAppData = std::string(appData) + "\\zema-loader\\zema-loader.ini";
+  const std::string restoreAppData = std::string("APPDATA=") + appData;
+  const fs::path folder = fs::temp_directory_path() / "zema-installed";
   std::error_code error;
   fs::remove_all(folder, error);
   fs::create_directories(folder);
-  const std::string exe = (folder / "zema-loader.exe").string();
+  std::ofstream(folder / ZEMA_UNINSTALLER_NAME).put('x');
   const std::string beside = (folder / "zema-loader.ini").string();
-  const std::string inAppData = std::string(appData) + "\\zema-loader\\zema-loader.ini";
   const struct {
-    const char* copy;
-    bool installed;
+    const char* setting;  // "NAME=value" for _putenv, or nullptr
     bool fileBeside;
-    const char* appData;  // nullptr: the prefix's own
     const std::string& expected;
-  } kCases[] = {
-      {"a portable copy", false, false, nullptr, beside},
-      {"an installed copy", true, false, nullptr, inAppData},
-      {"an installed copy with a file beside", true, true, nullptr, beside},
-      {"an installed copy without APPDATA", true, false, "APPDATA=", beside},
-  };
+  } kCases[] = {{nullptr, false, inAppData}, {"APPDATA=", false, beside}, {nullptr, true, beside}};
   for (const auto& c : kCases) {
-    if (c.installed) std::ofstream(folder / ZEMA_UNINSTALLER_NAME).put('x');
     if (c.fileBeside) std::ofstream(beside).put('x');
-    if (c.appData != nullptr) _putenv(c.appData);
-    const std::string path = SettingsPathForProgram(exe);
-    Check(path == c.expected, std::string(c.copy) + " keeps its settings in " + path);
-    _putenv(savedAppData.c_str());
-    fs::remove(folder / ZEMA_UNINSTALLER_NAME, error);
-    fs::remove(beside, error);
+    if (c.setting != nullptr) _putenv(c.setting);
+    const std::string path = SettingsPathForProgram((folder / "zema-loader.exe").string());
+    Check(path == c.expected, "an installed copy keeps its settings in " + path);
+    _putenv(restoreAppData.c_str());
   }
   fs::remove_all(folder, error);
 }
@@ -185,8 +171,10 @@ void CheckSettingsFile() {
   const std::string expected = exe.substr(0, exe.size() - 3) + "ini";
   Check(exe.size() > 4 && exe.substr(exe.size() - 4) == ".exe", "own path " + exe);
   Check(SettingsPathBeside(exe) == expected, "beside: " + SettingsPathBeside(exe));
+  _putenv("HOME=C:\\Users\\Someone");
+  _putenv("XDG_CONFIG_HOME=C:\\Users\\Someone\\.config");
   Check(DefaultSettingsPath() == expected,
-        "the build's folder is a portable copy: " + DefaultSettingsPath());
+        "the file stays beside with HOME set: " + DefaultSettingsPath());
 
   // No file gives the first-start choices; saved, they are the ten lines
   // with line feeds only, as on every system.
@@ -221,8 +209,8 @@ int main(int argc, char** argv) {
     CheckExclusiveOpen(port, wine);
     Check(ComClose(port) == kComOk, "final close");
   }
-  CheckSettingsLocation();
   CheckSettingsFile();
+  CheckInstalledSettingsLocation();
   std::printf("%s: %d passed, %d failed\n", wine ? "Wine" : "Windows", g_passed, g_failed);
   return g_failed == 0 ? 0 : 1;
 }
