@@ -13,7 +13,7 @@ mode=${1:?install, loader or zip}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d" LC_ALL=C
 source "$(dirname "$0")/../../scripts/x11-windows.sh"
 programs=(zema-transfer.exe)
-if cmake -E tar tf "$ZEMA_ZIP" | grep -q '/zema-loader\.exe$'; then programs+=(zema-loader.exe); fi
+if cmake -E tar tf "$ZEMA_ZIP" | grep '/zema-loader\.exe$' >/dev/null; then programs+=(zema-loader.exe); fi
 if [ "$mode" = loader ]; then
   [ "${#programs[@]}" = 2 ] || { echo "skipped: the release has no zema-loader.exe"; exit 77; }
   [ -n "${DISPLAY:-}" ] || exec xvfb-run -a bash "$0" "$@"
@@ -50,8 +50,8 @@ case "$mode" in
     install
     # The entry opens the dialog program; without it, a command prompt.
     target=cmd.exe && [ "${#programs[@]}" = 1 ] || target=zema-loader.exe
-    strings "$shortcut" | grep -q "^C:.*\\${target}$" || fail "the Start-menu entry opens no ${target}"
-    strings -el "$shortcut" | grep -q 'zema-loader\.ico$' || fail "no icon in the Start-menu entry"
+    strings "$shortcut" | grep "^C:.*\\${target}$" >/dev/null || fail "the Start-menu entry opens no ${target}"
+    strings -el "$shortcut" | grep 'zema-loader\.ico$' >/dev/null || fail "no icon in the Start-menu entry"
     entry=$(wine reg query "$key" | tr -d '\r')
     echo "$entry"
     for value in "DisplayName *REG_SZ *ZEMA Data Loader$" "DisplayVersion *REG_SZ *[0-9.]+$" \
