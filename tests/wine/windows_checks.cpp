@@ -209,8 +209,8 @@ int main(int argc, char** argv) {
     CheckExclusiveOpen(port, wine);
     Check(ComClose(port) == kComOk, "final close");
   }
-  CheckSettingsFile();
   CheckInstalledSettingsLocation();
+  CheckSettingsFile();
   std::printf("%s: %d passed, %d failed\n", wine ? "Wine" : "Windows", g_passed, g_failed);
   return g_failed == 0 ? 0 : 1;
 }
