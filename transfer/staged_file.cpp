@@ -213,16 +213,35 @@ bool StagedFile::Create(const std::string& targetPath) {
 #else
   stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
-  if (stream_ == nullptr) tempPath_.clear();
-  return stream_ != nullptr;
+  if (stream_ != nullptr) return true;
+  tempPath_.clear();
+  // No new file here (an installed program's folder), yet the target may be
+  // the user's to write: it is rewritten in place, as "wb" would do.
+  const int cause = errno;
+  if (inPlace_.Open(targetPath_)) return true;
+  errno = cause;  // the folder's refusal, not the missing target's
+  return false;
 }
 
 bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
+  if (inPlace_.isOpen()) {
+    collected_.insert(collected_.end(), bytes.begin(), bytes.end());
+    return true;
+  }
   if (stream_ == nullptr) return false;
   return std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size();
 }
 
+bool StagedFile::Write(std::string_view text) {
+  return Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 bool StagedFile::Commit() {
+  if (inPlace_.isOpen()) {
+    const bool replaced = inPlace_.Replace(collected_);
+    std::vector<std::uint8_t>().swap(collected_);
+    return replaced;
+  }
   if (stream_ == nullptr) return false;
   // A full disk may show at any of these: a buffered write, the flush, the
   // sync or the close.
@@ -240,6 +259,8 @@ bool StagedFile::Commit() {
 }
 
 void StagedFile::Discard() {
+  inPlace_.Close();
+  std::vector<std::uint8_t>().swap(collected_);
   if (stream_ == nullptr) return;
   std::fclose(stream_);
   stream_ = nullptr;
