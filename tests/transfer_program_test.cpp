@@ -15,6 +15,8 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <regex>
+#include <sstream>
 #include <condition_variable>
 #include <string>
 #include <vector>
@@ -312,6 +314,42 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
         EXPECT_EQ(bytes, sourceContents.at(name)) << name;
       }
     }
+  }
+}
+
+// Each command's help offers the options that mean something to it, and
+// names the questions they answer in words, not by internal numbers.
+TEST(TransferProgramHelp, EachCommandOffersWhatAppliesToIt) {
+  const std::string selection =
+      " --params --common --compensation --patterns --all --banks --base";
+  const std::string connection = " --port --device --command-mode --speed --assume-pc-mode";
+  const struct {
+    const char* command;
+    std::string options;  // in the order shown
+  } cases[] = {
+      {"read", "--help" + selection + connection + " --resume --overwrite"},
+      {"write", "--help" + selection + connection + " --resume --skip-missing --verify"},
+      {"compare", "--help" + selection + connection + " --resume"},
+      {"resume", "--help" + connection},
+      {"ports", "--help"},
+      {"", "--help --version --quiet --trace"},
+  };
+  const std::regex optionLine("^  (?:-\\w,)?(--[a-z-]+)");
+  const std::regex internalNumber("message [0-9]|0x[0-9A-F]");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    std::vector<std::string> arguments = {c.command, "--help"};
+    if (*c.command == '\0') arguments.erase(arguments.begin());
+    const ProgramOutcome help = RunProgram("zema-transfer", arguments);
+    EXPECT_EQ(help.status, 0) << help.err;
+    std::string shown;
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch option;
+      if (std::regex_search(line, option, optionLine)) shown += (shown.empty() ? "" : " ") + option[1].str();
+    }
+    EXPECT_EQ(shown, c.options);
+    EXPECT_FALSE(std::regex_search(help.out, internalNumber)) << help.out;
   }
 }
 

@@ -107,7 +107,9 @@ TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
       sim.SetFaults({{CommandFault{FaultKind::kHangUp, c.nth, c.code}}, {}});
     }
     const std::string device = sim.devicePath();
-    program.Start("zema-transfer", With({c.command, "--patterns", "--banks", "4", "--overwrite"}));
+    std::vector<std::string> arguments = {c.command, "--patterns", "--banks", "4"};
+    if (std::string(c.command) == "read") arguments.push_back("--overwrite");
+    program.Start("zema-transfer", With(arguments));
     if (c.duringCommit) {
       std::unique_lock lock(mutex);
       ASSERT_TRUE(reached.wait_for(lock, std::chrono::seconds(60), [&] { return atCommand; }));
