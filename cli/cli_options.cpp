@@ -23,6 +23,8 @@ constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
+A stop ends the run after the block in flight; a second Ctrl-C ends the
+program at once, also while it waits up to 30 s for the sensor's flash.
 
 Examples:
   zema-transfer read --all --base /srv/zema/line1 --overwrite --resume

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -19,6 +20,7 @@
 #include <sstream>
 #include <condition_variable>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/packet.h"
@@ -40,6 +42,23 @@ using zema::sim::FaultKind;
 using zema::sim::SensorMemory;
 
 namespace {
+
+// Waits until `signal`, sent to process `pid`, is no longer pending: its
+// handler has run or runs now. Two signals of one kind sent sooner would
+// count as one.
+void AwaitDelivery(pid_t pid, int signal) {
+  const unsigned long long bit = 1ull << (signal - 1);
+  for (int tries = 0; tries < 1000; ++tries) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    unsigned long long pending = 0;
+    while (std::getline(status, line)) {
+      if (line.rfind("ShdPnd:", 0) == 0) pending = std::stoull(line.substr(7), nullptr, 16);
+    }
+    if ((pending & bit) == 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
 
 // zema-transfer with these arguments, run to its end.
 ProgramOutcome Transfer(const std::vector<std::string>& arguments,
@@ -350,6 +369,62 @@ TEST(TransferProgramHelp, EachCommandOffersWhatAppliesToIt) {
     }
     EXPECT_EQ(shown, c.options);
     EXPECT_FALSE(std::regex_search(help.out, internalNumber)) << help.out;
+  }
+}
+
+// A Ctrl-C after a stop ends the program at once, also while it waits for a
+// flash commit the sensor does not answer (the first stop alone would wait
+// out the commit's 30 s); a quiet run says nothing.
+TEST_F(TransferProgramTest, ASecondCtrlCEndsAWaitForTheFlashAtOnce) {
+  const std::string sources = Base("sources");
+  ASSERT_EQ(Transfer(With({"read", "--compensation", "--base", sources})).status, 0);
+  const struct {
+    const char* name;
+    int first;
+    bool quiet;
+  } cases[] = {{"CtrlCTwice", SIGINT, false},
+               {"TerminateThenCtrlC", SIGTERM, false},
+               {"Quiet", SIGINT, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool committing = false;
+    bool released = false;
+    sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
+      if (frame[0] != 0x86) return;
+      std::unique_lock lock(mutex);
+      committing = true;
+      changed.notify_all();
+      changed.wait_for(lock, std::chrono::seconds(60), [&] { return released; });
+    });
+    std::vector<std::string> arguments = {"write", "--compensation", "--base", sources};
+    if (c.quiet) arguments.push_back("--quiet");
+    ProgramRun program;
+    program.Start("zema-transfer", With(arguments));
+    {
+      std::unique_lock lock(mutex);
+      ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return committing; }));
+    }
+    for (int signal : {c.first, SIGINT}) {
+      ::kill(program.pid(), signal);
+      AwaitDelivery(program.pid(), signal);
+    }
+    // Well within the commit's 30 s: a program waiting them out overruns.
+    const ProgramOutcome outcome = program.Wait(std::chrono::seconds(10));
+    {
+      std::lock_guard lock(mutex);
+      released = true;
+      changed.notify_all();
+    }
+    sim.SetCommandHook(nullptr);
+    EXPECT_FALSE(outcome.overran);
+    EXPECT_EQ(outcome.status, 3) << outcome.err;
+    if (c.quiet) {
+      EXPECT_EQ(outcome.err, "");
+    } else {
+      EXPECT_TRUE(outcome.err.ends_with("\nAborted.\n")) << outcome.err;
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #include "transfer/staged_file.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -194,9 +195,19 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 #endif
 }
 
+std::atomic<int> g_openStagedFiles{0};
+
 }  // namespace
 
+bool StagedFileOpen() { return g_openStagedFiles.load() != 0; }
+
 StagedFile::~StagedFile() { Discard(); }
+
+void StagedFile::Count(bool open) {
+  if (open == counted_) return;
+  counted_ = open;
+  g_openStagedFiles += open ? 1 : -1;
+}
 
 bool StagedFile::Create(const std::string& targetPath) {
   Discard();
@@ -213,14 +224,18 @@ bool StagedFile::Create(const std::string& targetPath) {
 #else
   stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
-  if (stream_ != nullptr) return true;
-  tempPath_.clear();
-  // No new file here (an installed program's folder), yet the target may be
-  // the user's to write: it is rewritten in place, as "wb" would do.
-  const int cause = errno;
-  if (inPlace_.Open(targetPath_)) return true;
-  errno = cause;  // the folder's refusal, not the missing target's
-  return false;
+  if (stream_ == nullptr) {
+    tempPath_.clear();
+    // No new file here (an installed program's folder), yet the target may
+    // be the user's to write: it is rewritten in place, as "wb" would do.
+    const int cause = errno;
+    if (!inPlace_.Open(targetPath_)) {
+      errno = cause;  // the folder's refusal, not the missing target's
+      return false;
+    }
+  }
+  Count(true);
+  return true;
 }
 
 bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
@@ -237,6 +252,12 @@ bool StagedFile::Write(std::string_view text) {
 }
 
 bool StagedFile::Commit() {
+  const bool committed = Finish();
+  Count(false);
+  return committed;
+}
+
+bool StagedFile::Finish() {
   if (inPlace_.isOpen()) {
     const bool replaced = inPlace_.Replace(collected_);
     std::vector<std::uint8_t>().swap(collected_);
@@ -261,10 +282,12 @@ bool StagedFile::Commit() {
 void StagedFile::Discard() {
   inPlace_.Close();
   std::vector<std::uint8_t>().swap(collected_);
-  if (stream_ == nullptr) return;
-  std::fclose(stream_);
-  stream_ = nullptr;
-  std::error_code error;
-  std::filesystem::remove(tempPath_, error);
-  tempPath_.clear();
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+    std::error_code error;
+    std::filesystem::remove(tempPath_, error);
+    tempPath_.clear();
+  }
+  Count(false);
 }

@@ -23,6 +23,11 @@
 
 #include "transfer/in_place_file.h"
 
+// True while any StagedFile is open. A program that must end at once (a
+// second Ctrl-C) asks first: ended now, it would leave a temporary file
+// behind or, rewriting in place, half a file. Safe in a signal handler.
+bool StagedFileOpen();
+
 class StagedFile {
  public:
   StagedFile() = default;
@@ -59,9 +64,13 @@ class StagedFile {
   void Discard();
 
  private:
+  bool Finish();
+  void Count(bool open);
+
   std::FILE* stream_ = nullptr;
   std::string tempPath_;
   std::string targetPath_;
   InPlaceFile inPlace_;
   std::vector<std::uint8_t> collected_;
+  bool counted_ = false;  // in StagedFileOpen's count
 };
