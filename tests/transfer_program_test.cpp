@@ -60,6 +60,47 @@ void AwaitDelivery(pid_t pid, int signal) {
   }
 }
 
+// Holds the sensor's first flash commit (0x86) from its arrival until
+// Release, or for `limit`: a program then waits for its reply as long as
+// the test needs.
+class FlashCommitHold {
+ public:
+  FlashCommitHold(SimFixture& sim, std::chrono::seconds limit) : sim_(sim) {
+    sim_.SetCommandHook([this, limit](std::size_t, std::span<const std::uint8_t> frame) {
+      if (frame[0] != 0x86) return;
+      std::unique_lock lock(mutex_);
+      if (committing_) return;
+      committing_ = true;
+      changed_.notify_all();
+      changed_.wait_for(lock, limit, [this] { return released_; });
+    });
+  }
+  ~FlashCommitHold() {
+    Release();
+    sim_.SetCommandHook(nullptr);
+  }
+  FlashCommitHold(const FlashCommitHold&) = delete;
+  FlashCommitHold& operator=(const FlashCommitHold&) = delete;
+
+  // True once the commit has arrived; false after a minute without it.
+  bool Reached() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(60), [this] { return committing_; });
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  SimFixture& sim_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool committing_ = false;
+  bool released_ = false;
+};
+
 // zema-transfer with these arguments, run to its end.
 ProgramOutcome Transfer(const std::vector<std::string>& arguments,
                         const std::vector<std::string>& environment = {}) {
@@ -387,37 +428,18 @@ TEST_F(TransferProgramTest, ASecondCtrlCEndsAWaitForTheFlashAtOnce) {
                {"Quiet", SIGINT, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool committing = false;
-    bool released = false;
-    sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
-      if (frame[0] != 0x86) return;
-      std::unique_lock lock(mutex);
-      committing = true;
-      changed.notify_all();
-      changed.wait_for(lock, std::chrono::seconds(60), [&] { return released; });
-    });
+    FlashCommitHold hold(sim, std::chrono::seconds(60));
     std::vector<std::string> arguments = {"write", "--compensation", "--base", sources};
     if (c.quiet) arguments.push_back("--quiet");
     ProgramRun program;
     program.Start("zema-transfer", With(arguments));
-    {
-      std::unique_lock lock(mutex);
-      ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return committing; }));
-    }
+    ASSERT_TRUE(hold.Reached());
     for (int signal : {c.first, SIGINT}) {
       ::kill(program.pid(), signal);
       AwaitDelivery(program.pid(), signal);
     }
     // Well within the commit's 30 s: a program waiting them out overruns.
     const ProgramOutcome outcome = program.Wait(std::chrono::seconds(10));
-    {
-      std::lock_guard lock(mutex);
-      released = true;
-      changed.notify_all();
-    }
-    sim.SetCommandHook(nullptr);
     EXPECT_FALSE(outcome.overran);
     EXPECT_EQ(outcome.status, 3) << outcome.err;
     if (c.quiet) {
@@ -439,35 +461,16 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
   const auto sourceContents = FolderContents(fs::path(sources).parent_path());
   sim.ClearCommands();
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool committing = false;
-  bool secondsDone = false;
-  sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
-    if (frame[0] != 0x86) return;
-    std::unique_lock lock(mutex);
-    if (committing) return;
-    committing = true;
-    changed.notify_all();
-    changed.wait_for(lock, std::chrono::seconds(20), [&] { return secondsDone; });
-  });
+  FlashCommitHold hold(sim, std::chrono::seconds(20));
   ProgramRun first;
   first.Start("zema-transfer",
               With({"write", "--all", "--banks", "0", "--base", sources, "--verify"}));
   std::vector<ProgramOutcome> seconds;
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return committing; }));
-  }
+  ASSERT_TRUE(hold.Reached());
   seconds.push_back(Transfer(With({"read", "--common", "--base", Base("second")})));
   seconds.push_back(Transfer({"resume", "--device", sim.devicePath()}));
-  {
-    std::lock_guard lock(mutex);
-    secondsDone = true;
-    changed.notify_all();
-  }
+  hold.Release();
   const ProgramOutcome done = first.Wait();
-  sim.SetCommandHook(nullptr);
   for (const ProgramOutcome& second : seconds) {
     EXPECT_EQ(second.status, 1) << second.err;
     EXPECT_NE(second.err.find("Error: Failed to open COM port.\n  "), std::string::npos)
