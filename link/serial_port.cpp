@@ -5,6 +5,7 @@
 #include "link/serial_port.h"
 
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -50,6 +51,16 @@ void ApplyOpenDefaults(int port) {
 // rather than applied without that field.
 bool HasUndefinedCodes(const LineModeFields& f) {
   return f.parity > 5 || f.dataBits > 5 || f.rts > 4;
+}
+
+// A port still open when the program ends is closed as ComClose closes it:
+// a POSIX tty's exclusive mark would otherwise outlive the program while
+// another holder (a virtual sensor) keeps the tty open, and keep every
+// ordinary user's next program out.
+void CloseOpenPorts() {
+  for (int port = kFirstPort; port <= kLastPort; ++port) {
+    if (!ComIsUnusable(port)) ComClose(port);
+  }
 }
 
 // The device's path, with the device a symbolic link names (a dosdevices
@@ -121,6 +132,8 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
   entry.native = native;
   entry.device = DeviceAsNamed(device);
   entry.open = true;
+  static const bool closedAtExit = std::atexit(CloseOpenPorts) == 0;
+  (void)closedAtExit;
   ApplyOpenDefaults(port);
   return kOpenOk;
 }

@@ -450,6 +450,46 @@ TEST_F(TransferProgramTest, ASecondCtrlCEndsAWaitForTheFlashAtOnce) {
   }
 }
 
+// A program sets an exclusive mark on its port's terminal, which outlives
+// the program while another holder keeps the terminal open (the virtual
+// sensor does): however a run ends, it must leave the port free for the
+// next one. Root is never kept out, so under root the runs are the user
+// nobody's.
+TEST_F(TransferProgramTest, EveryRunLeavesThePortFreeForTheNext) {
+  std::vector<std::string> asUser;
+  if (::geteuid() == 0) {
+    asUser = {"--reuid=65534", "--regid=65534", "--clear-groups",
+              ExecutableFolder() + "/zema-transfer"};
+    const auto readWrite = fs::perms::owner_read | fs::perms::owner_write |
+                           fs::perms::group_read | fs::perms::group_write |
+                           fs::perms::others_read | fs::perms::others_write;
+    fs::permissions(sim.devicePath(), readWrite);
+    fs::permissions(dir.path(), fs::perms::all);
+  }
+  const std::string base = Base("nobody");
+  fs::permissions(fs::path(base).parent_path(), fs::perms::all);
+  const struct {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+  } runs[] = {
+      {"Finished", {"read", "--common"}, 0},
+      {"OverwriteRefused", {"read", "--common"}, 3},
+      {"ComparisonFailed", {"compare", "--params", "--banks", "3"}, 1},
+      {"FinishedAgain", {"read", "--common", "--overwrite"}, 0},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.name);
+    std::vector<std::string> arguments = asUser;
+    arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
+    arguments.insert(arguments.end(), {"--base", base, "--device", sim.devicePath()});
+    const ProgramOutcome outcome =
+        asUser.empty() ? Transfer(arguments) : RunProgram("/usr/bin/setpriv", arguments);
+    EXPECT_EQ(outcome.status, run.status) << outcome.err;
+    EXPECT_EQ(outcome.err.find("in use by another program"), std::string::npos) << outcome.err;
+  }
+}
+
 // A second zema-transfer on the port of a running transfer is refused at
 // once with "Failed to open COM port." and sends nothing; the first one's
 // transfer goes on undisturbed and ends right. The sensor holds the first
