@@ -1,17 +1,16 @@
-// A folder that takes no new file (a folder an administrator prepared)
-// holding files the user may write: READ rewrites such a file in place once
-// its item is whole, and a link failure or a stop before then leaves it as
-// it was. (The settings file's save: settings_file_test.cpp.)
+// READ into a folder that takes no new file, holding files the user may
+// write: the real run against the virtual sensor rewrites such a file in
+// place once its item is whole; a link failure or a stop before then leaves
+// it as it was. (The settings save: settings_file_test.cpp.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "console/connection_control.h"
 #include "link/last_error.h"
 #include "link/serial_port.h"
-#include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/read_only_folder.h"
@@ -22,109 +21,70 @@
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
-using zema::sim::CommandFault;
 using zema::sim::FaultKind;
 
 namespace {
 
-constexpr char kOld[] = "kept by the administrator\n";
-
-class InPlaceRewriteTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
-  }
-  void TearDown() override { ComClose(g_portNo); }
-
-  // A READ of the common set (kind 'M'), the compensation table ('C') or
-  // bank 2's pattern ('P') into `folder`, any overwrite agreed to.
-  RunEnd Read(char kind, const fs::path& folder) {
-    TransferTarget target{kDirectionRead, kind == 'M', kind == 'C', 0, kind == 'P', 2, 2,
-                          (folder / "line1").string()};
-    if (!fs::is_empty(folder)) dialogs.QueueAnswers({true});
-    TransferRun run{target, g_portNo, view, dialogs};
-    const RunEnd end = RunTransfer(run);
-    dialogs.boxes.clear();
-    return end;
-  }
-
-  // How many commands of `code` the sensor has taken so far.
-  int Taken(int code) const {
-    int count = 0;
-    for (const auto& frame : sim.Commands()) count += frame[0] == code ? 1 : 0;
-    return count;
-  }
-
+TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
   SimFixture sim;
-  TempFolder dir{"zema-in-place"};
-  const fs::path shared = dir / "shared";
-  ScriptedOperator dialogs;
+  TempFolder dir("zema-in-place");
+  ScriptedOperator dialogs;  // Yes to every overwrite
+  dialogs.QueueAnswers({true, true, true, true, true, true, true, true});
   RecordingRunView view;
-};
+  ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
+  // A READ of the common set ('M'), the compensation table ('C') or bank
+  // 2's pattern ('P') into `folder`.
+  const auto read = [&](char kind, const fs::path& folder) {
+    const TransferTarget target{kDirectionRead, kind == 'M', kind == 'C', 0, kind == 'P', 2, 2,
+                                (folder / "line1").string()};
+    TransferRun run{target, g_portNo, view, dialogs};
+    return RunTransfer(run) == RunEnd::Finished;
+  };
+  const fs::path fresh = dir / "fresh";
+  const fs::path shared = dir / "shared";
+  fs::create_directories(fresh);
+  for (char kind : {'M', 'P'}) ASSERT_TRUE(read(kind, fresh));
 
-TEST_F(InPlaceRewriteTest, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
-  const fs::path reference = dir / "reference";
-  fs::create_directories(reference);
-  for (char kind : {'M', 'C', 'P'}) ASSERT_EQ(Read(kind, reference), RunEnd::Finished);
-
-  struct Case {
-    const char* name;
+  const struct {
     const char* file;
-    bool present;               // the file is there, writable, before the run
-    std::function<bool()> act;  // true when the run finished
-    std::string expected;       // afterwards; empty: the file's old content
+    char kind;
+    int faultCode;  // no reply to the nth command of this code from now on; 0: none
+    int nth;
+    int cancelAtPump;  // 0: never
+    bool present;      // the file is there, writable, before the run
+  } cases[] = {
+      {"line1.prM.zema", 'M', 0, 0, 0, true},     {"line1.pt2.bmp", 'P', 0, 0, 0, true},
+      {"line1.prM.zema", 'M', 0x81, 1, 0, true},  {"line1.pt2.bmp", 'P', 0x83, 300, 0, true},
+      {"line1.cmp.bmp", 'C', 0, 0, 40, true},     {"line1.cmp.bmp", 'C', 0, 0, 0, false},
   };
-  const auto read = [this](char kind) { return Read(kind, shared) == RunEnd::Finished; };
-  const auto failAt = [this, read](char kind, int code, int more) {
-    sim.SetFaults({{CommandFault{FaultKind::kNoReply, Taken(code) + more, code}}, {}});
-    const bool done = read(kind);
-    sim.SetFaults({});
-    return done;
-  };
-  const auto cancelAt = [this, read](char kind, int pump) {
-    int pumps = 0;
-    view.onPump = [&pumps, pump] {
-      if (++pumps == pump) g_cancelState = kCancelPressed;
-    };
-    const bool done = read(kind);
-    view.onPump = nullptr;
-    return done;
-  };
-  const Case cases[] = {
-      {"CommonSet", "line1.prM.zema", true, [&] { return read('M'); },
-       ReadFileBytes(reference / "line1.prM.zema")},
-      {"Pattern", "line1.pt2.bmp", true, [&] { return read('P'); },
-       ReadFileBytes(reference / "line1.pt2.bmp")},
-      {"CommonSetWithoutReply", "line1.prM.zema", true, [&] { return failAt('M', 0x81, 1); },
-       ""},
-      {"PatternFailingInItsSecondSection", "line1.pt2.bmp", true,
-       [&] { return failAt('P', 0x83, 300); }, ""},
-      {"CompensationCancelled", "line1.cmp.bmp", true, [&] { return cancelAt('C', 40); }, ""},
-      {"NoNewFile", "line1.cmp.bmp", false, [&] { return read('C'); }, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file << " " << c.faultCode << " " << c.cancelAtPump);
     fs::remove_all(shared);
     fs::create_directories(shared);
-    if (c.present) WriteFileBytes(shared / c.file, kOld);
-    bool done = false;
-    {
-      const ReadOnlyFolder readOnly(shared);
-      done = c.act();
-    }
-    EXPECT_EQ(done, !c.expected.empty());
-    if (c.present) {
-      // Compared whole, not printed: the bitmaps are 147318 bytes.
-      const std::string now = ReadFileBytes(shared / c.file);
-      EXPECT_TRUE(now == (c.expected.empty() ? kOld : c.expected)) << now.size() << " bytes";
-    }
+    if (c.present) WriteFileBytes(shared / c.file, "kept by the administrator\n");
+    const std::string before = ReadFileBytes(shared / c.file);
+    const auto commands = sim.Commands();
+    const auto taken = std::count_if(commands.begin(), commands.end(),
+                                     [&](const auto& frame) { return frame[0] == c.faultCode; });
+    const int nth = static_cast<int>(taken) + c.nth;
+    if (c.faultCode != 0) sim.SetFaults({{{FaultKind::kNoReply, nth, c.faultCode}}});
+    int pumps = 0;
+    view.onPump = [&] {
+      if (++pumps == c.cancelAtPump) g_cancelState = kCancelPressed;
+    };
+    const ReadOnlyFolder readOnly(shared);
+    const bool whole = c.present && c.faultCode == 0 && c.cancelAtPump == 0;
+    EXPECT_EQ(read(c.kind, shared), whole);
+    sim.SetFaults({});
+    // Compared whole, not printed: the bitmaps are 147318 bytes.
+    const std::string now = ReadFileBytes(shared / c.file);
+    EXPECT_TRUE(now == (whole ? ReadFileBytes(fresh / c.file) : before)) << now.size();
     EXPECT_EQ(FolderEntries(shared).size(), c.present ? 1u : 0u);
     if (!c.present) {
-      // A new file still cannot be made there, and the user is told why.
-      EXPECT_EQ(g_lastError, LoadMessage(kMsgFailedToCreateFile));
       EXPECT_EQ(g_lastErrorDetail, (shared / c.file).string() + ": Permission denied");
     }
   }
+  ComClose(g_portNo);
 }
 
 }  // namespace

@@ -146,9 +146,7 @@ TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
     const fs::path inConfig = config / "zema-loader" / "zema-loader.ini";
     const fs::path& storedPath = c.storedAt == Where::Config ? inConfig : beside;
     if (c.stored != nullptr) Put(storedPath, c.stored);
-    if (c.readOnlyFile) {
-      fs::permissions(storedPath, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    }
+    if (c.readOnlyFile) fs::permissions(storedPath, fs::perms::owner_read);
 
     FakeControls controls;
     ScriptedOperator dialogs;
