@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 #include "ui/qt_dialog_controls.h"
 #include "ui/qt_operator_dialogs.h"
 #include "ui/template_dialog.h"

@@ -17,7 +17,7 @@
 #include "console/base_name_choice.h"
 #include "console/connection_control.h"
 #include "console/connection_states.h"
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 #include "console/loader_dialog.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
