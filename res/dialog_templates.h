@@ -4,8 +4,8 @@
 // A template lists its controls in tab order with id, kind, caption,
 // initial state, position in dialog units and list contents. Positions may
 // differ per language so that the longer German and Japanese texts fit; every
-// other fact is held once. The GUI layer (ui/) builds Qt dialogs from these
-// tables; the core only uses the control ids.
+// other fact is held once. The toolkit shells (ui/) build their windows from
+// these tables; the core only uses the control ids.
 #pragma once
 
 #include <array>

@@ -10,7 +10,7 @@
 
 #include "console/base_name_choice.h"
 #include "tests/support/temp_folder.h"
-#include "ui/qt_file_picker.h"
+#include "ui/qt/qt_file_picker.h"
 
 namespace {
 

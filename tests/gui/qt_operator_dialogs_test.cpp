@@ -8,8 +8,8 @@
 
 #include "res/messages.h"
 #include "tests/gui/box_answerer.h"
-#include "ui/qt_operator_dialogs.h"
-#include "ui/qt_translations.h"
+#include "ui/qt/qt_operator_dialogs.h"
+#include "ui/qt/qt_translations.h"
 
 namespace {
 

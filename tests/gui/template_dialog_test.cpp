@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "res/dialog_templates.h"
-#include "ui/qt_dialog_controls.h"
-#include "ui/template_dialog.h"
+#include "ui/qt/qt_dialog_controls.h"
+#include "ui/qt/template_dialog.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 class TemplateDialog : public QDialog {
   Q_OBJECT

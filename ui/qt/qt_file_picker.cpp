@@ -1,4 +1,4 @@
-#include "ui/qt_file_picker.h"
+#include "ui/qt/qt_file_picker.h"
 
 #include <QFile>
 #include <QFileDialog>
