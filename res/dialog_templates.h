@@ -108,5 +108,3 @@ struct DialogTemplate {
 const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& ProgressDialogTemplate();
 
-// The template with this number (102 or 131), or nullptr.
-const DialogTemplate* FindDialogTemplate(int templateId);

@@ -39,10 +39,6 @@ class TemplateDialog : public QDialog {
     return qobject_cast<Widget*>(Control(id));
   }
 
-  const DialogTemplate& dialogTemplate() const { return template_; }
-  Language language() const { return language_; }
-  const DialogUnits& units() const { return units_; }
-
   // The template's font where it is installed, else the system's font.
   static QFont DialogFont(const DialogTemplate& dialogTemplate);
 
