@@ -1,6 +1,6 @@
 // The run frame: step order, texts, progress and finish, and the helpers the
 // steps share. These runs select nothing that reaches the wire.
-#include "transfer/transfer_run.h"
+#include "transfer/run_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "transfer/image_file.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
-#include "transfer/transfer_run.h"
+#include "transfer/run_helpers.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   SendCommand(run.port, command);

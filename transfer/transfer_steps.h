@@ -5,7 +5,7 @@
 // non-zero.
 #pragma once
 
-#include "transfer/transfer_run.h"
+#include "transfer/run_helpers.h"
 
 enum class StepOutcome { Done, Failed };
 
