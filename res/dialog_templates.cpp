@@ -147,4 +147,3 @@ const ControlTemplate* DialogTemplate::FindControl(int controlId) const {
 
 const DialogTemplate& MainDialogTemplate() { return kMainDialog; }
 const DialogTemplate& ProgressDialogTemplate() { return kProgressDialog; }
-
