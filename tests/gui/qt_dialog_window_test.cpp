@@ -54,20 +54,26 @@ QWidget* ControlOf(QWidget* dialog, int id) {
 TEST(QtDialogWindow, ForwardsEveryEventToTheHandlersAndEndsOnlyWhenTheyEndIt) {
   RecordingHandlers handlers(ProgressDialogTemplate());
   QtDialogWindow window(handlers, nullptr);
-  // In the running window the operator clicks CANCEL, presses Esc, clicks
-  // the close box, and a timer fires; the last event ends the dialog.
+  const auto press = [&window](Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&window, &event);
+  };
+  // Once a timer has fired the operator clicks OK while it is disabled,
+  // then CANCEL, presses Esc, clicks the close box and presses Enter (the
+  // default button, OK, once it is enabled); the last event ends the dialog.
   handlers.step = [&](DialogWindow& host, const std::string& event) {
     if (event == "init") {
-      host.EnableControl(kCtlOk, true);
       host.StartTimer(7, 0);
     } else if (event == "timer 7") {
       host.KillTimer(7);
+      static_cast<QPushButton*>(ControlOf(&window, kCtlOk))->click();
       static_cast<QPushButton*>(ControlOf(&window, kCtlCancel))->click();
-      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-      QApplication::sendEvent(&window, &escape);
+      press(Qt::Key_Escape);
       window.close();
       EXPECT_TRUE(window.isVisible()) << "the handlers did not end it";
-      static_cast<QPushButton*>(ControlOf(&window, kCtlOk))->click();
+      host.EnableControl(kCtlOk, true);
+      ControlOf(&window, kCtlOk)->setFocus();
+      press(Qt::Key_Return);
     } else if (event == "click 1") {
       host.EndDialog(42);
     }

@@ -351,16 +351,4 @@ TEST(QtDialogControls, FocusGoesToTheNamedControl) {
   EXPECT_EQ(dialog.focusWidget(), dialog.Control(kCtlConnect));
 }
 
-TEST(TemplateDialog, ReportsClicksByIdAndEnterPressesTheOkCommand) {
-  TemplateDialog dialog(MainDialogTemplate(), Language::English);
-  std::vector<int> clicked;
-  QObject::connect(&dialog, &TemplateDialog::ControlClicked,
-                   [&clicked](int id) { clicked.push_back(id); });
-  dialog.ControlAs<QPushButton>(kCtlConnect)->click();
-  dialog.ControlAs<QCheckBox>(kCtlCommonParams)->click();
-  dialog.ControlAs<QPushButton>(kCtlRead)->click();  // disabled: no click
-  EXPECT_EQ(clicked, (std::vector<int>{kCtlConnect, kCtlCommonParams}));
-  EXPECT_TRUE(dialog.ControlAs<QPushButton>(kCtlExit)->isDefault());
-}
-
 }  // namespace

@@ -16,7 +16,6 @@ constexpr int kTurnsAllowed = 100000;
 
 bool ScriptedPicker::PickFile(std::span<const FileFilter> filters, std::string& chosenPath) {
   offered = filters;
-  ++opened;
   if (queued.empty()) return false;
   const std::optional<std::string> next = queued.front();
   queued.erase(queued.begin());
@@ -25,14 +24,13 @@ bool ScriptedPicker::PickFile(std::span<const FileFilter> filters, std::string& 
   return true;
 }
 
-FakeDialogWindow::FakeDialogWindow(DialogHandlers& handlers, FakeOperatorScript& script,
-                                   Language language)
-    : handlers_(handlers), script_(script), language_(language) {
+FakeDialogWindow::FakeDialogWindow(DialogHandlers& handlers, FakeOperatorScript& script)
+    : handlers_(handlers), script_(script) {
   for (const ControlTemplate& control : handlers.Template().controls) {
     if (control.id == kNoControlId) continue;
     Control& state = controls_[control.id];
     state.enabled = control.enabled;
-    state.text = control.Caption(language);
+    state.text = control.Caption(CurrentLanguage());
     kinds_[control.id] = control.kind;
     if (!control.items.empty()) {
       listEntries_[control.id].assign(control.items.begin(), control.items.end());
@@ -85,15 +83,10 @@ bool FakeDialogWindow::DeliverPosted() {
   return !events.empty();
 }
 
-void FakeDialogWindow::PumpPendingEvents() {
-  ++pumps_;
-  DeliverPosted();
-}
-
 std::string FakeDialogWindow::SelectedText(int id) const {
   auto it = selections_.find(id);
   if (it == selections_.end()) return {};
-  return Get(id).text.substr(it->second.start, it->second.end - it->second.start);
+  return Get(id).text.substr(it->second.first, it->second.second - it->second.first);
 }
 
 void FakeDialogWindow::SetControlText(int id, const std::string& text) {
@@ -115,21 +108,8 @@ std::string FakeDialogWindow::ControlText(int id) const {
   return selection < 0 ? std::string() : entries->second[static_cast<std::size_t>(selection)];
 }
 
-void FakeDialogWindow::SelectText(int id, std::size_t start, std::size_t end) {
-  selections_[id] = {start, end};
-}
-
-void FakeDialogWindow::SetProgressRange(int /*id*/, int low, int high) {
-  progressLow_ = low;
-  progressHigh_ = high;
-}
-
-void FakeDialogWindow::SetProgressPosition(int /*id*/, int position) {
-  progressPosition_ = position;
-}
-
 int FakeDialogWindow::RunModal(DialogHandlers& dialog) {
-  FakeDialogWindow child(dialog, script_, language_);
+  FakeDialogWindow child(dialog, script_);
   const int result = child.Run();
   script_.modalRuns.push_back({dialog.Template().id, result, child.controls_});
   return result;

@@ -4,13 +4,6 @@
 // every window of a test (the answers to the boxes, the files picked, what
 // the operator does while a modal window waits).
 //
-//   FakeOperatorScript script;
-//   CLoaderDlg dialog(settingsPath);
-//   FakeDialogWindow window(dialog, script);
-//   window.Open();                        // OnInitDialog
-//   script.boxes.QueueAnswers({true});
-//   window.Click(kCtlWrite);              // the progress dialog runs inside
-//
 // A modal run (RunModal, also of a child window) initialises the handlers,
 // then, until the dialog has ended: delivers posted events, fires the active
 // timers, and when nothing else is left lets the operator act
@@ -30,7 +23,6 @@
 
 #include "frontend/dialog_window.h"
 #include "frontend/file_picker.h"
-#include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 
 // Answers the file-open dialog with the paths queued, or as cancelled when
@@ -41,7 +33,6 @@ class ScriptedPicker : public FilePicker {
 
   std::vector<std::optional<std::string>> queued;  // nullopt: cancelled
   std::span<const FileFilter> offered;
-  int opened = 0;
 };
 
 class FakeDialogWindow;
@@ -67,13 +58,8 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
  public:
   static constexpr int kStuckResult = -1;
 
-  struct Text {
-    std::size_t start = 0;
-    std::size_t end = 0;
-  };
-
-  FakeDialogWindow(DialogHandlers& handlers, FakeOperatorScript& script,
-                   Language language = Language::English);
+  // Built in the user's language, as a toolkit builds it.
+  FakeDialogWindow(DialogHandlers& handlers, FakeOperatorScript& script);
 
   // OnInitDialog, as the window is about to be shown.
   void Open();
@@ -94,8 +80,6 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   std::optional<int> result() const { return result_; }
   bool iconSet() const { return iconSet_; }
   int shown() const { return shown_; }
-  int pumps() const { return pumps_; }
-  int progressLow() const { return progressLow_; }
   int progressHigh() const { return progressHigh_; }
   int progressPosition() const { return progressPosition_; }
   bool TimerActive(int timerId) const { return timers_.count(timerId) != 0; }
@@ -107,14 +91,16 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   std::string ControlText(int id) const override;
 
   // DialogWindow
-  void SelectText(int id, std::size_t start, std::size_t end) override;
-  void SetProgressRange(int id, int low, int high) override;
-  void SetProgressPosition(int id, int position) override;
+  void SelectText(int id, std::size_t start, std::size_t end) override {
+    selections_[id] = {start, end};
+  }
+  void SetProgressRange(int /*id*/, int /*low*/, int high) override { progressHigh_ = high; }
+  void SetProgressPosition(int /*id*/, int position) override { progressPosition_ = position; }
   void StartTimer(int timerId, int milliseconds) override { timers_[timerId] = milliseconds; }
   void KillTimer(int timerId) override { timers_.erase(timerId); }
   void SetProgramIcon() override { iconSet_ = true; }
   void ShowWindow() override { ++shown_; }
-  void PumpPendingEvents() override;
+  void PumpPendingEvents() override { DeliverPosted(); }
   void EndDialog(int result) override { result_ = result; }
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override { return script_.boxes; }
@@ -125,16 +111,13 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
 
   DialogHandlers& handlers_;
   FakeOperatorScript& script_;
-  Language language_;
   std::map<int, ControlKind> kinds_;
   std::map<int, std::vector<std::string>> listEntries_;
-  std::map<int, Text> selections_;
+  std::map<int, std::pair<std::size_t, std::size_t>> selections_;  // start, end
   std::map<int, int> timers_;
   std::optional<int> result_;
   bool iconSet_ = false;
   int shown_ = 0;
-  int pumps_ = 0;
-  int progressLow_ = 0;
   int progressHigh_ = 100;
   int progressPosition_ = 0;
   std::mutex postedMutex_;
