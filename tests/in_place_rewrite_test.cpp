@@ -35,8 +35,12 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
   // A READ of the common set ('M'), the compensation table ('C') or bank
   // 2's pattern ('P') into `folder`.
   const auto read = [&](char kind, const fs::path& folder) {
-    const TransferTarget target{kDirectionRead, kind == 'M', kind == 'C', 0, kind == 'P', 2, 2,
-                                (folder / "line1").string()};
+    const TransferTarget target{.commonParams = kind == 'M',
+                                .brightComp = kind == 'C',
+                                .patterns = kind == 'P',
+                                .startBank = 2,
+                                .endBank = 2,
+                                .baseName = (folder / "line1").string()};
     TransferRun run{target, g_portNo, view, dialogs};
     return RunTransfer(run) == RunEnd::Finished;
   };
@@ -53,9 +57,9 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
     int cancelAtPump;  // 0: never
     bool present;      // the file is there, writable, before the run
   } cases[] = {
-      {"line1.prM.zema", 'M', 0, 0, 0, true},     {"line1.pt2.bmp", 'P', 0, 0, 0, true},
-      {"line1.prM.zema", 'M', 0x81, 1, 0, true},  {"line1.pt2.bmp", 'P', 0x83, 300, 0, true},
-      {"line1.cmp.bmp", 'C', 0, 0, 40, true},     {"line1.cmp.bmp", 'C', 0, 0, 0, false},
+      {"line1.prM.zema", 'M', 0, 0, 0, true},    {"line1.pt2.bmp", 'P', 0, 0, 0, true},
+      {"line1.prM.zema", 'M', 0x81, 1, 0, true}, {"line1.pt2.bmp", 'P', 0x83, 300, 0, true},
+      {"line1.cmp.bmp", 'C', 0, 0, 40, true},    {"line1.cmp.bmp", 'C', 0, 0, 0, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.file << " " << c.faultCode << " " << c.cancelAtPump);

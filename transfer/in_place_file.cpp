@@ -87,10 +87,9 @@ bool InPlaceFile::Replace(std::span<const std::uint8_t> content) {
   const HANDLE file = AsHandle(handle_);
   const auto length = static_cast<LONGLONG>(content.size());
   LARGE_INTEGER old{};
-  const bool replaced = ::GetFileSizeEx(file, &old) != 0 &&
-                        (length <= old.QuadPart || SetLength(file, length)) &&
-                        WriteFrom(file, content) && SetLength(file, length) &&
-                        ::FlushFileBuffers(file) != 0;
+  const bool replaced =
+      ::GetFileSizeEx(file, &old) != 0 && (length <= old.QuadPart || SetLength(file, length)) &&
+      WriteFrom(file, content) && SetLength(file, length) && ::FlushFileBuffers(file) != 0;
   if (!replaced) NoteSystemError();
   const bool closed = ::CloseHandle(file) != 0;
   handle_ = nullptr;
@@ -122,8 +121,8 @@ bool ReserveRoom(int fd, std::size_t length) {
 bool WriteFrom(int fd, std::span<const std::uint8_t> content) {
   std::size_t done = 0;
   while (done < content.size()) {
-    const ssize_t written = ::pwrite(fd, content.data() + done, content.size() - done,
-                                     static_cast<off_t>(done));
+    const ssize_t written =
+        ::pwrite(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     done += static_cast<std::size_t>(written);

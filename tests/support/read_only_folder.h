@@ -15,8 +15,8 @@ class ReadOnlyFolder {
  public:
   explicit ReadOnlyFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
     namespace fs = std::filesystem;
-    fs::permissions(folder_, fs::perms::owner_write | fs::perms::group_write |
-                                 fs::perms::others_write,
+    fs::permissions(folder_,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     if (::syscall(SYS_capget, &header_, saved_) != 0) return;
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
