@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -45,7 +46,19 @@ struct Options {
   std::string workFolder;
   bool noLoader = false;
   unsigned seed = 1;
+  // Latency timers of the modelled USB adapters a paced READ goes through.
+  std::vector<int> adapterLatencies = {16, 1};
+  // Phases to run (kPhases); empty: all.
+  std::vector<std::string> only;
+
+  bool Runs(const std::string& phase) const {
+    return only.empty() || std::find(only.begin(), only.end(), phase) != only.end();
+  }
 };
+
+// The phases, in the order they run.
+const std::vector<std::string> kPhases = {"unpaced", "paced",  "adapter", "cancel",
+                                          "memory",  "scale", "pacing"};
 
 double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
 double Milliseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e6; }
@@ -163,10 +176,19 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options, bool& k
       "failed."};
   app.add_flag("--full", options.full,
                "paced READ and WRITE of all 15 banks, side by side READs of all kinds of one bank, "
-               "more cancel trials and pacing exchanges (about 13 minutes; the default takes "
-               "about a minute and a half)");
+               "more cancel trials and pacing exchanges (about 25 minutes; the default takes "
+               "about two and a half)");
   app.add_option("--banks", options.banks,
-                 "banks of the paced READ and WRITE, A-B or N (default 0, with --full 0-14)");
+                 "banks of the paced READ and WRITE and of the READs through an adapter, A-B or N "
+                 "(default 0, with --full 0-14)");
+  app.add_option("--adapter-latency", options.adapterLatencies,
+                 "latency timers (ms) of the modelled USB adapters a paced READ goes through")
+      ->check(CLI::Range(1, 255))
+      ->delimiter(',')
+      ->capture_default_str();
+  app.add_option("--only", options.only, "run only these phases")
+      ->check(CLI::IsMember(kPhases))
+      ->delimiter(',');
   app.add_option("--scale-banks", options.scaleBanks,
                  "banks of which each sensor side by side reads all kinds (default: what the "
                  "dialog reads, all banks' parameter sets, common set, compensation table; with "
@@ -265,6 +287,32 @@ class BackupBench {
     NoteMemory(write);
     AddPaced(table_, "READ, all kinds, " + banks, read);
     AddPaced(table_, "WRITE, all kinds, " + banks, write);
+    return true;
+  }
+
+  // Paced READs through modelled USB adapters: what an adapter's latency
+  // timer adds to each exchange.
+  bool ThroughAdapters() {
+    const std::string banks = BankText(options_.banks);
+    for (int latencyMs : options_.adapterLatencies) {
+      const std::string timer = std::to_string(latencyMs) + " ms";
+      Progress("paced READ of " + banks + " through an adapter with a " + timer +
+               " latency timer");
+      TransferJob job{"adapter" + std::to_string(latencyMs) + "-read", "read",
+                      {"--all", "--banks", options_.banks}, Work("adapter"), true};
+      job.adapterLatencyMs = latencyMs;
+      TransferFigures read;
+      if (!RunOne(setup_, job, read)) return false;
+      NoteMemory(read);
+      const double addedMs =
+          Milliseconds(read.usage.wall - read.bound) / std::max(1, read.wire.exchanges);
+      table_.Add({"paced READ, all kinds, " + banks + ", USB adapter, " + timer + " timer",
+                  Format("%.2f s wall, bound %.2f s (%d exchanges): ratio %.4f, %+.3f ms an "
+                         "exchange",
+                         Seconds(read.usage.wall), Seconds(read.bound), read.wire.exchanges,
+                         read.Ratio(), addedMs),
+                  read.Ratio(), "× bound", "", std::nullopt});
+    }
     return true;
   }
 
@@ -485,9 +533,16 @@ int main(int argc, char** argv) {
   const std::string loadBefore = LoadAverage();
   const auto benchStarted = BenchClock::now();
   BackupBench bench(options, std::move(setup));
-  bool ran = bench.Unpaced() && bench.Paced() && bench.CancelLatency() && bench.Memory() &&
-             bench.SideBySideRuns();
-  if (ran) ran = bench.SimPacing(bench.MachineRoundTrips());
+  const auto phase = [&](const std::string& name, auto run) {
+    return !options.Runs(name) || run();
+  };
+  bool ran = phase("unpaced", [&] { return bench.Unpaced(); }) &&
+             phase("paced", [&] { return bench.Paced(); }) &&
+             phase("adapter", [&] { return bench.ThroughAdapters(); }) &&
+             phase("cancel", [&] { return bench.CancelLatency(); }) &&
+             phase("memory", [&] { return bench.Memory(); }) &&
+             phase("scale", [&] { return bench.SideBySideRuns(); }) &&
+             phase("pacing", [&] { return bench.SimPacing(bench.MachineRoundTrips()); });
 
   PrintHeading(options, loadBefore, benchStarted);
   bench.table().PrintText(std::cout);
