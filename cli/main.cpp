@@ -13,6 +13,7 @@
 #include "cli/terminal_run_view.h"
 #include "cli/transfer_session.h"
 #include "link/frame_trace.h"
+#include "link/port_trace.h"
 
 namespace {
 
@@ -41,12 +42,16 @@ int main(int argc, char** argv) {
   TerminalRunView view(stderr, ProgressStyle(options, canRedraw));
   if (options.trace) {
     const auto started = std::chrono::steady_clock::now();
-    SetFrameTraceHook([&view, started](const char* direction, std::span<const std::uint8_t> bytes,
-                                       const std::string& meaning) {
+    const auto printTimed = [&view, started](const std::string& line) {
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      view.PrintLine(TimedTraceLine(seconds, TraceLine(direction, bytes, meaning)));
+      view.PrintLine(TimedTraceLine(seconds, line));
+    };
+    SetFrameTraceHook([printTimed](const char* direction, std::span<const std::uint8_t> bytes,
+                                   const std::string& meaning) {
+      printTimed(TraceLine(direction, bytes, meaning));
     });
+    SetPortTraceHook([printTimed](const std::string& text) { printTimed("port  " + text); });
   }
   return RunSession(options, view);
 }

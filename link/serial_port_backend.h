@@ -17,6 +17,8 @@
 #include <windows.h>
 #else
 #include <termios.h>
+
+#include "link/low_latency_linux.h"
 #endif
 
 namespace serial_backend {
@@ -44,6 +46,8 @@ struct NativePort {
   int readIntervalMs = 0;  // longest gap between two received bytes, 0 = none
   int readTotalMs = 0;     // longest time for a whole read, 0 = none
   int writeTotalMs = 0;    // longest time for a whole write, 0 = none
+  std::string device;      // for the trace
+  LowLatencyChange lowLatency;  // what opening did to the flag, undone on close
 };
 
 // The settings being changed, and what cannot travel in a termios record:
