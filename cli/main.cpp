@@ -7,7 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
-#include "cli/port_listing.h"
+#include "cli/ports_command.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_run_view.h"
@@ -32,10 +32,7 @@ int main(int argc, char** argv) {
   if (parsed.outcome == ParsedCommandLine::Outcome::Exit) return parsed.exitStatus;
   const CliOptions& options = parsed.options;
 
-  if (options.command == CliCommand::Ports) {
-    for (const std::string& line : ListPorts()) std::printf("%s\n", line.c_str());
-    return kExitDone;
-  }
+  if (options.command == CliCommand::Ports) return RunPortsCommand(options);
 
   InstallStopSignals();
   const bool canRedraw = PrepareTerminal();
