@@ -12,6 +12,7 @@
 #include "cli/com_port_link.h"
 #include "cli/port_holders_linux.h"
 #include "cli/port_listing.h"
+#include "cli/usb_instance_id.h"
 #include "tests/support/fake_sysfs.h"
 
 namespace fs = std::filesystem;
@@ -228,6 +229,31 @@ TEST(SerialPortListing, LinkingAComNumberNamesTheStableNameAndKeepsOthersLinks) 
   for (const auto& [number, device] : {std::pair{8, "ttyUSB0"}, std::pair{9, "ttyUSB9"}}) {
     const ComLinkRequest request{folder.string(), number, tree.Device(device), true, ""};
     EXPECT_EQ(LinkComPort(request, message), ComLinkOutcome::Refused) << number;
+  }
+}
+
+TEST(SerialPortListing, WindowsInstanceIdsGiveTheUsbIdentity) {
+  struct Case {
+    std::string id;
+    bool usb;
+    std::string vendor, product, serial;
+  };
+  const Case cases[] = {
+      {"USB\\VID_0403&PID_6001\\A10K3XYZ", true, "0403", "6001", "A10K3XYZ"},
+      {"FTDIBUS\\VID_0403+PID_6015+DN05ABCDA\\0000", true, "0403", "6015", "DN05ABCDA"},
+      {"USB\\VID_10C4&PID_EA60\\5&2A3C6E1&0&2", true, "10c4", "ea60", ""},
+      {"USB\\VID_2341&PID_8036&MI_00\\6&3A5B&0&0000", true, "2341", "8036", ""},
+      {"ACPI\\PNP0501\\1", false, "", "", ""},
+      {"USB\\VID_04", false, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    UsbIdentity usb;
+    EXPECT_EQ(ParseUsbInstanceId(c.id, usb), c.usb);
+    if (!c.usb) continue;
+    EXPECT_EQ(usb.vendorId, c.vendor);
+    EXPECT_EQ(usb.productId, c.product);
+    EXPECT_EQ(usb.serialNumber, c.serial);
   }
 }
 
