@@ -6,24 +6,19 @@
 #include <system_error>
 
 #include "cli/com_port_link.h"
+#include "cli/resolved_path.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Canonical(const fs::path& path) {
-  std::error_code error;
-  fs::path resolved = fs::canonical(path, error);
-  return error ? fs::path() : resolved;
-}
-
 // The by-id name of `device`, or `device` itself when it has none.
 std::string StableName(const std::string& device, const std::string& byIdFolder) {
-  const fs::path node = Canonical(device);
+  const fs::path node = ResolvedPath(device);
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(byIdFolder, error)) {
     if (entry.path().string() == device) return device;
-    if (Canonical(entry.path()) == node) return entry.path().string();
+    if (ResolvedPath(entry.path()) == node) return entry.path().string();
   }
   return device;
 }
@@ -40,7 +35,7 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
     message = "no configuration folder: neither XDG_CONFIG_HOME nor HOME is set";
     return ComLinkOutcome::Refused;
   }
-  if (Canonical(request.device).empty()) {
+  if (ResolvedPath(request.device).empty()) {
     message = request.device + ": no such device";
     return ComLinkOutcome::Refused;
   }

@@ -6,22 +6,12 @@
 
 #include "cli/port_holders_linux.h"
 #include "cli/port_listing.h"
+#include "cli/resolved_path.h"
 #include "link/serial_port.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path Canonical(const fs::path& path) {
-  std::error_code error;
-  fs::path resolved = fs::canonical(path, error);
-  return error ? fs::path() : resolved;
-}
-
-bool IsLink(const fs::path& path) {
-  std::error_code error;
-  return fs::is_symlink(path, error);
-}
 
 // The entry for `device`, made when none exists yet.
 SerialPortInfo& EntryFor(std::vector<SerialPortInfo>& ports, const std::string& device) {
@@ -39,8 +29,8 @@ SerialPortInfo& EntryFor(std::vector<SerialPortInfo>& ports, const std::string& 
 // missing; the /dev/ttyS<n-1> rule counts only for ports that exist.
 void AddComNumber(std::vector<SerialPortInfo>& ports, int n) {
   const fs::path path = ComDevicePath(n);
-  const bool link = IsLink(path);
-  const fs::path target = Canonical(path);
+  const bool link = IsSymlink(path);
+  const fs::path target = ResolvedPath(path);
   if (target.empty()) {
     if (!link) return;
     std::error_code error;
@@ -50,7 +40,7 @@ void AddComNumber(std::vector<SerialPortInfo>& ports, int n) {
     return;
   }
   for (SerialPortInfo& port : ports) {
-    if (!port.missing && Canonical(port.device) == target) {
+    if (!port.missing && ResolvedPath(port.device) == target) {
       port.comNumbers.push_back(n);
       return;
     }

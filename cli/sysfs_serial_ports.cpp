@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/resolved_path.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -17,11 +19,6 @@ std::string Attribute(const fs::path& file) {
   return line;
 }
 
-bool Exists(const fs::path& path) {
-  std::error_code error;
-  return fs::exists(path, error);
-}
-
 // The last component of the path a symbolic link names: the driver's or the
 // subsystem's name.
 std::string LinkName(const fs::path& link) {
@@ -30,19 +27,13 @@ std::string LinkName(const fs::path& link) {
   return error ? std::string() : target.filename().string();
 }
 
-fs::path Canonical(const fs::path& path) {
-  std::error_code error;
-  fs::path resolved = fs::canonical(path, error);
-  return error ? fs::path() : resolved;
-}
-
 // From the tty's device up, the first device with a driver of its own.
 // Since Linux 6.5 a serial-core port hangs below two devices of the
 // "serial-base" bus ("port", "ctrl") whose drivers say nothing about the
 // hardware: the UART's driver sits above them.
 std::string DriverOf(fs::path device, const fs::path& devicesRoot) {
   for (; device != devicesRoot && device.has_relative_path(); device = device.parent_path()) {
-    if (!Exists(device / "driver")) continue;
+    if (!PathExists(device / "driver")) continue;
     if (LinkName(device / "subsystem") == "serial-base") continue;
     return LinkName(device / "driver");
   }
@@ -52,7 +43,7 @@ std::string DriverOf(fs::path device, const fs::path& devicesRoot) {
 // The USB device above the tty's device, empty when it is not on USB.
 fs::path UsbDeviceOf(fs::path device, const fs::path& devicesRoot) {
   for (; device != devicesRoot && device.has_relative_path(); device = device.parent_path()) {
-    if (Exists(device / "idVendor") && Exists(device / "idProduct")) return device;
+    if (PathExists(device / "idVendor") && PathExists(device / "idProduct")) return device;
   }
   return {};
 }
@@ -61,7 +52,7 @@ fs::path UsbDeviceOf(fs::path device, const fs::path& devicesRoot) {
 // (ttyS1 to ttyS31 on most PCs).
 bool HasHardware(const fs::path& ttyEntry) {
   const fs::path type = ttyEntry / "type";
-  return !Exists(type) || Attribute(type) != "0";
+  return !PathExists(type) || Attribute(type) != "0";
 }
 
 // by-id link name for each canonical device path.
@@ -69,7 +60,7 @@ std::vector<std::pair<fs::path, std::string>> StableNames(const fs::path& byIdFo
   std::vector<std::pair<fs::path, std::string>> names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(byIdFolder, error)) {
-    const fs::path target = Canonical(entry.path());
+    const fs::path target = ResolvedPath(entry.path());
     if (!target.empty()) names.emplace_back(target, entry.path().string());
   }
   std::sort(names.begin(), names.end());
@@ -87,12 +78,12 @@ void ReadUsbIdentity(const fs::path& usbDevice, SerialPortInfo& port) {
 }  // namespace
 
 std::vector<SerialPortInfo> ReadSysfsSerialPorts(const SysfsRoots& roots) {
-  const fs::path devicesRoot = Canonical(fs::path(roots.sys) / "devices");
+  const fs::path devicesRoot = ResolvedPath(fs::path(roots.sys) / "devices");
   const auto stableNames = StableNames(fs::path(roots.dev) / "serial" / "by-id");
   std::vector<SerialPortInfo> ports;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(fs::path(roots.sys) / "class" / "tty", error)) {
-    const fs::path device = Canonical(entry.path() / "device");
+    const fs::path device = ResolvedPath(entry.path() / "device");
     if (device.empty() || !HasHardware(entry.path())) continue;
 
     SerialPortInfo port;
@@ -100,7 +91,7 @@ std::vector<SerialPortInfo> ReadSysfsSerialPorts(const SysfsRoots& roots) {
     std::string name = entry.path().filename().string();
     std::replace(name.begin(), name.end(), '!', '/');
     port.device = (fs::path(roots.dev) / name).string();
-    const fs::path node = Canonical(port.device);
+    const fs::path node = ResolvedPath(port.device);
     for (const auto& [target, link] : stableNames) {
       if (!node.empty() && target == node) {
         port.byId = link;
