@@ -39,7 +39,9 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
     message = request.device + ": no such device";
     return ComLinkOutcome::Refused;
   }
-  const std::string target = StableName(request.device, request.byIdFolder);
+  // A relative name would be read from the dosdevices folder.
+  const std::string target =
+      StableName(fs::absolute(request.device).lexically_normal().string(), request.byIdFolder);
   const fs::path link = fs::path(request.folder) / ("com" + std::to_string(request.number));
 
   std::error_code error;
@@ -75,5 +77,9 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
     return ComLinkOutcome::Refused;
   }
   message = com + " -> " + target + ": linked (" + link.string() + ")";
+  const std::string name = fs::path(target).filename().string();
+  if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) {
+    message += "\n(the adapter has no stable name: after a replug the number may name another)";
+  }
   return ComLinkOutcome::Linked;
 }

@@ -64,6 +64,7 @@ std::multimap<FileId, int> LockHolders(const fs::path& locksFile) {
 // Process ids with a descriptor open on one of `wanted`.
 std::multimap<FileId, int> OpenHolders(const fs::path& procRoot, const std::set<FileId>& wanted) {
   std::multimap<FileId, int> holders;
+  if (wanted.empty()) return holders;
   std::error_code error;
   for (const auto& process : fs::directory_iterator(procRoot, error)) {
     const std::string name = process.path().filename().string();

@@ -41,7 +41,11 @@ int Link(const CliOptions& options) {
   return kExitUsage;
 #else
   request.folder = UserDosDevicesFolder();
+  // "ttyUSB0" is taken as the device of that name.
   request.device = options.link[1];
+  if (request.device.find('/') == std::string::npos) {
+    request.device = options.devRoot + "/" + request.device;
+  }
   request.replace = options.replaceLink;
   request.byIdFolder = options.devRoot + "/serial/by-id";
   std::string message;
