@@ -342,9 +342,11 @@ class BackupBench {
     table_.Add({"cancel: SIGINT to exit, paced pattern READ",
                 Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
                        "command%s sent after SIGINT%s",
-                       Milliseconds(longest), Milliseconds(sum) / static_cast<double>(trials.size()),
+                       Milliseconds(longest),
+                       Milliseconds(sum) / static_cast<double>(trials.size()),
                        static_cast<int>(trials.size()), Milliseconds(block_), after,
-                       after == 1 ? "" : "s", allStopped ? "" : "; NOT every run ended with status 3"),
+                       after == 1 ? "" : "s",
+                       allStopped ? "" : "; NOT every run ended with status 3"),
                 Milliseconds(longest), "ms",
                 "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
                 after == 0 && allStopped && longest <= block_ + std::chrono::milliseconds(5)});

@@ -102,7 +102,9 @@ std::string PortJson(const std::vector<SerialPortInfo>& ports) {
   using Json = nlohmann::ordered_json;
   // Unknown is null rather than an empty text or a made-up number.
   const auto text = [](const std::string& value) { return value.empty() ? Json() : Json(value); };
-  const auto number = [](int value, int unknown) { return value == unknown ? Json() : Json(value); };
+  const auto number = [](int value, int unknown) {
+    return value == unknown ? Json() : Json(value);
+  };
   Json list = Json::array();
   for (const SerialPortInfo& port : ports) {
     Json holders = Json::array();
