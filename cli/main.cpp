@@ -14,6 +14,7 @@
 #include "cli/transfer_session.h"
 #include "link/frame_trace.h"
 #include "link/port_trace.h"
+#include "res/messages.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
 
   if (options.command == CliCommand::Ports) return RunPortsCommand(options);
 
-  InstallStopSignals();
+  InstallStopSignals(options.quiet ? std::string() : LoadMessage(kMsgAborted));
   const bool canRedraw = PrepareTerminal();
   TerminalRunView view(stderr, ProgressStyle(options, canRedraw));
   if (options.trace) {
