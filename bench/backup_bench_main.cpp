@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <numeric>
 #include <optional>
 #include <sstream>
-#include <cstdlib>
 
 #include "bench/backup_runs.h"
 #include "bench/pty_round_trip.h"
@@ -57,7 +57,7 @@ struct Options {
 };
 
 // The phases, in the order they run.
-const std::vector<std::string> kPhases = {"unpaced", "paced",  "adapter", "cancel",
+const std::vector<std::string> kPhases = {"unpaced", "paced", "adapter", "cancel",
                                           "memory",  "scale", "pacing"};
 
 double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
@@ -277,10 +277,10 @@ class BackupBench {
       return false;
     }
     Progress("paced WRITE of " + banks);
-    if (!RunOne(setup_,
-                {"paced-write", "write", {"--all", "--banks", options_.banks}, Work("unpaced"),
-                 true},
-                write)) {
+    if (!RunOne(
+            setup_,
+            {"paced-write", "write", {"--all", "--banks", options_.banks}, Work("unpaced"), true},
+            write)) {
       return false;
     }
     NoteMemory(read);
@@ -296,10 +296,12 @@ class BackupBench {
     const std::string banks = BankText(options_.banks);
     for (int latencyMs : options_.adapterLatencies) {
       const std::string timer = std::to_string(latencyMs) + " ms";
-      Progress("paced READ of " + banks + " through an adapter with a " + timer +
-               " latency timer");
-      TransferJob job{"adapter" + std::to_string(latencyMs) + "-read", "read",
-                      {"--all", "--banks", options_.banks}, Work("adapter"), true};
+      Progress("paced READ of " + banks + " through an adapter with a " + timer + " latency timer");
+      TransferJob job{"adapter" + std::to_string(latencyMs) + "-read",
+                      "read",
+                      {"--all", "--banks", options_.banks},
+                      Work("adapter"),
+                      true};
       job.adapterLatencyMs = latencyMs;
       TransferFigures read;
       if (!RunOne(setup_, job, read)) return false;
@@ -339,17 +341,16 @@ class BackupBench {
       after = std::max(after, trial.commandsAfterSignal);
       allStopped = allStopped && trial.exitStatus == 3;
     }
-    table_.Add({"cancel: SIGINT to exit, paced pattern READ",
-                Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
-                       "command%s sent after SIGINT%s",
-                       Milliseconds(longest),
-                       Milliseconds(sum) / static_cast<double>(trials.size()),
-                       static_cast<int>(trials.size()), Milliseconds(block_), after,
-                       after == 1 ? "" : "s",
-                       allStopped ? "" : "; NOT every run ended with status 3"),
-                Milliseconds(longest), "ms",
-                "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
-                after == 0 && allStopped && longest <= block_ + std::chrono::milliseconds(5)});
+    table_.Add(
+        {"cancel: SIGINT to exit, paced pattern READ",
+         Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
+                "command%s sent after SIGINT%s",
+                Milliseconds(longest), Milliseconds(sum) / static_cast<double>(trials.size()),
+                static_cast<int>(trials.size()), Milliseconds(block_), after, after == 1 ? "" : "s",
+                allStopped ? "" : "; NOT every run ended with status 3"),
+         Milliseconds(longest), "ms",
+         "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
+         after == 0 && allStopped && longest <= block_ + std::chrono::milliseconds(5)});
     return true;
   }
 
@@ -371,8 +372,8 @@ class BackupBench {
                   loaderKb / 1024.0, "MB", "", std::nullopt});
     } else {
       std::cerr << "zema-bench-backup: " << error << std::endl;
-      table_.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0,
-                  "MB", "", std::nullopt});
+      table_.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0, "MB",
+                  "", std::nullopt});
     }
     return true;
   }
@@ -389,9 +390,8 @@ class BackupBench {
       SideBySide result;
       Progress(std::to_string(n) + (n == 1 ? " paced READ of " : " paced READs of ") + scaleWhat +
                (n == 1 ? " alone" : " side by side"));
-      if (!RunCounted(setup_,
-                      {"scale" + std::to_string(n), "read", selection, Work("scale"), true}, n,
-                      result)) {
+      if (!RunCounted(setup_, {"scale" + std::to_string(n), "read", selection, Work("scale"), true},
+                      n, result)) {
         return false;
       }
       for (const TransferFigures& run : result.runs) NoteMemory(run);
@@ -430,8 +430,8 @@ class BackupBench {
       std::cerr << "zema-bench-backup: " << error << std::endl;
       return std::nullopt;
     }
-    table_.Add({Format("machine: pty round trip after %.0f ms idle, %d times",
-                       Milliseconds(block_), result.count),
+    table_.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block_),
+                       result.count),
                 Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
                        "%.0f us: two wake-ups, in every exchange of every client",
                        Microseconds(result.mean), Microseconds(result.median),
@@ -459,8 +459,7 @@ class BackupBench {
       std::cerr << "zema-bench-backup: " << error << std::endl;
       return false;
     }
-    const double perExchangeWire =
-        static_cast<double>(result.wireTime.count()) / result.exchanges;
+    const double perExchangeWire = static_cast<double>(result.wireTime.count()) / result.exchanges;
     const auto share = [&](nanoseconds t) {
       return 100.0 * static_cast<double>(t.count()) / perExchangeWire;
     };
@@ -470,7 +469,10 @@ class BackupBench {
                          (result.Ratio() - 1) * 100, Microseconds(result.OverheadPerExchange()),
                          Microseconds(result.medianOverhead), share(result.medianOverhead),
                          Microseconds(result.p99Overhead), Microseconds(result.maxOverhead)),
-                  share(result.medianOverhead), "%", "", std::nullopt};
+                  share(result.medianOverhead),
+                  "%",
+                  "",
+                  std::nullopt};
     if (machine) {
       const nanoseconds own = result.medianOverhead - machine->median;
       row.value = share(own);
@@ -525,10 +527,10 @@ int main(int argc, char** argv) {
   setup.flashDelayMs = options.flashDelayMs;
   setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
   const bool temporary = options.workFolder.empty();
-  setup.workFolder = temporary ? (fs::temp_directory_path() /
-                                  ("zema-bench-backup-" + std::to_string(::getpid())))
-                                     .string()
-                               : options.workFolder;
+  setup.workFolder =
+      temporary ? (fs::temp_directory_path() / ("zema-bench-backup-" + std::to_string(::getpid())))
+                      .string()
+                : options.workFolder;
   fs::create_directories(setup.workFolder);
   const std::string workFolder = setup.workFolder;
 

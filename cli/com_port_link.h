@@ -8,10 +8,10 @@
 #include <string>
 
 struct ComLinkRequest {
-  std::string folder;       // the dosdevices folder the link goes into
-  int number = 0;           // 1 to 256
-  std::string device;       // the adapter, any path that reaches it
-  bool replace = false;     // a link of that number to another device may go
+  std::string folder;    // the dosdevices folder the link goes into
+  int number = 0;        // 1 to 256
+  std::string device;    // the adapter, any path that reaches it
+  bool replace = false;  // a link of that number to another device may go
   std::string byIdFolder = "/dev/serial/by-id";
 };
 

@@ -66,9 +66,8 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
   // A new link under a temporary name, renamed over the old one: the
   // number never names nothing in between.
   fs::create_directories(request.folder, error);
-  const fs::path temporary =
-      fs::path(request.folder) / (".com" + std::to_string(request.number) + ".new" +
-                                  std::to_string(::getpid()));
+  const fs::path temporary = fs::path(request.folder) / (".com" + std::to_string(request.number) +
+                                                         ".new" + std::to_string(::getpid()));
   fs::remove(temporary, error);
   if (::symlink(target.c_str(), temporary.c_str()) != 0 ||
       ::rename(temporary.c_str(), link.c_str()) != 0) {

@@ -19,14 +19,13 @@
 namespace {
 
 // GUID_DEVCLASS_PORTS: serial and parallel ports.
-constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce,
-                              {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+constexpr GUID kPortsClass = {
+    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 std::string Property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
   char text[512] = {};
   if (!SetupDiGetDeviceRegistryPropertyA(set, &device, property, nullptr,
-                                         reinterpret_cast<BYTE*>(text), sizeof text - 1,
-                                         nullptr)) {
+                                         reinterpret_cast<BYTE*>(text), sizeof text - 1, nullptr)) {
     return {};
   }
   return text;

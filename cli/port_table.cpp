@@ -1,9 +1,8 @@
 #include "cli/port_table.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <array>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -109,8 +108,7 @@ std::string PortJson(const std::vector<SerialPortInfo>& ports) {
   for (const SerialPortInfo& port : ports) {
     Json holders = Json::array();
     for (const PortHolder& holder : port.holders) {
-      holders.push_back({{"pid", number(holder.pid, 0)},
-                         {"program", text(holder.program)}});
+      holders.push_back({{"pid", number(holder.pid, 0)}, {"program", text(holder.program)}});
     }
     list.push_back({
         {"device", port.device},

@@ -56,8 +56,7 @@ int Link(const CliOptions& options) {
   }
   std::printf("%s\n", message.c_str());
   // The folder beside the program is looked up first.
-  const std::string shadow =
-      ExecutableDosDevicesFolder() + "/com" + std::to_string(request.number);
+  const std::string shadow = ExecutableDosDevicesFolder() + "/com" + std::to_string(request.number);
   struct stat info {};
   if (::lstat(shadow.c_str(), &info) == 0) {
     std::printf("Note: %s is looked up first and wins over this link.\n", shadow.c_str());

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <vector>
 
 #include "cli/cli_options.h"

@@ -13,19 +13,19 @@ struct PortHolder {
 };
 
 struct SerialPortInfo {
-  std::string device;        // what is opened: /dev/ttyUSB0, \\.\COM3
-  std::string byId;          // /dev/serial/by-id/..., empty without one
-  std::string driver;        // ftdi_sio, cdc_acm, serial; FTDIBUS, usbser
-  std::string vendorId;      // USB vendor and product, 4 hex digits; empty
-  std::string productId;     // when the port is not on USB
+  std::string device;     // what is opened: /dev/ttyUSB0, \\.\COM3
+  std::string byId;       // /dev/serial/by-id/..., empty without one
+  std::string driver;     // ftdi_sio, cdc_acm, serial; FTDIBUS, usbser
+  std::string vendorId;   // USB vendor and product, 4 hex digits; empty
+  std::string productId;  // when the port is not on USB
   std::string manufacturer;
   std::string product;
-  std::string serialNumber;  // the USB device's, empty without one
-  std::string friendlyName;  // Windows: "USB Serial Port (COM3)"
-  int latencyTimerMs = -1;   // an FTDI adapter's latency timer, -1 unknown
-  std::vector<int> comNumbers;  // the COM numbers that open this device
-  bool inUse = false;        // another program has it open or locked
+  std::string serialNumber;         // the USB device's, empty without one
+  std::string friendlyName;         // Windows: "USB Serial Port (COM3)"
+  int latencyTimerMs = -1;          // an FTDI adapter's latency timer, -1 unknown
+  std::vector<int> comNumbers;      // the COM numbers that open this device
+  bool inUse = false;               // another program has it open or locked
   std::vector<PortHolder> holders;  // which ones, where the system says
-  bool virtualSensor = false;  // a zema-sim pseudo-terminal
-  bool missing = false;      // a COM link whose device does not exist
+  bool virtualSensor = false;       // a zema-sim pseudo-terminal
+  bool missing = false;             // a COM link whose device does not exist
 };

@@ -10,7 +10,7 @@
 #include <string>
 
 struct UsbIdentity {
-  std::string vendorId;   // 4 hex digits, lower case
+  std::string vendorId;  // 4 hex digits, lower case
   std::string productId;
   std::string serialNumber;  // empty when the id holds none
 };

@@ -35,8 +35,9 @@ std::string DescribeLowLatency(const std::string& device, const LowLatencyChange
   using Outcome = LowLatencyChange::Outcome;
   switch (change.outcome) {
     case Outcome::Set:
-      return device + ": low-latency flag set while the port is open (an FTDI adapter's "
-                      "latency timer 1 ms)";
+      return device +
+             ": low-latency flag set while the port is open (an FTDI adapter's "
+             "latency timer 1 ms)";
     case Outcome::AlreadySet:
       return device + ": low-latency flag already set";
     case Outcome::NotSupported:

@@ -164,9 +164,9 @@ PtyLine::WriteResult PtyLine::Write(std::span<const std::uint8_t> bytes, unsigne
   const auto start = std::max(earliest, transmitterFreeAt_);
   transmitterFreeAt_ = start + LineTime(bytes.size(), pacedBaud);
   for (std::size_t done = 0; done < bytes.size();) {
-    const Burst burst =
-        throughAdapter ? NextUsbPacket(done, bytes.size(), start, pacedBaud, adapterLatency_)
-                       : NextBurst(done, bytes.size(), start, pacedBaud);
+    const Burst burst = throughAdapter
+                            ? NextUsbPacket(done, bytes.size(), start, pacedBaud, adapterLatency_)
+                            : NextBurst(done, bytes.size(), start, pacedBaud);
     // Only the last burst is waited for exactly: the reader sees the reply
     // complete when it arrives, and a late burst before it delays nothing.
     if (!WaitUntil(burst.due, stopFd, burst.end == bytes.size())) return WriteResult::kStopped;

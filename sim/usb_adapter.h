@@ -21,7 +21,7 @@ inline constexpr std::size_t kUsbPacketDataBytes = 62;
 // The packet after the first `done` of `count` bytes whose transmission on
 // the line starts at `start` at `baud` (0: the bytes are all there at
 // `start`), through an adapter whose latency timer is `latency` (positive).
-Burst NextUsbPacket(std::size_t done, std::size_t count, LineClock::time_point start,
-                    unsigned baud, std::chrono::milliseconds latency);
+Burst NextUsbPacket(std::size_t done, std::size_t count, LineClock::time_point start, unsigned baud,
+                    std::chrono::milliseconds latency);
 
 }  // namespace zema::sim

@@ -80,8 +80,7 @@ TEST(SerialPortListing, ComLinksReachPortsOrAreListedAsTheyAre) {
   const std::string saved = before != nullptr ? before : "";
   ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   const auto ports = ListSerialPorts({tree.sysRoot(), tree.devRoot()});
-  before != nullptr ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1)
-                    : ::unsetenv("XDG_CONFIG_HOME");
+  before != nullptr ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 
   struct Expected {
     std::string device;
@@ -137,8 +136,10 @@ TEST(SerialPortListing, HoldersAreOpenDescriptorsAndLocks) {
     std::vector<int> pids;
   };
   // A virtual sensor holds its own terminal open: only a lock counts there.
-  const Case cases[] = {{"ttyUSB0", false, {100}}, {"ttyUSB1", false, {200}},
-                        {"ttyS0", true, {200}},    {"ttyACM0", false, {}}};
+  const Case cases[] = {{"ttyUSB0", false, {100}},
+                        {"ttyUSB1", false, {200}},
+                        {"ttyS0", true, {200}},
+                        {"ttyACM0", false, {}}};
   std::vector<SerialPortInfo> ports;
   for (const Case& c : cases) {
     ports.push_back({});
@@ -164,10 +165,10 @@ TEST(SerialPortListing, AnAdapterIsChosenByItsSerialNumberOnlyWhenOnePortHasIt) 
     info.serialNumber = serial;
     return info;
   };
-  const std::vector<SerialPortInfo> ports = {
-      port("/dev/ttyUSB0", "/dev/serial/by-id/a", "A1"), port("/dev/ttyUSB1", "", "B2"),
-      port("/dev/ttyUSB2", "/dev/serial/by-id/c0", "C3"),
-      port("/dev/ttyUSB3", "/dev/serial/by-id/c1", "C3")};
+  const std::vector<SerialPortInfo> ports = {port("/dev/ttyUSB0", "/dev/serial/by-id/a", "A1"),
+                                             port("/dev/ttyUSB1", "", "B2"),
+                                             port("/dev/ttyUSB2", "/dev/serial/by-id/c0", "C3"),
+                                             port("/dev/ttyUSB3", "/dev/serial/by-id/c1", "C3")};
   struct Case {
     std::string serial;
     std::string device;  // empty: refused
@@ -199,7 +200,7 @@ TEST(SerialPortListing, LinkingAComNumberNamesTheStableNameAndKeepsOthersLinks) 
     std::string existing;  // what com2 names before; empty: nothing
     bool replace;
     ComLinkOutcome outcome;
-    std::string after;     // what com2 names after
+    std::string after;  // what com2 names after
   };
   const Case cases[] = {
       {"", false, ComLinkOutcome::Linked, byId},

@@ -25,9 +25,8 @@ class FakeSysfs {
 
   // A USB serial adapter's port (ttyUSB*: a usb-serial device below the
   // interface) on USB port `usbPort`; latencyMs < 0: no latency_timer.
-  void AddUsbSerial(const std::string& name, const std::string& usbPort,
-                    const FakeUsbDevice& usb, const std::string& driver, int latencyMs,
-                    const std::string& byIdName);
+  void AddUsbSerial(const std::string& name, const std::string& usbPort, const FakeUsbDevice& usb,
+                    const std::string& driver, int latencyMs, const std::string& byIdName);
   // A USB modem port (ttyACM*: the interface itself is the tty's device).
   void AddUsbAcm(const std::string& name, const std::string& usbPort, const FakeUsbDevice& usb);
   // A serial-core UART below the serial-base port and controller devices,
@@ -40,8 +39,7 @@ class FakeSysfs {
   std::filesystem::path Usb(const std::string& usbPort, const FakeUsbDevice& usb);
   std::filesystem::path Tty(const std::filesystem::path& parent, const std::string& name,
                             const std::filesystem::path& device);
-  void Bind(const std::filesystem::path& device, const std::string& bus,
-            const std::string& driver);
+  void Bind(const std::filesystem::path& device, const std::string& bus, const std::string& driver);
 
   TempFolder folder_;
 };
