@@ -21,6 +21,7 @@
 
 #include "link/custom_baud_linux.h"
 #include "link/port_device_path.h"
+#include "link/port_trace.h"
 #include "link/serial_port_backend.h"
 
 namespace serial_backend {
@@ -130,6 +131,16 @@ int DrainOutput(int fd, std::optional<Clock::time_point> deadline) {
   }
 }
 
+// The port's own low-latency setting, as it was before the open.
+void PutBackLowLatency(const NativePort& native) {
+  if (native.lowLatency.outcome != LowLatencyChange::Outcome::Set) return;
+  const bool restored = RestoreLowLatency(native.fd, native.lowLatency);
+  if (PortTraceWanted()) {
+    TracePort(native.device + (restored ? ": low-latency flag cleared again, as it was"
+                                        : ": the driver refused to clear the low-latency flag"));
+  }
+}
+
 }  // namespace
 
 std::string DefaultDevice(int port) { return DeviceForPort(port); }
@@ -160,6 +171,9 @@ bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSi
   ::tcsetattr(fd, TCSANOW, &settings);
   native = NativePort{};
   native.fd = fd;
+  native.device = device;
+  native.lowLatency = EnableLowLatency(fd);
+  if (PortTraceWanted()) TracePort(DescribeLowLatency(device, native.lowLatency));
   return true;
 }
 
@@ -193,6 +207,7 @@ std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
 }
 
 CloseOutcome CloseDevice(NativePort& native) {
+  PutBackLowLatency(native);
   // The exclusive mark belongs to the tty, not to this descriptor: it would
   // outlive the close while another holder (a virtual sensor) keeps the tty
   // open, and then keep the next open out.
