@@ -135,7 +135,7 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
     const char* where;   // the start of the place named
   };
   const Case cases[] = {
-      {"--params", 0x82, ".pr3.zema", "value "},
+      {"--params", 0x82, ".pr3.zema", "line 17: file \"3016\", ZEMA 3017"},
       {"--patterns", 0x86, ".pt2.bmp", "block "},
   };
   for (const Case& c : cases) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "link/packet.h"
 #include "res/messages.h"
@@ -63,29 +64,25 @@ bool Comparer::ParameterSet(int slot) {
   run_.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
   if (!BuildItemPath(run_, slot, false)) return false;
-  ParamSet fromFile;
-  switch (LoadParamFile(g_filePath, fromFile)) {
-    case ParamFileStatus::Missing:
-      Record(kMsgFileNotFound);
-      return true;
-    case ParamFileStatus::TooShort:
-      Record(kMsgParamFileTooShort);
-      return true;
-    case ParamFileStatus::Ok:
-      break;
+  ParamFile file;
+  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  if (status == ParamFileStatus::Missing) {
+    Record(kMsgFileNotFound);
+    return true;
   }
-  // The file's values as a WRITE sends them, and back: the low 16 bits.
-  std::array<std::uint8_t, kParamSetBytes> wire;
-  EncodeParamSet(fromFile, wire.data());
-  const ParamSet expected = DecodeParamSet(wire.data());
+  if (RefusedParamFile refused = RefuseParamFile(status, file, g_filePath); refused.message != 0) {
+    report_.differences.push_back({refused.message, std::move(refused.text), {}});
+    return true;
+  }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run_, kCmdReadParamSet, kProgressEnd / 2)) return false;
   const ParamSet inSensor = DecodeParamSet(g_xfer);
   for (int i = 0; i < kParamValuesPerSet; ++i) {
-    if (expected[i] == inSensor[i]) continue;
-    Record(kMsgDiffersFromFile, FillMessage(kMsgValueDiffers, {std::to_string(i),
-                                                               std::to_string(expected[i]),
-                                                               std::to_string(inSensor[i])}));
+    if (file.values[i] == inSensor[i]) continue;
+    // Named as an editor shows the file: the line and its text.
+    Record(kMsgDiffersFromFile,
+           FillMessage(kMsgValueDiffers, {std::to_string(i + 1), file.lines[i],
+                                          std::to_string(inSensor[i])}));
     break;
   }
   return true;

@@ -19,7 +19,7 @@
 
 // The first difference of one item, or why it could not be compared.
 struct ItemDifference {
-  int message;         // 142 differs, 146 file missing, 139 or 141 file refused
+  int message;         // 142 differs, 146 file missing, 139, 141, 147, 148 refused
   std::string text;    // the message, followed by the file's path
   std::string detail;  // 143 or 144: where the first difference lies; else empty
 };
