@@ -1,12 +1,17 @@
 #include "cli/transfer_session.h"
 
+#include <cstdio>
+#include <string>
+
 #include "cli/exit_status.h"
 #include "cli/terminal_operator.h"
 #include "console/connection_control.h"
 #include "link/last_error.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
+#include "transfer/file_naming.h"
 #include "transfer/sensor_compare.h"
+#include "transfer/source_file.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -85,6 +90,32 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   return Compare(run, run.written, view, op, options.quiet);
 }
 
+// What can be known before the sensor is touched: a base name that names
+// no file, and, for a WRITE that is to abort on a missing file, every file
+// it needs. The dialog asks about a missing file at its turn; a script's
+// answer is known now, and waiting for it would leave the sensor
+// half-restored. kExitDone when the run may start.
+int CheckBeforeConnecting(const CliOptions& options, TerminalOperator& op) {
+  if (options.command == CliCommand::Resume) return kExitDone;
+  if (const int refusal = BaseNameRefusal(options.base); refusal != 0) {
+    op.ShowError(LoadMessage(refusal), std::string());
+    return kExitUsage;
+  }
+  if (options.command != CliCommand::Write || options.skipMissing) return kExitDone;
+  int status = kExitDone;
+  const TransferTarget target = TargetOf(options, kDirectionWrite);
+  for (const std::string& path : ItemFilePaths(SelectedItems(target), options.base)) {
+    if (std::FILE* file = OpenRegularFile(path)) {
+      std::fclose(file);
+      continue;
+    }
+    op.ShowError(LoadMessage(kMsgFileNotFound) + path, std::string());
+    status = kExitFailed;
+  }
+  if (status != kExitDone) op.ShowError(LoadMessage(kMsgTransferAborted), std::string());
+  return status;
+}
+
 }  // namespace
 
 int RunSession(const CliOptions& options, TerminalRunView& view) {
@@ -92,6 +123,7 @@ int RunSession(const CliOptions& options, TerminalRunView& view) {
                       {options.commandMode, options.assumePcMode, options.overwrite,
                        options.skipMissing},
                       options.quiet);
+  if (const int status = CheckBeforeConnecting(options, op); status != kExitDone) return status;
   const int portListIndex = PortListIndex(options);
   if (portListIndex < 0) {
     op.ShowError(LoadMessage(kMsgComOpenFailed), "no port number is free for " + options.device);

@@ -29,6 +29,7 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/parameter_file.h"
 #include "transfer/image_file.h"
 #include "transfer/transfer_run.h"
 
@@ -170,26 +171,37 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
     int status;
     std::vector<std::string> printed;  // on standard error (standard output for ports)
     std::vector<std::string> environment = {};
+    bool sendsNothing = false;  // the sensor is not even connected
   };
   const std::string com = "COM" + std::to_string(sim.port());
   const Case cases[] = {
-      {"NothingSelectedCompletes", [] {}, {"read", "--base", base}, 0,
-       {"Reading from ZEMA is completed."}},
+      {"NothingSelectedIsAMistake", [] {}, {"read", "--base", base}, 2,
+       {"choose what to transfer: --params, --common, --compensation, --patterns, or --all"},
+       {}, true},
+      {"MistypedCommand", [] {}, {"reed", "--all", "--base", base}, 2,
+       {"unknown subcommand 'reed'"}, {}, true},
+      {"BaseNameWithoutName", [] {}, {"read", "--all", "--base", base + "/"}, 2,
+       {"Error: " + LoadMessage(kMsgBaseNameWithoutName)}, {}, true},
       {"ExistingFileRefused", [&] { WriteFileBytes(base + ".prM.zema", "1\n"); },
        {"read", "--common", "--base", base}, 3,
-       {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)"}},
+       {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)\n  " + base +
+        ".prM.zema"}},
       {"ExistingFileOverwritten", [] {}, {"read", "--common", "--base", base, "--overwrite"}, 0,
        {"Found same filename. Do you overwrite? Yes (--overwrite)",
         "Reading from ZEMA is completed."}},
-      {"MissingFileAborts", [&] { fs::remove(base + ".pr3.zema"); },
-       {"write", "--params", "--banks", "3-4", "--base", base}, 1,
-       {"Warning: The file of bank parameters3 is not found. Do you abort remaining file(s)? "
-        "Yes (No with --skip-missing)",
-        "Error: Transfering is aborted."}},
+      {"MissingFileAbortsBeforeConnecting",
+       [&] {
+         WriteFileBytes(base + ".pr2.zema", FormatParamFile(ParamSet{}));
+         WriteFileBytes(base + ".pr4.zema", FormatParamFile(ParamSet{}));
+         fs::remove(base + ".pr3.zema");
+       },
+       {"write", "--params", "--banks", "2-4", "--base", base}, 1,
+       {"Error: File not found: " + base + ".pr3.zema\nError: Transfering is aborted."},
+       {}, true},
       {"MissingFileSkipped", [] {},
        {"write", "--params", "--banks", "3", "--base", base, "--skip-missing"}, 0,
        {"is not found. Do you abort remaining file(s)? No (--skip-missing)",
-        "Writing to ZEMA is completed."}},
+        "No target data fo writing in."}},
       {"BadImageFileRefused", [&] { WriteFileBytes(image, "BM not a bitmap at all, 29 bytes"); },
        {"write", "--patterns", "--banks", "4", "--base", base}, 1,
        {"Error: " + LoadMessage(kMsgImageFileRejected) + image}},
@@ -217,8 +229,8 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
                              sim.devicePath(), "--trace"}, 0,
        {"PC -> ZEMA  88 77  confirm link", "ZEMA -> PC  06 F9  ACK",
         "PC -> ZEMA  81 0F 6F  read common parameter set"}},
-      {"UserLanguage", [] {}, {"read", "--base", base, "--resume"}, 0, {"ZEMA ausgelesen."},
-       {"LANG=de_DE.UTF-8"}},
+      {"UserLanguage", [] {}, {"read", "--common", "--base", base, "--overwrite", "--resume"}, 0,
+       {"ZEMA ausgelesen."}, {"LANG=de_DE.UTF-8"}},
       {"BadUsage", [] {}, {"read", "--banks", "3-1", "--base", base}, 2, {"--banks"}},
       {"SpeedWithoutCommandMode", [] {}, {"resume", "--speed", "9600"}, 2, {"--speed"}},
       {"Ports", [] {}, {"ports"}, 0, {com + " ", "-> " + sim.devicePath()}},
@@ -231,8 +243,12 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
                          std::find(arguments.begin(), arguments.end(), "--port") != arguments.end() ||
                          std::find(arguments.begin(), arguments.end(), "--device") != arguments.end();
     if (!ownPort) arguments = With(arguments);
+    const std::size_t commandsBefore = sim.Commands().size();
     const ProgramOutcome outcome = Transfer(arguments, c.environment);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
+    if (c.sendsNothing) {
+      EXPECT_EQ(sim.Commands().size(), commandsBefore);
+    }
     const std::string& printed = arguments[0] == "ports" ? outcome.out : outcome.err;
     for (const std::string& text : c.printed) {
       EXPECT_NE(printed.find(text), std::string::npos) << text << "\n---\n" << printed;
