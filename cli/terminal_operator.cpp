@@ -43,6 +43,7 @@ bool TerminalOperator::AskYesNo(int question, const std::string& text,
 }
 
 void TerminalOperator::ShowError(const std::string& text, const std::string& detail) {
-  view_.PrintLine(std::string(kCaptionError) + ": " + text);
+  // A failure ends what was in progress: nothing is redrawn below it.
+  view_.PrintFinalLine(std::string(kCaptionError) + ": " + text);
   if (!detail.empty()) view_.PrintLine("  " + detail);
 }

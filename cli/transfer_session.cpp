@@ -55,7 +55,7 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
       return kExitFailed;
     case CompareEnd::Cancelled:
       g_cancelState = kCancelNone;
-      view.SetStepLine(LoadMessage(kMsgAborted));
+      if (!quiet) view.PrintLine(LoadMessage(kMsgAborted));
       return kExitCancelled;
     case CompareEnd::Failed:
       break;
@@ -65,10 +65,10 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
 }
 
 // Compares `items` of the sensor with the files, as a phase of its own.
-int Compare(TransferRun& run, const TransferItems& items, TerminalRunView& view,
-            TerminalOperator& op, bool quiet) {
+int Compare(TransferRun& run, const TransferItems& items, CompareLabel label,
+            TerminalRunView& view, TerminalOperator& op, bool quiet) {
   view.Begin(WireBytes(items));
-  const CompareReport report = CompareWithSensor(run, items);
+  const CompareReport report = CompareWithSensor(run, items, label);
   view.End();
   return ReportComparison(report, view, op, quiet);
 }
@@ -78,7 +78,7 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   const TransferTarget target = TargetOf(options, direction);
   TransferRun run{target, g_portNo, view, op};
   if (options.command == CliCommand::Compare) {
-    return Compare(run, SelectedItems(target), view, op, options.quiet);
+    return Compare(run, SelectedItems(target), CompareLabel::Reading, view, op, options.quiet);
   }
 
   view.Begin(WireBytes(SelectedItems(target)));
@@ -87,7 +87,7 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
 
   // Read back what the run wrote, now committed, against the same files.
-  return Compare(run, run.written, view, op, options.quiet);
+  return Compare(run, run.written, CompareLabel::Verifying, view, op, options.quiet);
 }
 
 // What can be known before the sensor is touched: a base name that names

@@ -204,4 +204,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "Ordnertrennzeichen): bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
      "ベース名にファイル名がありません(空欄か、フォルダー区切り文字で終わっています)。"
      "ファイル名を入力してください(例: line1)。"},
+    // The step line while a WRITE's items are read back and compared.
+    {150,
+     "Verifying: reading back what was written",
+     "Pruefen: das Geschriebene wird zurueckgelesen",
+     "確認中: 書き込んだデータを読み戻しています"},
 }};

@@ -59,6 +59,7 @@ enum MessageId : int {
   kMsgParamNotANumber = 147,     // %1 file, %2 line, %3 its text
   kMsgParamTooManyValues = 148,  // %1 file, %2 line, %3 its text
   kMsgBaseNameWithoutName = 149,
+  kMsgVerifying = 150,
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

@@ -151,6 +151,7 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
     const std::string named = std::string("Error: ZEMA differs from the file: ") + Base() +
                               c.file + "\n  " + c.where;
     EXPECT_NE(verify.err.find(named), std::string::npos) << verify.err;
+    EXPECT_NE(verify.err.find(" Verifying: reading back what was written\n"), std::string::npos);
     const ProgramOutcome compare =
         Transfer(With({"compare", c.kinds, "--banks", "2-3", "--base", Base()}));
     EXPECT_EQ(compare.status, 1);

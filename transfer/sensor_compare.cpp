@@ -26,7 +26,14 @@ struct FirstDifference {
 
 class Comparer {
  public:
-  Comparer(TransferRun& run, CompareReport& report) : run_(run), report_(report) {}
+  Comparer(TransferRun& run, CompareReport& report, CompareLabel label)
+      : run_(run), report_(report), label_(label) {}
+
+  // The step line of an item of kind `readingText`.
+  void ShowStep(int readingText) {
+    run_.view.SetStepLine(
+        LoadMessage(label_ == CompareLabel::Verifying ? kMsgVerifying : readingText));
+  }
 
   // False when the comparison is to stop (link failure, cancel).
   bool ParameterSet(int slot);
@@ -57,12 +64,12 @@ class Comparer {
 
   TransferRun& run_;
   CompareReport& report_;
+  CompareLabel label_;
   bool itemDiffers_ = false;
 };
 
 bool Comparer::ParameterSet(int slot) {
-  run_.view.SetStepLine(
-      LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
+  ShowStep(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams);
   if (!BuildItemPath(run_, slot, false)) return false;
   ParamFile file;
   const ParamFileStatus status = LoadParamFile(g_filePath, file);
@@ -122,7 +129,7 @@ bool Comparer::Image(std::uint8_t selector, int first, int count, Expected expec
 }
 
 bool Comparer::Compensation() {
-  run_.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
+  ShowStep(kMsgReadingCompensation);
   SetProgress(run_, 0);
   if (!BuildItemPath(run_, kCommonSlot, true)) return false;
   SourceFile file;
@@ -183,9 +190,10 @@ bool Comparer::PatternBank(int bank) {
 
 }  // namespace
 
-CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items) {
+CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
+                                CompareLabel label) {
   CompareReport report;
-  Comparer comparer(run, report);
+  Comparer comparer(run, report, label);
   run.flags = RunFlags{};
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
@@ -197,7 +205,7 @@ CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items) {
   }
   if (going && items.compensation) going = comparer.Compensation();
   if (going && items.patternBanks.any()) {
-    run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
+    comparer.ShowStep(kMsgReadingPatterns);
     for (int bank = 0; going && bank < kBankCount; ++bank) {
       if (items.patternBanks.test(static_cast<std::size_t>(bank))) going = comparer.PatternBank(bank);
       going = going && g_cancelState == kCancelNone;
