@@ -1,3 +1,5 @@
+#include "transfer/run_helpers.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -9,7 +11,6 @@
 #include "transfer/image_file.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
-#include "transfer/transfer_run.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   SendCommand(run.port, command);
@@ -62,8 +63,7 @@ bool AskOverwrite(TransferRun& run) {
   if (!std::filesystem::exists(std::filesystem::path(g_filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
   if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
-                            kCaptionWarning,
-                            BoxIcon::Warning)) {
+                            kCaptionWarning, BoxIcon::Warning)) {
     g_cancelState = kCancelOverwriteRefused;
     return false;
   }
