@@ -24,6 +24,8 @@ constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
+A stop ends the run after the block in flight; a second Ctrl-C ends the
+program at once, also while it waits up to 30 s for the sensor's flash.
 
 Examples:
   zema-transfer read --all --base /srv/zema/line1 --overwrite --resume
@@ -70,8 +72,9 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
       ->excludes(port);
   CLI::Option* commandMode = command.add_flag(
       "--command-mode", o.commandMode,
-      "the sensor is running: stop it and switch it into PC communication (message 107 counts "
-      "as Yes); without it the sensor is in its \"PC LOAD/SAVE\" menu at 57600 baud");
+      "the sensor is running: stop it and switch it into PC communication (this answers Yes "
+      "to \"Agree to stop operation of ZEMA?\"); without it the sensor is in its \"PC "
+      "LOAD/SAVE\" menu at 57600 baud");
   CLI::Option* speedOption =
       command
           .add_option("--speed", speed,
@@ -86,22 +89,14 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
   commandMode->needs(speedOption);
   speedOption->needs(commandMode);
   command.add_flag("--assume-pc-mode", o.assumePcMode,
-                   "answer Yes when the sensor does not answer the handshake (message 109): "
-                   "it shows \"PC LOAD/SAVE\"");
-}
-
-void AddAnswers(CLI::App& command, CliOptions& o) {
-  command.add_flag("--overwrite", o.overwrite,
-                   "answer Yes to \"Found same filename. Do you overwrite?\" (default No: the "
-                   "run stops)");
-  command.add_flag("--skip-missing", o.skipMissing,
-                   "answer No to the missing-file questions: skip the item (default: a "
-                   "missing file ends the run before anything is sent)");
+                   "when the running sensor does not answer the switch into PC communication, "
+                   "answer Yes to the question whether its screen shows \"PC LOAD/SAVE\" and go "
+                   "on in that menu's mode");
 }
 
 void AddResume(CLI::App& command, CliOptions& o) {
   command.add_flag("--resume", o.resume,
-                   "send the sensor back to normal operation (0x87) after the run, as RUN does");
+                   "send the sensor back to normal operation after the run, as RUN does");
 }
 
 constexpr char kMoreHelp[] = "Run with --help for more information.";
@@ -193,7 +188,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "compare", "compare the sensor with the files, changing neither: is it still set up as "
                  "this backup?");
   CLI::App* resume = app.add_subcommand(
-      "resume", "send the sensor back to normal operation (0x87) and close the port, as RUN does");
+      "resume", "send the sensor back to normal operation and close the port, as RUN does");
   CLI::App* ports = app.add_subcommand("ports", "list the COM numbers that resolve to a device");
 
   for (CLI::App* command : {read, write, compare}) {
@@ -201,8 +196,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     AddConnection(*command, o, speed);
     AddResume(*command, o);
   }
-  AddAnswers(*read, o);
-  AddAnswers(*write, o);
+  // The questions each command can meet: an existing file only where files
+  // are written, a missing one only where they are sent.
+  read->add_flag("--overwrite", o.overwrite,
+                 "answer Yes to \"Found same filename. Do you overwrite?\" (default No: the "
+                 "run stops)");
+  write->add_flag("--skip-missing", o.skipMissing,
+                  "answer No to \"... is not found. Do you abort remaining file(s)?\": skip "
+                  "the missing file and go on (default: every file is looked for before "
+                  "connecting, and a missing one ends the run before anything is sent)");
   write->add_flag("--verify", o.verify,
                   "read back every item written and compare it with what was sent");
   AddConnection(*resume, o, speed);

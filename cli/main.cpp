@@ -13,6 +13,7 @@
 #include "cli/terminal_run_view.h"
 #include "cli/transfer_session.h"
 #include "link/frame_trace.h"
+#include "res/messages.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
 
-  InstallStopSignals();
+  InstallStopSignals(options.quiet ? std::string() : LoadMessage(kMsgAborted));
   const bool canRedraw = PrepareTerminal();
   TerminalRunView view(stderr, ProgressStyle(options, canRedraw));
   if (options.trace) {

@@ -167,10 +167,7 @@ bool SaveSettings(const std::string& path, const DialogControls& controls,
   const std::string content = FileContent(controls);
   StagedFile file;
   errno = 0;
-  const bool saved = file.Create(path) &&
-                     std::fwrite(content.data(), 1, content.size(), file.stream()) ==
-                         content.size() &&
-                     file.Commit();
+  const bool saved = file.Create(path) && file.Write(content) && file.Commit();
   // The operator has to know which file, and why, to do anything about it.
   // Without a system error the target itself was refused before writing.
   if (!saved) {

@@ -13,11 +13,14 @@ std::uint8_t g_xfer[kMaxPayload];
 
 namespace {
 
-void Fail(int messageId) { SetLastError(messageId); }
+// A line that went away is named under any failure it caused: its replies
+// end short or never come.
+void Fail(int port, int messageId) { SetLastError(messageId, {}, ComLineGoneDetail(port)); }
 
 // Silence has few causes; the detail line names the device and what to
-// look at.
+// look at, unless the line has gone away.
 void FailNoReply(int port, int timeoutMs) {
+  if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgNoResponse);
   SetLastError(kMsgNoResponse, std::string(),
                ComDevicePath(port) + ": no reply within " + std::to_string(timeoutMs) +
                    " ms; check that the sensor shows its \"PC LOAD/SAVE\" menu (in command "
@@ -27,6 +30,7 @@ void FailNoReply(int port, int timeoutMs) {
 
 // How much of the reply came tells a cut line from a garbled one.
 void FailChecksum(int port, int received, int expected) {
+  if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgChecksumError);
   const std::string counts = std::to_string(received) + " of " + std::to_string(expected);
   SetLastError(kMsgChecksumError, std::string(),
                ComDevicePath(port) + ": " + counts + " bytes of the reply arrived" +
@@ -71,7 +75,7 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   }
   if (reply[0] != kAck) {
     TraceReceived(arrived, "not ACK");
-    Fail(kMsgInvalidResponse);
+    Fail(port, kMsgInvalidResponse);
     return 0;
   }
   // The payload is handed over even when the checksum then fails; bytes a
@@ -104,7 +108,7 @@ int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
     return 0;
   }
   if (byte == kNak) {
-    Fail(kMsgSensorGotInvalidData);
+    Fail(port, kMsgSensorGotInvalidData);
     ComPurgeRx(port);
     return 0;
   }
@@ -112,16 +116,16 @@ int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
   // the ACK and the STX after it.
   while (byte != kAck) {
     if (ComRxCount(port) < 2 || !readByte()) {
-      Fail(kMsgInvalidResponse);
+      Fail(port, kMsgInvalidResponse);
       return 0;
     }
   }
   if (!readByte()) {
-    Fail(kMsgModeNotSecured);
+    Fail(port, kMsgModeNotSecured);
     return 0;
   }
   if (byte == kStx) return 1;
-  Fail(kMsgFailedToSecureMode);
+  Fail(port, kMsgFailedToSecureMode);
   return 0;
 }
 

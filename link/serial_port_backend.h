@@ -26,6 +26,7 @@ namespace serial_backend {
 // The driver keeps the time-outs itself (SetCommTimeouts).
 struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  std::string gone;  // why the line went away, in the system's words; empty while it is there
 };
 
 // The device control block being changed, and as it was read, to put back
@@ -44,6 +45,7 @@ struct NativePort {
   int readIntervalMs = 0;  // longest gap between two received bytes, 0 = none
   int readTotalMs = 0;     // longest time for a whole read, 0 = none
   int writeTotalMs = 0;    // longest time for a whole write, 0 = none
+  std::string gone;        // why the line went away, in the system's words; empty while it is there
 };
 
 // The settings being changed, and what cannot travel in a termios record:
@@ -95,7 +97,8 @@ bool WriteLineState(NativePort& native, const LineState& state);
 bool SetReadTimeouts(NativePort& native, int milliseconds);
 bool SetWriteTimeout(NativePort& native, int milliseconds);
 
-// Data (count is positive here).
+// Data (count is positive here). A read or write that finds the line gone
+// (the device hung up or failed) says why in native.gone.
 int WaitingBytes(NativePort& native);
 int ReadBytes(NativePort& native, void* buffer, int count);
 int WriteBytes(NativePort& native, const void* buffer, int count);

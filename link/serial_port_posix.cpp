@@ -35,6 +35,9 @@ using Clock = std::chrono::steady_clock;
 // Pause before writing again after a write() that took nothing.
 constexpr int kRetryPauseMs = 10;
 
+// What a tty whose far end has gone says: no error, only the hang-up.
+constexpr char kHungUp[] = "hung up";
+
 std::optional<speed_t> StandardSpeed(unsigned baud) {
   switch (baud) {
     case 110: return B110;
@@ -375,10 +378,14 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
     int ready = ::poll(&descriptor, 1, waitMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
+      native.gone = std::strerror(errno);
       break;
     }
     if (ready == 0) break;  // time-out
-    if ((descriptor.revents & POLLIN) == 0) break;  // hung up or error: the line is gone
+    if ((descriptor.revents & POLLIN) == 0) {
+      native.gone = kHungUp;  // or an error: either way the line is gone
+      break;
+    }
     ssize_t got = ::read(native.fd, bytes + received, static_cast<std::size_t>(count - received));
     if (got > 0) {
       received += static_cast<int>(got);
@@ -388,7 +395,9 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
       continue;
     }
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    break;  // 0 after a readable poll, or EIO: the line is gone
+    // 0 after a readable poll, or EIO: the line is gone.
+    native.gone = got == 0 ? kHungUp : std::strerror(errno);
+    break;
   }
   return received;
 }
@@ -413,7 +422,10 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno != EAGAIN) return written;  // EIO: the line is gone
+    if (put < 0 && errno != EAGAIN) {
+      native.gone = std::strerror(errno);  // EIO: the line is gone
+      return written;
+    }
     const int waitMs = deadline ? RemainingMs(*deadline) : -1;
     if (put == 0) {
       // The driver took nothing and gave no reason (and poll() may well
@@ -424,7 +436,10 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
     pollfd descriptor{native.fd, POLLOUT, 0};
     const int ready = ::poll(&descriptor, 1, waitMs);
     if (ready < 0 && errno != EINTR) return written;
-    if (ready > 0 && (descriptor.revents & POLLOUT) == 0) return written;  // hung up: gone
+    if (ready > 0 && (descriptor.revents & POLLOUT) == 0) {
+      native.gone = kHungUp;
+      return written;
+    }
   }
   return written - std::min(written, DrainOutput(native.fd, deadline));
 }

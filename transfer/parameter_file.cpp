@@ -87,11 +87,6 @@ std::string FormatParamFile(const ParamSet& set) {
   return text;
 }
 
-bool WriteParamFile(std::FILE* stream, const ParamSet& set) {
-  const std::string text = FormatParamFile(set);
-  return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-}
-
 std::optional<std::uint16_t> ParamValueFromText(std::string_view text) {
   text = TrimBlanks(text);
   const bool negative = !text.empty() && text.front() == '-';

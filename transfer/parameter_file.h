@@ -19,8 +19,6 @@ void EncodeParamSet(const ParamSet& set, std::uint8_t* wire);
 
 // The file's text: 32 lines of "%u\n".
 std::string FormatParamFile(const ParamSet& set);
-// Writes that text to a binary stream; false on a write error.
-bool WriteParamFile(std::FILE* stream, const ParamSet& set);
 
 // A line of a parameter file holds one whole decimal number from -32768
 // to 65535; a negative number stands for its 16-bit two's complement, as
