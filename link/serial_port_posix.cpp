@@ -150,11 +150,7 @@ void ReleaseExclusive(int fd) {
   }
 }
 
-extern "C" void ReleaseExclusiveAtExit() {
-  for (int entry : g_exclusiveFds) {
-    if (entry != 0) ::ioctl(entry - 1, TIOCNXCL);
-  }
-}
+extern "C" void ReleaseExclusiveAtExit() { ReleaseAllExclusive(); }
 
 void HoldExclusive(int fd) {
   static const bool releaseAtExit = std::atexit(ReleaseExclusiveAtExit) == 0;
@@ -227,6 +223,12 @@ std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
       return device + ": not a serial port (not a terminal device)";
     default:
       return device + ": " + std::strerror(systemError);
+  }
+}
+
+void ReleaseAllExclusive() {
+  for (int entry : g_exclusiveFds) {
+    if (entry != 0) ::ioctl(entry - 1, TIOCNXCL);
   }
 }
 

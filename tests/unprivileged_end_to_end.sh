@@ -3,9 +3,11 @@
 # virtual sensor linked as COM2 in the user's own configuration folder,
 # then read, a second read right after it, write with read-back, compare,
 # and RUN followed by a new connection (the dialog's CONNECT, RUN, CONNECT).
-# Root is never refused a tty another program holds exclusively, so a port
-# left locked after a run would pass unseen as root: run as root, the
-# script starts itself again as nobody (uid 65534) in a folder of its own.
+# A second Ctrl-C, which ends the program without its exit handlers, must
+# leave the port free as well. Root is never refused a tty another program
+# holds exclusively, so a port left locked after a run would pass unseen as
+# root: run as root, the script starts itself again as nobody (uid 65534) in
+# a folder of its own.
 #
 #   bash tests/unprivileged_end_to_end.sh BIN_DIR
 set -euo pipefail
@@ -26,25 +28,32 @@ if [ "$(id -u)" = 0 ]; then
 fi
 
 work=$(mktemp -d)
-sim=
+sims=()
 cleanup() {
-  if [ -n "$sim" ]; then
-    kill "$sim" 2>/dev/null || true
-    wait "$sim" 2>/dev/null || true
-  fi
+  for pid in "${sims[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 config=${XDG_CONFIG_HOME:-$HOME/.config}/zema-loader
 mkdir -p "$config/dosdevices"
-"$bin/zema-sim" --link "$config/dosdevices/com2" --no-pace --flash-delay 0 >"$work/sim.out" &
-sim=$!
-# The sensor names its terminal once it serves and COM2 points at it.
-until [ -s "$work/sim.out" ]; do
-  kill -0 "$sim" 2>/dev/null || { echo "the virtual sensor did not start" >&2; exit 1; }
-  sleep 0.1
-done
+# COM2 answers at once; COM3 takes 3 s to store an image in flash.
+start_sensor() {
+  local port=$1 delay=$2
+  "$bin/zema-sim" --link "$config/dosdevices/com$port" --no-pace --flash-delay "$delay" \
+    >"$work/sim$port.out" &
+  sims+=($!)
+  # The sensor names its terminal once it serves and the link points at it.
+  until [ -s "$work/sim$port.out" ]; do
+    kill -0 "${sims[-1]}" 2>/dev/null || { echo "the virtual sensor did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+}
+start_sensor 2 0
+start_sensor 3 3000
 
 step() {
   echo "--- zema-transfer $*"
@@ -62,6 +71,31 @@ step compare --all --base "$base"
 step resume
 step read --common --base "$base" --overwrite --resume
 step compare --params --banks 2-4 --base "$base"
+
+# A second Ctrl-C ends the program at once, without its exit handlers (here
+# while the sensor stores the table in flash); the next run must still be
+# able to open the port.
+"$bin/zema-transfer" write --compensation --base "$base" --port 3 2>"$work/forced.err" &
+writer=$!
+until grep -q "compensation" "$work/forced.err"; do
+  kill -0 "$writer" 2>/dev/null || break
+  sleep 0.1
+done
+sleep 0.5
+kill -INT "$writer"
+sleep 0.2
+kill -INT "$writer"
+status=0
+wait "$writer" || status=$?
+if [ "$status" != 3 ]; then
+  echo "a forced end should exit with 3, not $status" >&2
+  exit 1
+fi
+sleep 3  # the sensor finishes its store
+if ! "$bin/zema-transfer" read --common --base "$base" --overwrite --port 3 --quiet; then
+  echo "FAILED as uid $(id -u): the port stayed locked after a forced end" >&2
+  exit 1
+fi
 
 count=$(find "$work" -name 'line1.*' | wc -l)
 if [ "$count" != 32 ]; then
