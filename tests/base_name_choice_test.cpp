@@ -4,7 +4,6 @@
 #include <string>
 
 #include "console/base_name_choice.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -45,27 +44,6 @@ TEST(BaseNameChoice, CutsARunsSuffixOnlyAndFindsTheNamePart) {
     const std::string baseName = CutTransferSuffix(c.chosen);
     EXPECT_EQ(baseName, c.baseName);
     EXPECT_EQ(FileNamePartStart(baseName), c.namePart);
-  }
-}
-
-// Ref. opens where the base name points, when that folder exists.
-TEST(BaseNameChoice, RefOpensInTheBaseNamesFolder) {
-  const TempFolder dir{"zema-ref"};
-  const std::string folder = dir.path().string();
-  const struct {
-    std::string baseName;
-    std::string opensIn;
-  } kCases[] = {
-      {folder + "/line1", folder},
-      {folder + "/", folder},
-      {"/line1", "/"},
-      {"line1", ""},
-      {"", ""},
-      {folder + "/missing/line1", ""},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.baseName);
-    EXPECT_EQ(InitialFolderOf(c.baseName), c.opensIn);
   }
 }
 
