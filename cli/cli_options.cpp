@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cli/exit_status.h"
+#include "cli/ports_options.h"
 #include "link/commands.h"
 #include "link/serial_port.h"
 
@@ -32,6 +33,7 @@ Examples:
   zema-transfer write --all --base /srv/zema/line1 --verify --resume
   zema-transfer compare --params --banks 2-4 --base /srv/zema/line1
   zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
+  zema-transfer read --all --base line1 --adapter-serial A10K3XYZ
   zema-transfer ports)";
 
 bool ParseNumber(const std::string& text, int& value) {
@@ -67,9 +69,14 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
                                            "loader resolves it")
           ->check(CLI::Range(kFirstPort, kLastPort))
           ->type_name("N");
-  command.add_option("--device", o.device, "open this device path instead of a COM number")
-      ->type_name("PATH")
-      ->excludes(port);
+  CLI::Option* device =
+      command
+          .add_option("--device", o.device,
+                      "open this device path instead of a COM number, e.g. a stable "
+                      "/dev/serial/by-id/... name")
+          ->type_name("PATH")
+          ->excludes(port);
+  AddAdapterSerialOption(command, o, {port, device});
   CLI::Option* commandMode = command.add_flag(
       "--command-mode", o.commandMode,
       "the sensor is running: stop it and switch it into PC communication (this answers Yes "
@@ -189,7 +196,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                  "this backup?");
   CLI::App* resume = app.add_subcommand(
       "resume", "send the sensor back to normal operation and close the port, as RUN does");
-  CLI::App* ports = app.add_subcommand("ports", "list the COM numbers that resolve to a device");
+  CLI::App* ports = app.add_subcommand(
+      "ports", "list the serial ports with what identifies them, and link one as a COM number");
 
   for (CLI::App* command : {read, write, compare}) {
     AddSelection(*command, o, all, banks);
@@ -208,9 +216,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   write->add_flag("--verify", o.verify,
                   "read back every item written and compare it with what was sent");
   AddConnection(*resume, o, speed);
-  ports->footer(
-      "A COM number n opens the device that dosdevices/comN names, beside the program or in "
-      "~/.config/zema-loader/, else /dev/ttyS<n-1>.");
+  AddPortsOptions(*ports, o);
 
   if (const std::string unknown = UnknownCommand(app, arguments); !unknown.empty()) {
     return UsageMistake(std::move(parsed), unknown);

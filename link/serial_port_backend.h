@@ -17,6 +17,8 @@
 #include <windows.h>
 #else
 #include <termios.h>
+
+#include "link/low_latency_linux.h"
 #endif
 
 namespace serial_backend {
@@ -46,6 +48,8 @@ struct NativePort {
   int readTotalMs = 0;     // longest time for a whole read, 0 = none
   int writeTotalMs = 0;    // longest time for a whole write, 0 = none
   std::string gone;        // why the line went away, in the system's words; empty while it is there
+  std::string device;      // for the trace
+  LowLatencyChange lowLatency;  // what opening did to the flag, undone on close
 };
 
 // The settings being changed, and what cannot travel in a termios record:

@@ -23,6 +23,7 @@
 
 #include "link/custom_baud_linux.h"
 #include "link/port_device_path.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "link/serial_port_backend.h"
 
@@ -164,6 +165,16 @@ void HoldExclusive(int fd) {
   }
 }
 
+// The port's own low-latency setting, as it was before the open.
+void PutBackLowLatency(const NativePort& native) {
+  if (native.lowLatency.outcome != LowLatencyChange::Outcome::Set) return;
+  const bool restored = RestoreLowLatency(native.fd, native.lowLatency);
+  if (PortTraceWanted()) {
+    TracePort(native.device + (restored ? ": low-latency flag cleared again, as it was"
+                                        : ": the driver refused to clear the low-latency flag"));
+  }
+}
+
 }  // namespace
 
 std::string DefaultDevice(int port) { return DeviceForPort(port); }
@@ -194,6 +205,9 @@ bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSi
   ::tcsetattr(fd, TCSANOW, &settings);
   native = NativePort{};
   native.fd = fd;
+  native.device = device;
+  native.lowLatency = EnableLowLatency(fd);
+  if (PortTraceWanted()) TracePort(DescribeLowLatency(device, native.lowLatency));
   return true;
 }
 
@@ -233,6 +247,7 @@ void ReleaseAllExclusive() {
 }
 
 CloseOutcome CloseDevice(NativePort& native) {
+  PutBackLowLatency(native);
   ReleaseExclusive(native.fd);
   // Unlike a Windows handle, the descriptor is gone even when close()
   // reports an error.

@@ -194,13 +194,14 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   struct Case {
     const char* name;
     std::function<void()> before;
-    std::vector<std::string> arguments;  // --port is added unless "--device" or "ports"
+    std::vector<std::string> arguments;  // --port is added unless a port is named or "ports"
     int status;
     std::vector<std::string> printed;  // on standard error (standard output for ports)
     std::vector<std::string> environment = {};
     bool sendsNothing = false;  // the sensor is not even connected
   };
   const std::string com = "COM" + std::to_string(sim.port());
+  const std::vector<std::string> kPortChoices = {"--port", "--device", "--adapter-serial"};
   const Case cases[] = {
       {"NothingSelectedIsAMistake", [] {}, {"read", "--base", base}, 2,
        {"choose what to transfer: --params, --common, --compensation, --patterns, or --all"},
@@ -254,8 +255,12 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
        {"please click [YES] button. Yes (--assume-pc-mode)"}},
       {"DevicePath", [] {}, {"read", "--common", "--base", base, "--overwrite", "--device",
                              sim.devicePath(), "--trace"}, 0,
-       {"PC -> ZEMA  88 77  confirm link", "ZEMA -> PC  06 F9  ACK",
+       {"port  " + sim.devicePath() + ": no low-latency flag on this port",
+        "PC -> ZEMA  88 77  confirm link", "ZEMA -> PC  06 F9  ACK",
         "PC -> ZEMA  81 0F 6F  read common parameter set"}},
+      {"AdapterSerialUnknown", [] {}, {"resume", "--adapter-serial", "NO-SUCH-ADAPTER"}, 1,
+       {"Error: Failed to open COM port.\n  no serial adapter has the USB serial number "
+        "NO-SUCH-ADAPTER"}},
       {"UserLanguage", [] {}, {"read", "--common", "--base", base, "--overwrite", "--resume"}, 0,
        {"ZEMA ausgelesen."}, {"LANG=de_DE.UTF-8"}},
       {"BadUsage", [] {}, {"read", "--banks", "3-1", "--base", base}, 2, {"--banks"}},
@@ -266,15 +271,16 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
       {"HelpSaysTheQuestionsInWords", [] {}, {"read", "--help"}, 0,
        {"\"Agree to stop operation of ZEMA?\"", "\"Found same filename. Do you overwrite?\""}},
       {"SpeedWithoutCommandMode", [] {}, {"resume", "--speed", "9600"}, 2, {"--speed"}},
-      {"Ports", [] {}, {"ports"}, 0, {com + " ", "-> " + sim.devicePath()}},
+      {"Ports", [] {}, {"ports"}, 0, {com + " ", sim.devicePath() + " ", "virtual sensor"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.before();
     std::vector<std::string> arguments = c.arguments;
-    const bool ownPort = arguments[0] == "ports" ||
-                         std::find(arguments.begin(), arguments.end(), "--port") != arguments.end() ||
-                         std::find(arguments.begin(), arguments.end(), "--device") != arguments.end();
+    const bool ownPort =
+        arguments[0] == "ports" || std::find_first_of(arguments.begin(), arguments.end(),
+                                                      kPortChoices.begin(), kPortChoices.end()) !=
+                                       arguments.end();
     if (!ownPort) arguments = With(arguments);
     const std::size_t commandsBefore = sim.Commands().size();
     const ProgramOutcome outcome = Transfer(arguments, c.environment);
