@@ -61,8 +61,7 @@ case "$mode" in
       grep -Eq "^ *${value}" <<<"$entry" || fail "Apps & Features: no ${value}"
     done
 
-    "$ZEMA_SIM" --no-pace --link "$WINEPREFIX/dosdevices/com120" >"$work/sim-ready" &
-    sim=$!
+    "$ZEMA_SIM" --no-pace --link "$WINEPREFIX/dosdevices/com120" >"$work/sim-ready" & sim=$!
     until [ -s "$work/sim-ready" ]; do kill -0 "$sim" && sleep 0.1; done
     wine 'C:\Program Files\ZEMA Data Loader\zema-transfer.exe' read --common --port 120 \
       --base "Z:${work//\//\\}\\line1"
@@ -72,8 +71,7 @@ case "$mode" in
     echo "the installed zema-transfer.exe read line1.prM.zema: 32 lines from 15000"
     wineserver -w
 
-    # A settings file an administrator put beside the programs is not the
-    # uninstaller's: it stays, and with it the folder.
+    # A settings file put beside the programs is not the uninstaller's.
     echo x >"$folder/zema-loader.ini"
     uninstall
     [ "$(listing "$folder")" = "zema-loader.ini " ] || fail "left behind: $(listing "$folder")"
@@ -82,8 +80,7 @@ case "$mode" in
   loader)
     install
     # EXIT is the dialog's OK command (Return); then Yes to "Agree to Exit?".
-    wine 'C:\Program Files\ZEMA Data Loader\zema-loader.exe' &
-    loader=$!
+    wine 'C:\Program Files\ZEMA Data Loader\zema-loader.exe' & loader=$!
     main=$(new_window) && sleep 1
     xdotool windowfocus --sync "$main" key Return
     question=$(new_window "$main") && sleep 0.5
@@ -105,6 +102,5 @@ case "$mode" in
     wine "$work/$name/zema-transfer.exe" --version | grep '^zema-transfer [0-9]' ||
       fail "the unpacked zema-transfer.exe does not run"
     ;;
-  *) fail "unknown mode ${mode}" ;;
 esac
 echo "release check ${mode} passed"
