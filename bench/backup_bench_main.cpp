@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "bench/backup_runs.h"
+#include "bench/dialog_pace.h"
 #include "bench/pty_round_trip.h"
 #include "bench/result_table.h"
 #include "bench/sim_pacing.h"
@@ -70,6 +71,20 @@ std::string LoadAverage() {
   double one = 0, five = 0, fifteen = 0;
   in >> one >> five >> fifteen;
   return Format("%.2f %.2f %.2f", one, five, fifteen);
+}
+
+// The compensation step of a dialog's paced READ against the wire, from the
+// sensor's trace: the event pumping between blocks must not slow the line.
+ResultRow DialogPaceRow(const std::string& measurement, const std::string& trace, unsigned baud) {
+  StepPace pace;
+  if (!CompensationStepPace(trace, baud, pace)) {
+    return {measurement, "not measured: no whole table in " + trace, 0, "× wire", "",
+            std::nullopt};
+  }
+  return {measurement,
+          Format("%.3f × wire: %.3f s against %.3f s on the wire for %d blocks", pace.Ratio(),
+                 Seconds(pace.wall), Seconds(pace.bound), pace.blocks),
+          pace.Ratio(), "× wire", "≤ 1.01 × wire", pace.Ratio() <= 1.01};
 }
 
 std::string Machine() {
@@ -213,6 +228,8 @@ int main(int argc, char** argv) {
   setup.binFolder = ExecutableFolder();
   setup.flashDelayMs = options.flashDelayMs;
   setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
+  setup.wineLoaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_wine_read.sh";
+  setup.windowsBinFolder = ZEMA_BENCH_WINDOWS_BIN;
   const bool temporary = options.workFolder.empty();
   setup.workFolder = temporary ? (fs::temp_directory_path() /
                                   ("zema-bench-backup-" + std::to_string(::getpid())))
@@ -325,10 +342,24 @@ int main(int argc, char** argv) {
                           "compensation table)",
                           loaderKb / 1024.0),
                    loaderKb / 1024.0, "MB", "", std::nullopt});
+        table.Add(DialogPaceRow("dialog READ, compensation table: zema-loader (Qt, Xvfb)",
+                                LoaderTrace(setup), setup.baud));
       } else {
         std::cerr << "zema-bench-backup: " << error << std::endl;
         table.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0,
                    "MB", "", std::nullopt});
+      }
+      Progress("the Windows dialog's READ under Wine (Xvfb)");
+      const char* wineRow = "dialog READ, compensation table: zema-loader.exe (Wine, Xvfb)";
+      std::string trace;
+      if (!fs::exists(setup.windowsBinFolder + "/zema-loader.exe")) {
+        table.Add({wineRow, "not measured: no " + setup.windowsBinFolder + "/zema-loader.exe", 0,
+                   "× wire", "", std::nullopt});
+      } else if (RunWineLoaderRead(setup, trace, error)) {
+        table.Add(DialogPaceRow(wineRow, trace, setup.baud));
+      } else {
+        std::cerr << "zema-bench-backup: " << error << std::endl;
+        table.Add({wineRow, "not measured (see above)", 0, "× wire", "", std::nullopt});
       }
     }
   }
