@@ -64,8 +64,12 @@ INT_PTR Win32DialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM /*lPara
         handlers_.OnCancel();
         return TRUE;
       }
+      // Enter sends the default button's id even where that button is
+      // disabled (OK during a run): a disabled control commands nothing.
       const HWND control = Item(id);
-      if (HIWORD(wParam) != BN_CLICKED || control == nullptr) return FALSE;
+      if (HIWORD(wParam) != BN_CLICKED || control == nullptr || !::IsWindowEnabled(control)) {
+        return FALSE;
+      }
       // Buttons and check boxes only: a static or an edit field sends
       // other codes, but a list's CBN_SELCHANGE has BN_CLICKED's value 1.
       wchar_t className[16] = {};
