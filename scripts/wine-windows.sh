@@ -13,10 +13,11 @@ new_wine_prefix() {
 # Starts Wine's server, the virtual sensor SIM (with the options after SIM,
 # if any) as COM9 of the prefix, its standard error in WORK/sim.log, and,
 # once the sensor is ready, WORK/zema-loader.exe, with a settings file for
-# COM9, the three visible data kinds, banks 0 to 14 and base name
-# WORK/dialog. Set WINE_DESKTOP to run it in a Wine desktop window of that
-# size ("800x600"), where Wine draws the windows' frames itself. Stops all
-# of it when the calling shell exits.
+# COM9, the three visible data kinds, banks 0 to 14 and the base name
+# WINE_BASE (default WORK/dialog). Set WINE_DESKTOP to run it in a Wine
+# desktop window of that size ("800x600"), where Wine draws the windows'
+# frames itself. Sets loader_pid; stops all of it when the calling shell
+# exits.
 start_sensor_and_wine_loader() {
   local work=$1 sim=$2
   shift 2
@@ -28,20 +29,25 @@ start_sensor_and_wine_loader() {
     kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; return 1; }
     sleep 0.1
   done
-  printf '8\n4\n0\n14\n1\n1\n1\n0\n0\nZ:%s\\dialog' "${work//\//\\}" >"$work/zema-loader.ini"
+  local base=${WINE_BASE:-"Z:${work//\//\\}\\dialog"}
+  printf '8\n4\n0\n14\n1\n1\n1\n0\n0\n%s' "$base" >"$work/zema-loader.ini"
   if [ -n "${WINE_DESKTOP:-}" ]; then
     wine explorer "/desktop=zema,$WINE_DESKTOP" "$work/zema-loader.exe" </dev/null >/dev/null 2>&1 &
   else
     wine "$work/zema-loader.exe" </dev/null >/dev/null 2>&1 &
   fi
+  loader_pid=$!
 }
 
 # The X window of the Wine window titled exactly TITLE; fails after 30 s.
+# The titles are compared here: xdotool's own search misses a title with
+# characters outside ASCII ("通信").
 window_titled() {
   local window
   for _ in $(seq 300); do
-    window=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && { echo "$window"; return 0; }
+    for window in $(xdotool search --name . 2>/dev/null); do
+      [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ] && { echo "$window"; return 0; }
+    done
     sleep 0.1
   done
   echo "no window \"$1\" appeared" >&2
@@ -60,10 +66,16 @@ wine_connect_and_read() {
 }
 
 # OK in the finished progress dialog, then Esc in the main dialog, which
-# ends the loader without saving; waits for Wine to end.
+# ends the loader without saving; waits up to 10 s for it to end, then
+# stops Wine (a Wine desktop window outlives the program it was started
+# for).
 wine_close_run_and_loader() {
   xdotool key Return                      # OK
   sleep 1
   xdotool key Escape
-  wineserver -w
+  for _ in $(seq 100); do
+    kill -0 "$loader_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  wineserver -k >/dev/null 2>&1 || true
 }
