@@ -31,6 +31,7 @@ session() {
 }
 
 sim_pid=
+loader_pid=
 if [ "${1:-}" = "--session" ]; then
   shift
   session "$@"
