@@ -1,3 +1,5 @@
+#include "transfer/run_helpers.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +13,6 @@
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/utf8_path.h"
-#include "transfer/transfer_run.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   SendCommand(run.port, command);
@@ -64,8 +65,7 @@ bool AskOverwrite(TransferRun& run) {
   if (!std::filesystem::exists(PathFromUtf8(g_filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
   if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
-                            kCaptionWarning,
-                            BoxIcon::Warning)) {
+                            kCaptionWarning, BoxIcon::Warning)) {
     g_cancelState = kCancelOverwriteRefused;
     return false;
   }

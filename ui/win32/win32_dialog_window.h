@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "frontend/dialog_window.h"
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 #include "frontend/operator_dialogs.h"
 
 class Win32DialogWindow : public DialogWindow {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 
 class Win32FilePicker : public FilePicker {
  public:
