@@ -78,13 +78,17 @@ std::string LoadAverage() {
 ResultRow DialogPaceRow(const std::string& measurement, const std::string& trace, unsigned baud) {
   StepPace pace;
   if (!CompensationStepPace(trace, baud, pace)) {
-    return {measurement, "not measured: no whole table in " + trace, 0, "× wire", "",
-            std::nullopt};
+    return {measurement, "not measured: no whole table in " + trace, 0, "× wire", "", std::nullopt};
   }
-  return {measurement,
-          Format("%.3f × wire: %.3f s against %.3f s on the wire for %d blocks", pace.Ratio(),
-                 Seconds(pace.wall), Seconds(pace.bound), pace.blocks),
-          pace.Ratio(), "× wire", "≤ 1.01 × wire", pace.Ratio() <= 1.01};
+  ResultRow row;
+  row.measurement = measurement;
+  row.figure = Format("%.3f × wire: %.3f s against %.3f s on the wire for %d blocks", pace.Ratio(),
+                      Seconds(pace.wall), Seconds(pace.bound), pace.blocks);
+  row.value = pace.Ratio();
+  row.unit = "× wire";
+  row.goal = "≤ 1.01 × wire";
+  row.met = pace.Ratio() <= 1.01;
+  return row;
 }
 
 std::string Machine() {

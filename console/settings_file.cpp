@@ -13,8 +13,8 @@
 #include "res/messages.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
-#include "transfer/utf8_path.h"
 #include "transfer/transfer_target.h"
+#include "transfer/utf8_path.h"
 
 namespace {
 

@@ -42,8 +42,8 @@ std::string ExecutablePath() {
   // Wide, as every path of the program is UTF-8: a folder named in another
   // language than the system's code page still holds the settings file.
   std::vector<wchar_t> buffer(MAX_PATH);
-  const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                            static_cast<DWORD>(buffer.size()));
+  const DWORD length =
+      ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
   return Utf8FromWide(std::wstring(buffer.data(), length));
 #else

@@ -47,8 +47,8 @@ bool AnsiFromUtf8(const std::string& text, std::string& ansi) {
   const int size = static_cast<int>(wide.size());
   // No best fit: "ü" on a code page without it must not become "u".
   BOOL lost = FALSE;
-  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size,
-                                           nullptr, 0, nullptr, &lost);
+  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr,
+                                           0, nullptr, &lost);
   if (length <= 0 || lost) return false;
   ansi.assign(static_cast<std::size_t>(length), '\0');
   ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, ansi.data(), length,

@@ -113,10 +113,10 @@ void ClickControl(const ShownWindow& window, const DialogTemplate& dialogTemplat
   const DialogRect& rect = control->Position(language);
   // A drop-down list's height includes its opened list: aim at the box.
   const int height = control->kind == ControlKind::DropDownList ? 12 : rect.height;
-  const int x = window.x + (2 * rect.x + rect.width) * window.width /
-                               (2 * dialogTemplate.Width(language));
-  const int y = window.y + (2 * rect.y + height) * window.height /
-                               (2 * dialogTemplate.Height(language));
+  const int x =
+      window.x + (2 * rect.x + rect.width) * window.width / (2 * dialogTemplate.Width(language));
+  const int y =
+      window.y + (2 * rect.y + height) * window.height / (2 * dialogTemplate.Height(language));
   RunXdotool({"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
 }
 

@@ -57,8 +57,7 @@ class WineDialogTest : public ::testing::Test {
   // Linux in the locale's character set: under LANG=C (the tests' own) a
   // name with "ü" cannot be created at all, so the loader runs under a
   // UTF-8 locale.
-  ShownWindow Start(Language shownIn = Language::English,
-                    const std::string& locale = "C.UTF-8") {
+  ShownWindow Start(Language shownIn = Language::English, const std::string& locale = "C.UTF-8") {
     language = shownIn;
     const std::vector<std::string> environment{"WINEDEBUG=-all", WineDisplay(), "LC_ALL=" + locale};
     loader.Start(ZEMA_WINE, {(dir / "app/zema-loader.exe").string()}, environment);
@@ -126,8 +125,7 @@ TEST_F(WineDialogTest, ReadWriteAndExitByClicks) {
   fs::create_directories(dir / "linux");
   ASSERT_EQ(RunProgram("zema-transfer",
                        {"read", "--common", "--compensation", "--params", "--base",
-                        (dir / "linux").string() + "/line1", "--port",
-                        std::to_string(sim.port())})
+                        (dir / "linux").string() + "/line1", "--port", std::to_string(sim.port())})
                 .status,
             0);
   const std::string base = Base("wine");

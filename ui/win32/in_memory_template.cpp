@@ -16,9 +16,7 @@ class TemplateWriter {
   void Dword(DWORD value) { Append(&value, sizeof value); }
   void Short(short value) { Append(&value, sizeof value); }
   void Byte(BYTE value) { Append(&value, sizeof value); }
-  void Text(const std::wstring& text) {
-    Append(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  }
+  void Text(const std::wstring& text) { Append(text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
   void AlignToDword() {
     while (bytes_.size() % sizeof(DWORD) != 0) bytes_.push_back(0);
   }
@@ -116,8 +114,8 @@ InMemoryTemplate::InMemoryTemplate(const DialogTemplate& dialogTemplate, Languag
   const std::wstring preferredFont = WideFromUtf8(dialogTemplate.fontFamily);
   const bool ownFont = FontInstalled(preferredFont);
 
-  DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                (ownFont ? DS_SETFONT : DS_SHELLFONT);
+  DWORD style =
+      WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | (ownFont ? DS_SETFONT : DS_SHELLFONT);
   if (dialogTemplate.centered) style |= DS_CENTER;
   const DWORD exStyle = dialogTemplate.showInTaskbar ? WS_EX_APPWINDOW : 0;
 

@@ -16,10 +16,9 @@ int Utf16Position(const std::string& text, std::size_t bytes) {
 }
 
 HICON LoadProgramIcon(int metricX, int metricY) {
-  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                         MAKEINTRESOURCEW(ZEMA_ICON_RESOURCE), IMAGE_ICON,
-                                         ::GetSystemMetrics(metricX), ::GetSystemMetrics(metricY),
-                                         LR_DEFAULTCOLOR));
+  return static_cast<HICON>(
+      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZEMA_ICON_RESOURCE), IMAGE_ICON,
+                   ::GetSystemMetrics(metricX), ::GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "ui/win32/win32_toolkit.h"
 
 #include <windows.h>
-
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include "ui/win32/win32_dialog_window.h"
@@ -13,4 +13,6 @@ void Win32Toolkit::Initialise(Language /*language*/) {
   ::InitCommonControlsEx(&controls);
 }
 
-int Win32Toolkit::RunModal(DialogHandlers& dialog) { return Win32DialogWindow::Run(dialog, nullptr); }
+int Win32Toolkit::RunModal(DialogHandlers& dialog) {
+  return Win32DialogWindow::Run(dialog, nullptr);
+}
