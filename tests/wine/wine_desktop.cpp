@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/program_run.h"
 #include "tests/wine/wine_program.h"
 
@@ -52,10 +53,25 @@ std::string WineDisplay() {
   return "DISPLAY=:" + number;
 }
 
+void StartOnDesktop(ProgramRun& run, const std::string& program,
+                    const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment, const std::string& outputFile) {
+  std::vector<std::string> command{
+      "-c", "exec \"$0\" \"$@\" </dev/null >\"$ZEMA_OUTPUT\" 2>/dev/null", ZEMA_WINE, program};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> fullEnvironment{"WINEDEBUG=-all", WineDisplay(),
+                                           "ZEMA_OUTPUT=" + outputFile};
+  fullEnvironment.insert(fullEnvironment.end(), environment.begin(), environment.end());
+  run.Start("/bin/sh", command, fullEnvironment);
+}
+
 std::vector<ShownWindow> ShownWindows() {
-  const ProgramOutcome listed = RunUnderWine("zema-window-texts.exe", {}, {WineDisplay()});
+  const std::string listing = std::string(std::getenv("WINEPREFIX")) + "/.window-texts";
+  ProgramRun texts;
+  StartOnDesktop(texts, std::string(ZEMA_WINDOWS_BIN) + "/zema-window-texts.exe", {}, {}, listing);
+  texts.Wait();
   std::vector<ShownWindow> windows;
-  std::istringstream lines(WithLineFeeds(listed.out));
+  std::istringstream lines(WithLineFeeds(ReadFileBytes(listing)));
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line);
     std::string word;

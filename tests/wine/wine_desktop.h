@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "res/dialog_templates.h"
+#include "tests/support/program_run.h"
 
 struct ShownControl {
   int id = 0;
@@ -38,6 +39,16 @@ struct ShownWindow {
 
 // "DISPLAY=:N" of the run's prefix (wine_prefix.sh).
 std::string WineDisplay();
+
+// Starts a Windows program with `arguments` under Wine on the prefix's
+// display, its standard output going to `outputFile` (else nowhere). The
+// first windowing program of a session starts Wine's desktop process,
+// which inherits that program's standard files and keeps them open: a pipe
+// would never reach its end, so the program gets no pipe at all.
+void StartOnDesktop(ProgramRun& run, const std::string& program,
+                    const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment,
+                    const std::string& outputFile = "/dev/null");
 
 // The visible top-level windows with a title.
 std::vector<ShownWindow> ShownWindows();

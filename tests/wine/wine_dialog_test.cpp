@@ -59,8 +59,7 @@ class WineDialogTest : public ::testing::Test {
   // UTF-8 locale.
   ShownWindow Start(Language shownIn = Language::English, const std::string& locale = "C.UTF-8") {
     language = shownIn;
-    const std::vector<std::string> environment{"WINEDEBUG=-all", WineDisplay(), "LC_ALL=" + locale};
-    loader.Start(ZEMA_WINE, {(dir / "app/zema-loader.exe").string()}, environment);
+    StartOnDesktop(loader, (dir / "app/zema-loader.exe").string(), {}, {"LC_ALL=" + locale});
     return Main();
   }
 
