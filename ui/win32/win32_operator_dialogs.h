@@ -1,8 +1,9 @@
 // The program's message boxes as MessageBoxW, owned by a dialog window.
 //
 // The Yes/No and OK buttons are the system's own, in the language of the
-// user interface (under Wine: the language of LC_ALL, "&Ja"/"&Nein" under
-// de_DE.UTF-8; LANGUAGE or LC_MESSAGES alone do not change them).
+// user interface. Under Wine 8 they follow LC_ALL: "&Ja"/"&Nein" under
+// de_DE.UTF-8, "はい(&Y)"/"いいえ(&N)" under ja_JP.UTF-8 (measured; LANGUAGE
+// or LC_MESSAGES alone do not change them).
 #pragma once
 
 #include <windows.h>
