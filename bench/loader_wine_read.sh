@@ -17,6 +17,9 @@ source "$(dirname "$0")/../scripts/wine-windows.sh"
 # Inside the virtual X server.
 session() {
   local work=$1 bin=$2
+  # In a Wine desktop window, which makes the new dialog the active window:
+  # with no window manager no window would take the keys.
+  export WINE_DESKTOP=800x600
   start_sensor_and_wine_loader "$work" "$bin/zema-sim" --trace
   wine_connect_and_read "ZEMA Data Loader ver.1.0" "Communication" >/dev/null
   # The compensation table is the run's last item: its file appears when
