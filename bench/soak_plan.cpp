@@ -152,6 +152,17 @@ int SoakPlan::FaultWaitMs() const {
   }
 }
 
+std::chrono::milliseconds SoakPlan::AllowedTime(std::chrono::milliseconds slack) const {
+  constexpr auto kPerExchange = std::chrono::milliseconds(2);
+  constexpr auto kPerStore = std::chrono::milliseconds(100);
+  const auto counts = CommandCounts();
+  int exchanges = 0;
+  for (int count : counts) exchanges += count;
+  const int stores = CountOf(counts, kCmdWriteParamSet.code) + CountOf(counts, kCmdFlashCommit.code);
+  return std::chrono::milliseconds(FaultWaitMs()) + slack + exchanges * kPerExchange +
+         stores * kPerStore;
+}
+
 std::string SoakPlan::Describe() const {
   std::string text = CommandName(command);
   if (command == SoakCommand::kWriteVerify) text += " --verify";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ struct SoakPlan {
   std::array<int, 8> CommandCounts() const;
   // How long the faulty exchange may keep the program waiting, in ms.
   int FaultWaitMs() const;
+  // What the run may take: the faulty exchange's wait, `slack` for
+  // starting and connecting, and for its size a little per exchange and
+  // per item stored (the sensor syncs each to its state file first) on a
+  // machine shared with others.
+  std::chrono::milliseconds AllowedTime(std::chrono::milliseconds slack) const;
   std::string Describe() const;
 };
 

@@ -82,7 +82,7 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   if (!WriteFolder(files, scene.files, error)) return false;
   const std::string base = files + "/" + kSoakBaseName;
 
-  outcome.allowed = std::chrono::milliseconds(plan.FaultWaitMs()) + setup.slack;
+  outcome.allowed = plan.AllowedTime(setup.slack);
   {
     SimProcess sim;
     if (!StartSensor(setup, root, plan, scene.sensor, sim, error)) return false;
