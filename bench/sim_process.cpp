@@ -11,8 +11,6 @@
 namespace zema::bench {
 namespace {
 
-constexpr int kStartTimeoutMs = 10000;
-
 // First field of a task's schedstat: nanoseconds it has run on a CPU.
 long long TaskRunTime(const std::string& statPath) {
   std::ifstream in(statPath);
@@ -26,7 +24,8 @@ long long TaskRunTime(const std::string& statPath) {
 SimProcess::~SimProcess() { Stop(); }
 
 bool SimProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& errorLog, std::string& error) {
+                       const std::string& errorLog, std::string& error,
+                       std::chrono::milliseconds startLimit) {
   if (!claim_.Claim("", error)) return false;
   ChildSpec spec;
   spec.argv = {program, "--link", claim_.linkPathFor()};
@@ -39,7 +38,7 @@ bool SimProcess::Start(const std::string& program, const std::vector<std::string
   // The first line it prints is the terminal's path; the link exists by then.
   LineReader reader(child_.outFd());
   std::string line;
-  const bool started = reader.Next(line, kStartTimeoutMs);
+  const bool started = reader.Next(line, static_cast<int>(startLimit.count()));
   ::close(child_.TakeOutFd());
   if (!started) {
     error = program + " did not start (see its messages" +

@@ -26,10 +26,12 @@ class SimProcess {
   SimProcess& operator=(const SimProcess&) = delete;
 
   // Claims a COM number, starts `program` with `arguments` and --link, and
-  // waits until it has printed its terminal's path. Its standard error goes
-  // to `errorLog` (empty: discarded). false with `error` set.
+  // waits until it has printed its terminal's path, at most `startLimit`.
+  // Its standard error goes to `errorLog` (empty: discarded). false with
+  // `error` set.
   bool Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& errorLog, std::string& error);
+             const std::string& errorLog, std::string& error,
+             std::chrono::milliseconds startLimit = std::chrono::seconds(10));
 
   // Ends it with SIGTERM (it saves its state file, if any) and waits. false
   // when it did not end cleanly.

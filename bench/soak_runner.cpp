@@ -19,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 // After its allowed time a run is given this much more before it is killed,
 // so that a slow run is told from a hung one.
 constexpr auto kHardLimitBeyond = std::chrono::seconds(10);
+// The sanitizer build's zema-sim takes seconds to start on a busy machine.
+constexpr auto kSensorStartLimit = std::chrono::seconds(60);
 
 struct Transfer {
   int status = -1;
@@ -57,7 +59,7 @@ bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPl
   fs::remove(state + ".journal", ignored);
   if (!sim::SaveState(state, memory, error)) return false;
   return sim.Start(setup.binFolder + "/zema-sim", SimArguments(plan, state),
-                   folder + "/sensor.log", error);
+                   folder + "/sensor.log", error, kSensorStartLimit);
 }
 
 // Stops the sensor and reads what it holds; whether it ended cleanly.
