@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 
 // The file dialog's type list, in the order shown; the first is preselected.
 extern const std::array<FileFilter, 4> kBaseNameFilters;

@@ -1,16 +1,12 @@
 #include "console/loader_application.h"
 
-#include <QApplication>
-
 #include "console/loader_dialog.h"
 #include "console/settings_location.h"
 #include "res/messages.h"
-#include "ui/qt_translations.h"
 
-bool CLoaderApp::InitInstance() {
-  InstallQtTranslations(CurrentLanguage());
+bool CLoaderApp::InitInstance(DialogToolkit& toolkit) {
+  toolkit.Initialise(CurrentLanguage());
   CLoaderDlg dialog(DefaultSettingsPath());
-  QApplication::setWindowIcon(dialog.windowIcon());
-  dialog.exec();
+  toolkit.RunModal(dialog);
   return false;
 }

@@ -1,6 +1,5 @@
 #include "console/loader_dialog.h"
 
-#include <QLineEdit>
 #include <utility>
 
 #include "console/base_name_choice.h"
@@ -9,59 +8,41 @@
 #include "console/connection_states.h"
 #include "console/settings_file.h"
 #include "console/transfer_choices.h"
+#include "frontend/file_picker.h"
+#include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "res/program_icon.h"
 #include "transfer/comu_dlg.h"
-#include "ui/qt_file_picker.h"
 
-namespace {
+CLoaderDlg::CLoaderDlg(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
-FilePicker& ChoosePicker(FilePicker* given, std::unique_ptr<FilePicker>& own, QWidget* owner) {
-  if (given != nullptr) return *given;
-  own = std::make_unique<QtFilePicker>(owner);
-  return *own;
-}
+const DialogTemplate& CLoaderDlg::Template() const { return MainDialogTemplate(); }
 
-}  // namespace
-
-CLoaderDlg::CLoaderDlg(std::string settingsPath, FilePicker* picker, QWidget* parent)
-    : TemplateDialog(MainDialogTemplate(), parent),
-      settingsPath_(std::move(settingsPath)),
-      icon_(QString::fromLatin1(kProgramIconResource)),
-      controls_(*this),
-      dialogs_(this),
-      picker_(ChoosePicker(picker, ownPicker_, this)) {
-  connect(this, &TemplateDialog::ControlClicked, this, &CLoaderDlg::OnControlClicked);
-  OnInitDialog();
-}
-
-CLoaderDlg::~CLoaderDlg() = default;
-
-void CLoaderDlg::OnInitDialog() {
-  setWindowIcon(icon_);
-  LoadSettings(settingsPath_, controls_);
+void CLoaderDlg::OnInitDialog(DialogWindow& window) {
+  window_ = &window;
+  window.SetProgramIcon();
+  LoadSettings(settingsPath_, window);
   OnComModeBox();
   SelectFileNamePart();
   // The port list, the first control, takes the keyboard focus; READ, WRITE
   // and RUN stay disabled as created.
-  controls_.SetFocusTo(kCtlPortList);
+  window.SetFocusTo(kCtlPortList);
 }
 
 void CLoaderDlg::SelectFileNamePart() {
-  auto* field = ControlAs<QLineEdit>(kCtlBaseName);
-  if (field == nullptr) return;
-  const std::string text = field->text().toStdString();
-  // The separators are ASCII, so the name part starts after as many UTF-16
-  // units as the text before it has.
-  const auto start = QString::fromStdString(text.substr(0, FileNamePartStart(text))).size();
-  field->setSelection(static_cast<int>(start), static_cast<int>(field->text().size() - start));
+  const std::string text = window_->ControlText(kCtlBaseName);
+  window_->SelectText(kCtlBaseName, FileNamePartStart(text), text.size());
 }
 
-void CLoaderDlg::OnControlClicked(int id) {
+void CLoaderDlg::OnCommand(int controlId) {
   if (handlerRunning_) return;
   handlerRunning_ = true;
-  switch (id) {
+  Dispatch(controlId);
+  handlerRunning_ = false;
+}
+
+void CLoaderDlg::Dispatch(int controlId) {
+  switch (controlId) {
     case kCtlComModeBox:
       OnComModeBox();
       break;
@@ -86,26 +67,33 @@ void CLoaderDlg::OnControlClicked(int id) {
     default:
       break;
   }
-  handlerRunning_ = false;
 }
 
-void CLoaderDlg::OnComModeBox() { ApplyComMode(controls_); }
+// Esc and the close box: the dialog ends at once, the settings unsaved. Not
+// while a handler runs: a question or the progress dialog is then in front.
+void CLoaderDlg::OnCancel() {
+  if (handlerRunning_) return;
+  window_->EndDialog(kDialogResultCancel);
+}
+
+void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
 
 void CLoaderDlg::OnConnectButton() {
+  DialogWindow& window = *window_;
   ApplyConnectOutcome(
-      ConnectSensor(controls_.ListSelection(kCtlPortList), controls_.IsChecked(kCtlComModeBox),
-                    controls_.ListSelection(kCtlSpeedList), dialogs_),
-      controls_, dialogs_);
+      ConnectSensor(window.ListSelection(kCtlPortList), window.IsChecked(kCtlComModeBox),
+                    window.ListSelection(kCtlSpeedList), window.Boxes()),
+      window, window.Boxes());
 }
 
-void CLoaderDlg::OnRunButton() { ApplyResumeOutcome(ResumeSensor(), controls_, dialogs_); }
+void CLoaderDlg::OnRunButton() { ApplyResumeOutcome(ResumeSensor(), *window_, window_->Boxes()); }
 
 void CLoaderDlg::OnReadButton() { RunTransferDialog(kDirectionRead); }
 
 void CLoaderDlg::OnWriteButton() {
-  if (!dialogs_.AskYesNo(kMsgAgreeOverwriteSettings, LoadMessage(kMsgAgreeOverwriteSettings),
-                         kCaptionWarningBang,
-                         BoxIcon::Warning)) {
+  if (!window_->Boxes().AskYesNo(kMsgAgreeOverwriteSettings,
+                                 LoadMessage(kMsgAgreeOverwriteSettings), kCaptionWarningBang,
+                                 BoxIcon::Warning)) {
     return;
   }
   RunTransferDialog(kDirectionWrite);
@@ -114,24 +102,24 @@ void CLoaderDlg::OnWriteButton() {
 // The progress dialog runs modally on the port CONNECT opened; whatever way
 // the run ends, the main dialog stays connected.
 void CLoaderDlg::RunTransferDialog(int direction) {
-  FillTransferTarget(controls_, direction, g_transferTarget);
-  CComuDlg progress(g_portNo, g_transferTarget, nullptr, this);
-  progress.exec();
+  FillTransferTarget(*window_, direction, g_transferTarget);
+  CComuDlg progress(g_portNo, g_transferTarget);
+  window_->RunModal(progress);
 }
 
 void CLoaderDlg::OnRefButton() {
   std::string chosen;
-  if (!picker_.PickFile(kBaseNameFilters, chosen)) return;
-  controls_.SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
+  if (!window_->FileOpenDialog().PickFile(kBaseNameFilters, chosen)) return;
+  window_->SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
   SelectFileNamePart();
 }
 
 void CLoaderDlg::OnExitButton() {
-  if (!dialogs_.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit), kCaptionQuestion,
-                         BoxIcon::Question)) {
+  if (!window_->Boxes().AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit), kCaptionQuestion,
+                                 BoxIcon::Question)) {
     return;
   }
   // A failed save has been reported; the program ends all the same.
-  SaveSettings(settingsPath_, controls_, dialogs_);
-  accept();
+  SaveSettings(settingsPath_, *window_, window_->Boxes());
+  window_->EndDialog(kDialogResultOk);
 }

@@ -1,7 +1,8 @@
 // "Controls by id": what the sequences need of a dialog's controls.
 //
-// The Qt dialogs, the test doubles and the command line each implement it, so
-// that connection control and the transfer run never see a widget.
+// A dialog's window (through DialogWindow) and the test doubles implement it,
+// so that the settings file, connection control and the dialogs' handlers
+// never see a widget.
 #pragma once
 
 #include <string>

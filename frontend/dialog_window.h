@@ -17,6 +17,10 @@ class DialogHandlers;
 class FilePicker;
 class OperatorDialogs;
 
+// Results with which a dialog ends: its OK command, and Esc or the close box.
+inline constexpr int kDialogResultOk = 1;
+inline constexpr int kDialogResultCancel = 2;
+
 // The window of one running dialog, valid from OnInitDialog until the dialog
 // has ended.
 class DialogWindow : public DialogControls {

@@ -147,9 +147,3 @@ const ControlTemplate* DialogTemplate::FindControl(int controlId) const {
 
 const DialogTemplate& MainDialogTemplate() { return kMainDialog; }
 const DialogTemplate& ProgressDialogTemplate() { return kProgressDialog; }
-
-const DialogTemplate* FindDialogTemplate(int templateId) {
-  if (templateId == kMainDialogTemplate) return &kMainDialog;
-  if (templateId == kProgressDialogTemplate) return &kProgressDialog;
-  return nullptr;
-}

@@ -4,8 +4,8 @@
 // A template lists its controls in tab order with id, kind, caption,
 // initial state, position in dialog units and list contents. Positions may
 // differ per language so that the longer German and Japanese texts fit; every
-// other fact is held once. The GUI layer (ui/) builds Qt dialogs from these
-// tables; the core only uses the control ids.
+// other fact is held once. The toolkit shells (ui/) build their windows from
+// these tables; the core only uses the control ids.
 #pragma once
 
 #include <array>
@@ -45,9 +45,9 @@ enum MainDialogControl : int {
 
 // Controls of the progress dialog (131).
 enum ProgressDialogControl : int {
-  kCtlOk = 1,            // closes the dialog after the run; disabled until then
+  kCtlOk = 1,  // closes the dialog after the run; disabled until then
   kCtlProgressBar = 1050,
-  kCtlStepLine = 1051,    // what the run is doing
+  kCtlStepLine = 1051,  // what the run is doing
   kCtlCancel = 1052,
   kCtlDetailLine = 1053,  // bank number, flash note
 };
@@ -82,9 +82,7 @@ struct ControlTemplate {
   std::span<const char* const> items;
 
   const char* Caption(Language language) const { return caption[LanguageIndex(language)]; }
-  const DialogRect& Position(Language language) const {
-    return position[LanguageIndex(language)];
-  }
+  const DialogRect& Position(Language language) const { return position[LanguageIndex(language)]; }
 };
 
 struct DialogTemplate {
@@ -94,8 +92,8 @@ struct DialogTemplate {
   // Preferred font; where it is not installed the system's font is used.
   const char* fontFamily;
   int fontPointSize;
-  bool centered;         // centred on its owner (or the screen)
-  bool showInTaskbar;    // a top-level window with its own taskbar entry
+  bool centered;                              // centred on its owner (or the screen)
+  bool showInTaskbar;                         // a top-level window with its own taskbar entry
   std::span<const ControlTemplate> controls;  // in tab order
 
   const char* Title(Language language) const { return title[LanguageIndex(language)]; }
@@ -107,6 +105,3 @@ struct DialogTemplate {
 
 const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& ProgressDialogTemplate();
-
-// The template with this number (102 or 131), or nullptr.
-const DialogTemplate* FindDialogTemplate(int templateId);

@@ -2,7 +2,7 @@
 // and a green two-way arrow for the transfer between sensor and PC.
 //
 // Drawn in res/zema-loader.svg; res/zema-loader.png is its 256 x 256
-// rendering (scripts/render-icon.sh), which the GUI layer compiles in as a
+// rendering (scripts/render-icon.sh), which the Qt shell compiles in as a
 // Qt resource under this name and a desktop entry can use as it is.
 #pragma once
 

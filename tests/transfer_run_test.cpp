@@ -1,7 +1,5 @@
 // The run frame: step order, texts, progress and finish, and the helpers the
 // steps share. These runs select nothing that reaches the wire.
-#include "transfer/transfer_run.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/run_helpers.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 

@@ -1,102 +1,70 @@
 #include "transfer/comu_dlg.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QProgressBar>
-
+#include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
-#include "ui/qt_operator_dialogs.h"
 
-namespace {
+CComuDlg::CComuDlg(int port, const TransferTarget& target) : port_(port), target_(target) {}
 
-OperatorDialogs& ChooseDialogs(OperatorDialogs* given, std::unique_ptr<QtOperatorDialogs>& own,
-                               QWidget* owner) {
-  if (given != nullptr) return *given;
-  own = std::make_unique<QtOperatorDialogs>(owner);
-  return *own;
+const DialogTemplate& CComuDlg::Template() const { return ProgressDialogTemplate(); }
+
+void CComuDlg::OnInitDialog(DialogWindow& window) {
+  window_ = &window;
+  window.StartTimer(kStartTimerId, kStartDelayMs);
 }
 
-}  // namespace
-
-CComuDlg::CComuDlg(int port, const TransferTarget& target, OperatorDialogs* dialogs,
-                   QWidget* parent)
-    : TemplateDialog(ProgressDialogTemplate(), parent),
-      port_(port),
-      target_(target),
-      dialogs_(ChooseDialogs(dialogs, ownDialogs_, this)),
-      controls_(*this) {
-  startTimer_.setSingleShot(true);
-  startTimer_.setInterval(kStartDelayMs);
-  connect(&startTimer_, &QTimer::timeout, this, &CComuDlg::OnTimer);
-  connect(this, &TemplateDialog::ControlClicked, this, &CComuDlg::OnControlClicked);
-}
-
-CComuDlg::~CComuDlg() = default;
-
-void CComuDlg::showEvent(QShowEvent* event) {
-  TemplateDialog::showEvent(event);
-  if (timerStarted_) return;
-  timerStarted_ = true;
-  startTimer_.start();
-}
-
-void CComuDlg::OnTimer() {
-  startTimer_.stop();
+void CComuDlg::OnTimer(int timerId) {
+  window_->KillTimer(timerId);
   // Events let through during the run could reach here again; one run per
   // dialog.
   if (running_ || runEnd_) return;
   running_ = true;
-  TransferRun run{target_, port_, *this, dialogs_};
+  TransferRun run{target_, port_, *this, window_->Boxes()};
   runEnd_ = RunTransfer(run);
   running_ = false;
 }
 
-void CComuDlg::OnControlClicked(int id) {
-  if (id == kCtlCancel) {
+void CComuDlg::OnCommand(int controlId) {
+  if (controlId == kCtlCancel) {
     OnCancelButton();
-  } else if (id == kCtlOk && !running_) {
-    accept();
+  } else if (controlId == kCtlOk && !running_) {
+    window_->EndDialog(kDialogResultOk);
   }
 }
 
 void CComuDlg::OnCancelButton() { g_cancelState = kCancelPressed; }
 
-void CComuDlg::reject() {
-  // The close box and Esc stop the run like CANCEL; the run then finishes
-  // in view, and only the dialog's own end closes it.
+// The close box and Esc stop the run like CANCEL; the run then finishes in
+// view, and only the dialog's own end closes it.
+void CComuDlg::OnCancel() {
   if (running_) {
     OnCancelButton();
     return;
   }
-  TemplateDialog::reject();
+  window_->EndDialog(kDialogResultCancel);
 }
 
-void CComuDlg::SetStepLine(const std::string& text) { controls_.SetControlText(kCtlStepLine, text); }
+void CComuDlg::SetStepLine(const std::string& text) { window_->SetControlText(kCtlStepLine, text); }
 
 void CComuDlg::SetDetailLine(const std::string& text) {
-  controls_.SetControlText(kCtlDetailLine, text);
+  window_->SetControlText(kCtlDetailLine, text);
 }
 
 void CComuDlg::SetProgressRange(int low, int high) {
-  if (auto* bar = ControlAs<QProgressBar>(kCtlProgressBar)) bar->setRange(low, high);
+  window_->SetProgressRange(kCtlProgressBar, low, high);
 }
 
 void CComuDlg::SetProgressPosition(int position) {
-  if (auto* bar = ControlAs<QProgressBar>(kCtlProgressBar)) bar->setValue(position);
+  window_->SetProgressPosition(kCtlProgressBar, position);
 }
 
-void CComuDlg::ShowWindow() { show(); }
+void CComuDlg::ShowWindow() { window_->ShowWindow(); }
 
-void CComuDlg::PumpPendingEvent() {
-  // Qt cannot take exactly one message off the queue: this handles what is
-  // waiting now, without waiting for more.
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void CComuDlg::PumpPendingEvent() { window_->PumpPendingEvents(); }
 
 void CComuDlg::OfferOk() {
-  controls_.EnableControl(kCtlOk, true);
-  controls_.EnableControl(kCtlCancel, false);
-  controls_.SetFocusTo(kCtlOk);
+  window_->EnableControl(kCtlOk, true);
+  window_->EnableControl(kCtlCancel, false);
+  window_->SetFocusTo(kCtlOk);
 }
 
-void CComuDlg::EndDialog(int result) { done(result); }
+void CComuDlg::EndDialog(int result) { window_->EndDialog(result); }

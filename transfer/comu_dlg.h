@@ -1,40 +1,42 @@
-// The progress dialog (template 131): performs one transfer run and shows it.
+// CComuDlg: the progress dialog (template 131), which performs one transfer
+// run and shows it.
 //
-// 300 ms after the dialog is first shown it runs the whole transfer
+// 300 ms after the dialog's initialisation its timer runs the whole transfer
 // synchronously, on the user-interface thread. Between two image blocks the
 // run lets waiting events through, so CANCEL (which only sets
 // g_cancelState) stops it after the current block. The close box and Esc act
 // as CANCEL while the run is going on; a run never goes on behind a hidden
 // window. After the finish, OK (or the close box) closes the dialog.
+//
+// The dialog is the run's view: it forwards what the run shows to the window
+// it was given in OnInitDialog.
 #pragma once
 
-#include <QTimer>
-#include <memory>
 #include <optional>
 
+#include "frontend/dialog_window.h"
 #include "frontend/run_view.h"
 #include "transfer/transfer_run.h"
-#include "ui/qt_dialog_controls.h"
-#include "ui/template_dialog.h"
 
-class QtOperatorDialogs;
-
-class CComuDlg : public TemplateDialog, public RunView {
-  Q_OBJECT
-
+class CComuDlg : public DialogHandlers, public RunView {
  public:
-  // Start delay of the run after the dialog is shown.
+  // The start timer and its delay after the dialog's initialisation.
+  static constexpr int kStartTimerId = 1;
   static constexpr int kStartDelayMs = 300;
 
-  // Runs `target` over the open port. The questions and the error box go
-  // to `dialogs`, or to message boxes of this dialog when it is null.
-  CComuDlg(int port, const TransferTarget& target, OperatorDialogs* dialogs = nullptr,
-           QWidget* parent = nullptr);
-  ~CComuDlg() override;
+  // Runs `target` over the open port.
+  CComuDlg(int port, const TransferTarget& target);
 
   bool isRunning() const { return running_; }
   // How the run ended; empty until it has.
   std::optional<RunEnd> runEnd() const { return runEnd_; }
+
+  // DialogHandlers
+  const DialogTemplate& Template() const override;
+  void OnInitDialog(DialogWindow& window) override;
+  void OnCommand(int controlId) override;
+  void OnCancel() override;
+  void OnTimer(int timerId) override;
 
   // RunView
   void SetStepLine(const std::string& text) override;
@@ -46,26 +48,12 @@ class CComuDlg : public TemplateDialog, public RunView {
   void OfferOk() override;
   void EndDialog(int result) override;
 
- public slots:
-  void reject() override;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private slots:
-  void OnTimer();
-  void OnControlClicked(int id);
-
  private:
   void OnCancelButton();
 
   int port_;
   const TransferTarget& target_;
-  std::unique_ptr<QtOperatorDialogs> ownDialogs_;
-  OperatorDialogs& dialogs_;
-  QtDialogControls controls_;
-  QTimer startTimer_;
-  bool timerStarted_ = false;
+  DialogWindow* window_ = nullptr;
   bool running_ = false;
   std::optional<RunEnd> runEnd_;
 };

@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <string>
 
-// The longest suffix is ".pr0.zema": nine characters. With the terminating
-// zero a base name of at most 250 bytes fits a 260-byte path buffer.
-inline constexpr std::size_t kLongestSuffixLength = 9;
+// The longest suffix, ".pr0.zema", has nine characters: with it and the
+// terminating zero a base name of at most 250 bytes fits a 260-byte path
+// buffer.
 inline constexpr std::size_t kMaxBaseNameLength = 250;
 
 std::string FileSuffix(int slot, bool isImage);

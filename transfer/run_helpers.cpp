@@ -1,3 +1,5 @@
+#include "transfer/run_helpers.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,7 +12,6 @@
 #include "transfer/image_file.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
-#include "transfer/transfer_run.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   SendCommand(run.port, command);
@@ -63,8 +64,7 @@ bool AskOverwrite(TransferRun& run) {
   if (!std::filesystem::exists(std::filesystem::path(g_filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
   if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
-                            kCaptionWarning,
-                            BoxIcon::Warning)) {
+                            kCaptionWarning, BoxIcon::Warning)) {
     g_cancelState = kCancelOverwriteRefused;
     return false;
   }

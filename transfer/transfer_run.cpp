@@ -2,6 +2,7 @@
 
 #include "res/messages.h"
 #include "transfer/file_naming.h"
+#include "transfer/run_helpers.h"
 #include "transfer/transfer_steps.h"
 
 namespace {

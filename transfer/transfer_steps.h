@@ -5,7 +5,7 @@
 // non-zero.
 #pragma once
 
-#include "transfer/transfer_run.h"
+#include "transfer/run_helpers.h"
 
 enum class StepOutcome { Done, Failed };
 
@@ -33,6 +33,5 @@ int PatternBlockPosition(int section, int block);
 // The closing check every step shares: a failure in a step that the
 // operator has stopped is not shown.
 inline StepOutcome OutcomeOf(const TransferRun& run) {
-  return g_cancelState == kCancelNone && run.flags.failed ? StepOutcome::Failed
-                                                          : StepOutcome::Done;
+  return g_cancelState == kCancelNone && run.flags.failed ? StepOutcome::Failed : StepOutcome::Done;
 }

@@ -1,6 +1,6 @@
 // Answers the next modal message box of a Qt test: armed before the box
 // opens, it polls for the active modal widget, records what the box shows
-// and presses the chosen button.
+// and presses the chosen button (Esc when the box has no such button).
 #pragma once
 
 #include <QAbstractButton>
@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 struct SeenBox {
@@ -23,31 +22,22 @@ struct SeenBox {
   std::vector<std::string> buttons;  // sorted
 };
 
-// Answers the coming modal message boxes in order, pressing the button with
-// the given standard role (Esc when the box has no such button), and records
-// each box. Boxes beyond the answers given are left alone.
 class BoxAnswerer {
  public:
-  explicit BoxAnswerer(QMessageBox::StandardButton answer) 
-      : BoxAnswerer(std::vector<QMessageBox::StandardButton>{answer}) {}
-  explicit BoxAnswerer(std::vector<QMessageBox::StandardButton> answers)
-      : answers_(std::move(answers)) {
+  explicit BoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
     QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
     timer_.start(10);
   }
 
-  // The first box seen, if any.
-  std::optional<SeenBox> seen() const {
-    return boxes_.empty() ? std::nullopt : std::optional<SeenBox>(boxes_.front());
-  }
-  const std::vector<SeenBox>& boxes() const { return boxes_; }
+  // The box seen, if any.
+  const std::optional<SeenBox>& seen() const { return seen_; }
 
  private:
   void Poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible() || box == lastBox_) return;
-    lastBox_ = box;
-    SeenBox seen;
+    if (box == nullptr || !box->isVisible()) return;
+    timer_.stop();
+    SeenBox& seen = seen_.emplace();
     seen.caption = box->windowTitle().toStdString();
     seen.text = box->text().toStdString();
     seen.informativeText = box->informativeText().toStdString();
@@ -60,18 +50,14 @@ class BoxAnswerer {
       seen.buttons.push_back(button->text().toStdString());
     }
     std::sort(seen.buttons.begin(), seen.buttons.end());
-    boxes_.push_back(seen);
-    const QMessageBox::StandardButton answer = answers_[boxes_.size() - 1];
-    if (boxes_.size() == answers_.size()) timer_.stop();
-    if (QAbstractButton* button = box->button(answer)) {
+    if (QAbstractButton* button = box->button(answer_)) {
       button->click();
     } else {
       box->reject();
     }
   }
 
-  std::vector<QMessageBox::StandardButton> answers_;
+  QMessageBox::StandardButton answer_;
   QTimer timer_;
-  std::vector<SeenBox> boxes_;
-  const QMessageBox* lastBox_ = nullptr;
+  std::optional<SeenBox> seen_;
 };

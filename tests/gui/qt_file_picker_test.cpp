@@ -1,5 +1,7 @@
 // The file-open dialog of Ref.: the type list it offers, a typed name of a
 // file that does not exist, and cancelling.
+#include "ui/qt/qt_file_picker.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +12,6 @@
 
 #include "console/base_name_choice.h"
 #include "tests/support/temp_folder.h"
-#include "ui/qt_file_picker.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Message boxes as the operator sees them: caption, icon, text, buttons in
 // the user's language, and the answer that comes back.
+#include "ui/qt/qt_operator_dialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
@@ -8,8 +10,7 @@
 
 #include "res/messages.h"
 #include "tests/gui/box_answerer.h"
-#include "ui/qt_operator_dialogs.h"
-#include "ui/qt_translations.h"
+#include "ui/qt/qt_translations.h"
 
 namespace {
 
@@ -80,8 +81,8 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
   for (const LanguageCase& c : cases) {
     InstallQtTranslations(c.language);
     BoxAnswerer answerer(QMessageBox::Yes);
-    EXPECT_TRUE(dialogs.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit, c.language), "Question",
-                                 BoxIcon::Question));
+    EXPECT_TRUE(dialogs.AskYesNo(kMsgAgreeToExit, LoadMessage(kMsgAgreeToExit, c.language),
+                                 "Question", BoxIcon::Question));
     ASSERT_TRUE(answerer.seen().has_value());
     EXPECT_EQ(answerer.seen()->buttons, c.buttons);
     EXPECT_EQ(answerer.seen()->caption, "Question");

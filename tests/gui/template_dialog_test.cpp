@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "res/dialog_templates.h"
-#include "ui/qt_dialog_controls.h"
-#include "ui/template_dialog.h"
+#include "ui/qt/qt_dialog_controls.h"
+#include "ui/qt/template_dialog.h"
 
 namespace {
 
@@ -349,18 +349,6 @@ TEST(QtDialogControls, FocusGoesToTheNamedControl) {
   EXPECT_EQ(dialog.focusWidget(), dialog.Control(kCtlRun));
   controls.SetFocusTo(kCtlConnect);
   EXPECT_EQ(dialog.focusWidget(), dialog.Control(kCtlConnect));
-}
-
-TEST(TemplateDialog, ReportsClicksByIdAndEnterPressesTheOkCommand) {
-  TemplateDialog dialog(MainDialogTemplate(), Language::English);
-  std::vector<int> clicked;
-  QObject::connect(&dialog, &TemplateDialog::ControlClicked,
-                   [&clicked](int id) { clicked.push_back(id); });
-  dialog.ControlAs<QPushButton>(kCtlConnect)->click();
-  dialog.ControlAs<QCheckBox>(kCtlCommonParams)->click();
-  dialog.ControlAs<QPushButton>(kCtlRead)->click();  // disabled: no click
-  EXPECT_EQ(clicked, (std::vector<int>{kCtlConnect, kCtlCommonParams}));
-  EXPECT_TRUE(dialog.ControlAs<QPushButton>(kCtlExit)->isDefault());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,14 +12,20 @@
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
-class FakeControls : public DialogControls {
+// The state of one control kept in memory.
+struct FakeControl {
+  bool enabled = true;
+  std::string text;
+  bool checked = false;
+  int selection = -1;
+};
+
+// Controls kept in memory. `Base` is DialogControls, or an interface that
+// extends it (a fake window).
+template <class Base>
+class FakeControlsOf : public Base {
  public:
-  struct Control {
-    bool enabled = true;
-    std::string text;
-    bool checked = false;
-    int selection = -1;
-  };
+  using Control = FakeControl;
 
   void EnableControl(int id, bool enabled) override { controls_[id].enabled = enabled; }
   bool IsControlEnabled(int id) const override { return Get(id).enabled; }
@@ -33,7 +40,7 @@ class FakeControls : public DialogControls {
   int focus() const { return focus_; }
   Control& operator[](int id) { return controls_[id]; }
 
- private:
+ protected:
   Control Get(int id) const {
     auto it = controls_.find(id);
     return it == controls_.end() ? Control{} : it->second;
@@ -41,6 +48,8 @@ class FakeControls : public DialogControls {
   std::map<int, Control> controls_;
   int focus_ = 0;
 };
+
+using FakeControls = FakeControlsOf<DialogControls>;
 
 class ScriptedOperator : public OperatorDialogs {
  public:
@@ -63,6 +72,8 @@ class ScriptedOperator : public OperatorDialogs {
   bool AskYesNo(int question, const std::string& text, const std::string& caption,
                 BoxIcon icon) override {
     boxes.push_back({text, caption, icon, true, question, {}});
+    // The operator may act on the windows while the box is up.
+    if (whileAsking) whileAsking(boxes.back());
     if (answers_.empty()) {
       ++unexpectedQuestions;
       return false;
@@ -77,6 +88,7 @@ class ScriptedOperator : public OperatorDialogs {
 
   std::vector<Box> boxes;
   int unexpectedQuestions = 0;
+  std::function<void(const Box&)> whileAsking;
 
  private:
   std::deque<bool> answers_;

@@ -22,7 +22,7 @@
 
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 class TemplateDialog : public QDialog {
   Q_OBJECT
@@ -38,10 +38,6 @@ class TemplateDialog : public QDialog {
   Widget* ControlAs(int id) const {
     return qobject_cast<Widget*>(Control(id));
   }
-
-  const DialogTemplate& dialogTemplate() const { return template_; }
-  Language language() const { return language_; }
-  const DialogUnits& units() const { return units_; }
 
   // The template's font where it is installed, else the system's font.
   static QFont DialogFont(const DialogTemplate& dialogTemplate);

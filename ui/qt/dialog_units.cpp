@@ -1,4 +1,4 @@
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QString>
@@ -14,6 +14,5 @@ DialogUnits DialogUnits::ForFont(const QFont& font) {
 }
 
 QRect DialogUnits::ToPixels(const DialogRect& rect) const {
-  return QRect(ToPixelsX(rect.x), ToPixelsY(rect.y), ToPixelsX(rect.width),
-               ToPixelsY(rect.height));
+  return QRect(ToPixelsX(rect.x), ToPixelsY(rect.y), ToPixelsX(rect.width), ToPixelsY(rect.height));
 }

@@ -1,4 +1,4 @@
-#include "ui/qt_dialog_controls.h"
+#include "ui/qt/qt_dialog_controls.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "ui/template_dialog.h"
+#include "ui/qt/template_dialog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/qt_file_picker.h"
+#include "ui/qt/qt_file_picker.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -9,8 +9,8 @@ namespace {
 // Qt reads a filter's patterns from its last pair of parentheses, separated
 // by blanks; with the details hidden the operator sees only the text before.
 QString QtFilter(const FileFilter& filter) {
-  QStringList patterns = QString::fromUtf8(filter.pattern).split(QLatin1Char(';'),
-                                                                 Qt::SkipEmptyParts);
+  QStringList patterns =
+      QString::fromUtf8(filter.pattern).split(QLatin1Char(';'), Qt::SkipEmptyParts);
   for (QString& pattern : patterns) {
     if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
   }

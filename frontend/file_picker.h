@@ -1,4 +1,4 @@
-// The file-open dialog behind Ref., as an interface: the Qt dialog
+// The file-open dialog behind Ref., as an interface: each toolkit shell
 // implements it, tests answer it without a window.
 #pragma once
 

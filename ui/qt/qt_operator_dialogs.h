@@ -2,7 +2,7 @@
 //
 // Questions have Yes and No buttons (Yes is the default), errors an OK
 // button; both are owned by `owner` (may be null). The button texts come
-// from Qt's own catalogue: call InstallQtTranslations (ui/qt_translations.h)
+// from Qt's own catalogue: call InstallQtTranslations (ui/qt/qt_translations.h)
 // once so that they follow the user's language. Texts are shown as plain
 // text, never interpreted as markup.
 #pragma once

@@ -6,7 +6,7 @@
 // which the operator cannot use meanwhile and which gets the focus back.
 #pragma once
 
-#include "console/file_picker.h"
+#include "frontend/file_picker.h"
 
 class QWidget;
 

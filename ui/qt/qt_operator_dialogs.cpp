@@ -1,4 +1,4 @@
-#include "ui/qt_operator_dialogs.h"
+#include "ui/qt/qt_operator_dialogs.h"
 
 #include <QLabel>
 #include <QMessageBox>
