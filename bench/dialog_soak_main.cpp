@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/random_draws.h"
 #include "bench/result_table.h"
 #include "console/loader_dialog.h"
 #include "frontend/run_view.h"
@@ -69,10 +69,6 @@ int OpenDescriptors() {
     ::closedir(folder);
   }
   return count;
-}
-
-int Between(std::mt19937_64& random, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(random);
 }
 
 // The commands each step sends, with how many of each for the selection.

@@ -1,8 +1,8 @@
 #include "bench/soak_plan.h"
 
 #include <cstdio>
-#include <random>
 
+#include "bench/random_draws.h"
 #include "link/commands.h"
 
 namespace zema::bench {
@@ -21,14 +21,6 @@ int CountOf(const std::array<int, 8>& counts, int code) {
 
 int TimeoutMs(int code) {
   return code == kCmdFlashCommit.code ? kCmdFlashCommit.timeoutMs : kReplyTimeoutMs;
-}
-
-bool Chance(std::mt19937_64& random, double p) {
-  return std::uniform_real_distribution<double>(0.0, 1.0)(random) < p;
-}
-
-int Between(std::mt19937_64& random, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(random);
 }
 
 // Picks the command a fault hits among those the run sends: each code

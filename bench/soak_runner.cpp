@@ -74,6 +74,22 @@ bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome
          outcome.simLog.find("runtime error:") == std::string::npos;
 }
 
+// Starts the sensor of `plan` holding `memory`, runs zema-transfer's
+// `plan` against it and stops it again; with `outcome`, notes there how it
+// ended and what it then holds.
+bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const SoakPlan& plan,
+                      const sim::SensorMemory& memory, const std::string& base,
+                      std::chrono::nanoseconds limit, Transfer& run, SoakOutcome* outcome,
+                      std::string& error) {
+  SimProcess sim;
+  if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
+  if (!RunTransfer(setup, TransferArguments(plan, base, sim.port()), limit, run, error)) {
+    return false;
+  }
+  if (outcome != nullptr) outcome->simClean = StopSensor(root, sim, *outcome);
+  return true;
+}
+
 }  // namespace
 
 bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const SoakScene& scene,
@@ -85,22 +101,17 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   const std::string base = files + "/" + kSoakBaseName;
 
   outcome.allowed = plan.AllowedTime(setup.slack);
-  {
-    SimProcess sim;
-    if (!StartSensor(setup, root, plan, scene.sensor, sim, error)) return false;
-    Transfer run;
-    if (!RunTransfer(setup, TransferArguments(plan, base, sim.port()),
-                     outcome.allowed + kHardLimitBeyond, run, error)) {
-      return false;
-    }
-    outcome.status = run.status;
-    outcome.signal = run.signal;
-    outcome.overran = run.overran;
-    outcome.out = std::move(run.out);
-    outcome.err = std::move(run.err);
-    outcome.wall = run.wall;
-    outcome.simClean = StopSensor(root, sim, outcome);
+  Transfer run;
+  if (!RunAgainstSensor(setup, root, plan, scene.sensor, base, outcome.allowed + kHardLimitBeyond,
+                        run, &outcome, error)) {
+    return false;
   }
+  outcome.status = run.status;
+  outcome.signal = run.signal;
+  outcome.overran = run.overran;
+  outcome.out = std::move(run.out);
+  outcome.err = std::move(run.err);
+  outcome.wall = run.wall;
   outcome.filesAfter = ReadFolder(files);
   if (!WantsComparison(plan, scene, outcome) || !outcome.sensorRead) return true;
 
@@ -110,16 +121,13 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   compare.command = SoakCommand::kCompare;
   compare.fault = {};
   compare.resume = false;
-  SimProcess sim;
-  if (!StartSensor(setup, root, compare, outcome.sensorAfter, sim, error)) return false;
-  Transfer run;
-  if (!RunTransfer(setup, TransferArguments(compare, base, sim.port()),
-                   setup.slack + kHardLimitBeyond, run, error)) {
+  Transfer check;
+  if (!RunAgainstSensor(setup, root, compare, outcome.sensorAfter, base,
+                        setup.slack + kHardLimitBeyond, check, nullptr, error)) {
     return false;
   }
-  outcome.compareStatus = run.overran || run.signal != 0 ? 2 : run.status;
-  outcome.compareErr = run.err;
-  sim.Stop();
+  outcome.compareStatus = check.overran || check.signal != 0 ? 2 : check.status;
+  outcome.compareErr = check.err;
   return true;
 }
 

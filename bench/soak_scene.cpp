@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
+#include "bench/random_draws.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
 #include "transfer/compensation_image.h"
@@ -15,14 +15,6 @@ namespace zema::bench {
 namespace {
 
 namespace fs = std::filesystem;
-
-int Between(std::mt19937_64& random, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(random);
-}
-
-bool Chance(std::mt19937_64& random, double p) {
-  return std::uniform_real_distribution<double>(0.0, 1.0)(random) < p;
-}
 
 // A few changes in what the files keep: parameter values, pattern pixel
 // words, compensation samples (7 bits survive the file).
