@@ -7,15 +7,16 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <numeric>
 #include <optional>
 #include <sstream>
-#include <cstdlib>
 
 #include "bench/backup_runs.h"
 #include "bench/pty_round_trip.h"
@@ -45,10 +46,23 @@ struct Options {
   std::string workFolder;
   bool noLoader = false;
   unsigned seed = 1;
+  // Latency timers of the modelled USB adapters a paced READ goes through.
+  std::vector<int> adapterLatencies = {16, 1};
+  // Phases to run (kPhases); empty: all.
+  std::vector<std::string> only;
+
+  bool Runs(const std::string& phase) const {
+    return only.empty() || std::find(only.begin(), only.end(), phase) != only.end();
+  }
 };
+
+// The phases, in the order they run.
+const std::vector<std::string> kPhases = {"unpaced", "paced", "adapter", "cancel",
+                                          "memory",  "scale", "pacing"};
 
 double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
 double Milliseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e6; }
+double Microseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e3; }
 
 std::string Format(const char* format, auto... values) {
   char text[512];
@@ -147,14 +161,12 @@ void AddPaced(ResultTable& table, const std::string& what, const TransferFigures
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Options options;
+// Reads the options; an exit status when the program ends here (help, a
+// mistake).
+std::optional<int> ParseOptions(int argc, char** argv, Options& options, bool& keep) {
   // In the build folder, which is never committed.
   options.csvPath = (fs::path(ExecutableFolder()).parent_path() / "zema-bench-backup.csv").string();
   std::string scaleList = "1,4,8";
-  bool keep = false;
   CLI::App app{
       "Runs zema-transfer against zema-sim and measures a whole backup (READ) and\n"
       "restore (WRITE) against the physical limit of the wire at 57600 baud: wall time\n"
@@ -164,10 +176,19 @@ int main(int argc, char** argv) {
       "failed."};
   app.add_flag("--full", options.full,
                "paced READ and WRITE of all 15 banks, side by side READs of all kinds of one bank, "
-               "more cancel trials and pacing exchanges (about 13 minutes; the default takes "
-               "about a minute and a half)");
+               "more cancel trials and pacing exchanges (about 25 minutes; the default takes "
+               "about two and a half)");
   app.add_option("--banks", options.banks,
-                 "banks of the paced READ and WRITE, A-B or N (default 0, with --full 0-14)");
+                 "banks of the paced READ and WRITE and of the READs through an adapter, A-B or N "
+                 "(default 0, with --full 0-14)");
+  app.add_option("--adapter-latency", options.adapterLatencies,
+                 "latency timers (ms) of the modelled USB adapters a paced READ goes through")
+      ->check(CLI::Range(1, 255))
+      ->delimiter(',')
+      ->capture_default_str();
+  app.add_option("--only", options.only, "run only these phases")
+      ->check(CLI::IsMember(kPhases))
+      ->delimiter(',');
   app.add_option("--scale-banks", options.scaleBanks,
                  "banks of which each sensor side by side reads all kinds (default: what the "
                  "dialog reads, all banks' parameter sets, common set, compensation table; with "
@@ -189,169 +210,191 @@ int main(int argc, char** argv) {
   app.add_flag("--keep", keep, "keep the temporary work folder");
   app.add_flag("--no-loader", options.noLoader, "skip the dialog (needs xvfb and xdotool)");
   app.add_option("--seed", options.seed, "seed of the cancel moments")->capture_default_str();
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error);
+  }
 
   if (options.banks.empty()) options.banks = options.full ? "0-14" : "0";
   if (options.pacingCount == 0) options.pacingCount = options.full ? 1000 : 200;
   if (options.cancelTrials == 0) options.cancelTrials = options.full ? 10 : 3;
   if (options.scaleBanks.empty() && options.full) options.scaleBanks = "0";
   options.scale.clear();
-  {
-    std::stringstream list(scaleList);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-      const int n = std::atoi(item.c_str());
-      if (n < 1 || n > 64) {
-        std::cerr << "zema-bench-backup: --scale takes numbers 1 to 64\n";
-        return 2;
-      }
-      options.scale.push_back(n);
+  std::stringstream list(scaleList);
+  std::string item;
+  while (std::getline(list, item, ',')) {
+    const int n = std::atoi(item.c_str());
+    if (n < 1 || n > 64) {
+      std::cerr << "zema-bench-backup: --scale takes numbers 1 to 64\n";
+      return 2;
     }
+    options.scale.push_back(n);
   }
+  return std::nullopt;
+}
 
-  BenchSetup setup;
-  setup.binFolder = ExecutableFolder();
-  setup.flashDelayMs = options.flashDelayMs;
-  setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
-  const bool temporary = options.workFolder.empty();
-  setup.workFolder = temporary ? (fs::temp_directory_path() /
-                                  ("zema-bench-backup-" + std::to_string(::getpid())))
-                                     .string()
-                               : options.workFolder;
-  fs::create_directories(setup.workFolder);
-  const auto work = [&](const std::string& name) { return (fs::path(setup.workFolder) / name).string(); };
-  // One block read on the wire: the most a cancel may add, and the idle
-  // pause before each of the machine's round trips.
-  const nanoseconds block = WireTime(kCmdReadBlock.WireBytes(), setup.baud);
+// One benchmark run: the setup every phase uses, the table they fill, and
+// the peak memory of every zema-transfer run seen so far. Each phase
+// returns false when a run failed (the error printed); the phases after a
+// failed one are skipped.
+class BackupBench {
+ public:
+  BackupBench(const Options& options, BenchSetup setup)
+      : options_(options),
+        setup_(std::move(setup)),
+        // One block read on the wire: the most a cancel may add, and the idle
+        // pause before each of the machine's round trips.
+        block_(WireTime(kCmdReadBlock.WireBytes(), setup_.baud)) {}
 
-  const std::string loadBefore = LoadAverage();
-  const auto benchStarted = BenchClock::now();
-  ResultTable table;
-  long peakTransferKb = 0;
-  int transferRuns = 0;
-  const auto noteMemory = [&](const TransferFigures& run) {
-    peakTransferKb = std::max(peakTransferKb, run.usage.peakRssKb);
-    ++transferRuns;
-  };
-  bool ran = true;
+  const ResultTable& table() const { return table_; }
 
   // Unpaced: the program's own cost per exchange, all kinds, all banks.
-  Progress("unpaced READ and WRITE of all banks");
-  TransferFigures unpacedRead;
-  TransferFigures unpacedWrite;
-  ran = ran && RunOne(setup, {"unpaced-read", "read", {"--all"}, work("unpaced"), false},
-                      unpacedRead);
-  ran = ran && RunOne(setup, {"unpaced-write", "write", {"--all"}, work("unpaced"), false},
-                      unpacedWrite);
-  if (ran) {
-    noteMemory(unpacedRead);
-    noteMemory(unpacedWrite);
-    AddUnpaced(table, "READ, all kinds, banks 0-14", unpacedRead, true);
-    AddUnpaced(table, "WRITE, all kinds, banks 0-14", unpacedWrite, false);
+  bool Unpaced() {
+    Progress("unpaced READ and WRITE of all banks");
+    TransferFigures read;
+    TransferFigures write;
+    if (!RunOne(setup_, {"unpaced-read", "read", {"--all"}, Work("unpaced"), false}, read) ||
+        !RunOne(setup_, {"unpaced-write", "write", {"--all"}, Work("unpaced"), false}, write)) {
+      return false;
+    }
+    NoteMemory(read);
+    NoteMemory(write);
+    AddUnpaced(table_, "READ, all kinds, banks 0-14", read, true);
+    AddUnpaced(table_, "WRITE, all kinds, banks 0-14", write, false);
+    return true;
   }
 
   // Paced: against the wire.
-  const std::string banks = BankText(options.banks);
-  TransferFigures pacedRead;
-  TransferFigures pacedWrite;
-  if (ran) {
+  bool Paced() {
+    const std::string banks = BankText(options_.banks);
+    TransferFigures read;
+    TransferFigures write;
     Progress("paced READ of " + banks);
-    ran = RunOne(setup,
-                 {"paced-read", "read", {"--all", "--banks", options.banks}, work("paced"), true},
-                 pacedRead);
-  }
-  if (ran) {
+    if (!RunOne(setup_,
+                {"paced-read", "read", {"--all", "--banks", options_.banks}, Work("paced"), true},
+                read)) {
+      return false;
+    }
     Progress("paced WRITE of " + banks);
-    ran = RunOne(setup,
-                 {"paced-write", "write", {"--all", "--banks", options.banks}, work("unpaced"), true},
-                 pacedWrite);
+    if (!RunOne(
+            setup_,
+            {"paced-write", "write", {"--all", "--banks", options_.banks}, Work("unpaced"), true},
+            write)) {
+      return false;
+    }
+    NoteMemory(read);
+    NoteMemory(write);
+    AddPaced(table_, "READ, all kinds, " + banks, read);
+    AddPaced(table_, "WRITE, all kinds, " + banks, write);
+    return true;
   }
-  if (ran) {
-    noteMemory(pacedRead);
-    noteMemory(pacedWrite);
-    AddPaced(table, "READ, all kinds, " + banks, pacedRead);
-    AddPaced(table, "WRITE, all kinds, " + banks, pacedWrite);
+
+  // Paced READs through modelled USB adapters: what an adapter's latency
+  // timer adds to each exchange.
+  bool ThroughAdapters() {
+    const std::string banks = BankText(options_.banks);
+    for (int latencyMs : options_.adapterLatencies) {
+      const std::string timer = std::to_string(latencyMs) + " ms";
+      Progress("paced READ of " + banks + " through an adapter with a " + timer + " latency timer");
+      TransferJob job{"adapter" + std::to_string(latencyMs) + "-read",
+                      "read",
+                      {"--all", "--banks", options_.banks},
+                      Work("adapter"),
+                      true};
+      job.adapterLatencyMs = latencyMs;
+      TransferFigures read;
+      if (!RunOne(setup_, job, read)) return false;
+      NoteMemory(read);
+      const double addedMs =
+          Milliseconds(read.usage.wall - read.bound) / std::max(1, read.wire.exchanges);
+      table_.Add({"paced READ, all kinds, " + banks + ", USB adapter, " + timer + " timer",
+                  Format("%.2f s wall, bound %.2f s (%d exchanges): ratio %.4f, %+.3f ms an "
+                         "exchange",
+                         Seconds(read.usage.wall), Seconds(read.bound), read.wire.exchanges,
+                         read.Ratio(), addedMs),
+                  read.Ratio(), "× bound", "", std::nullopt});
+    }
+    return true;
   }
 
   // Cancel: SIGINT at random moments of a paced pattern READ.
-  if (ran) {
-    Progress("cancel latency, " + std::to_string(options.cancelTrials) + " trials");
+  bool CancelLatency() {
+    Progress("cancel latency, " + std::to_string(options_.cancelTrials) + " trials");
     std::vector<CancelTrial> trials;
-    for (int i = 0; i < options.cancelTrials && ran; ++i) {
+    for (int i = 0; i < options_.cancelTrials; ++i) {
       CancelTrial trial;
       std::string error;
-      if (!MeasureCancel(setup, options.seed + static_cast<unsigned>(i), trial, error)) {
+      if (!MeasureCancel(setup_, options_.seed + static_cast<unsigned>(i), trial, error)) {
         std::cerr << "zema-bench-backup: " << error << std::endl;
-        ran = false;
+        return false;
       }
       trials.push_back(trial);
     }
-    if (ran) {
-      nanoseconds longest{0};
-      nanoseconds sum{0};
-      int after = 0;
-      bool allStopped = true;
-      for (const CancelTrial& trial : trials) {
-        longest = std::max(longest, trial.latency);
-        sum += trial.latency;
-        after = std::max(after, trial.commandsAfterSignal);
-        allStopped = allStopped && trial.exitStatus == 3;
-      }
-      table.Add({"cancel: SIGINT to exit, paced pattern READ",
-                 Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
-                        "command%s sent after SIGINT%s",
-                        Milliseconds(longest), Milliseconds(sum) / static_cast<double>(trials.size()),
-                        static_cast<int>(trials.size()), Milliseconds(block), after,
-                        after == 1 ? "" : "s", allStopped ? "" : "; NOT every run ended with status 3"),
-                 Milliseconds(longest), "ms",
-                 "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
-                 after == 0 && allStopped && longest <= block + std::chrono::milliseconds(5)});
+    nanoseconds longest{0};
+    nanoseconds sum{0};
+    int after = 0;
+    bool allStopped = true;
+    for (const CancelTrial& trial : trials) {
+      longest = std::max(longest, trial.latency);
+      sum += trial.latency;
+      after = std::max(after, trial.commandsAfterSignal);
+      allStopped = allStopped && trial.exitStatus == 3;
     }
+    table_.Add(
+        {"cancel: SIGINT to exit, paced pattern READ",
+         Format("max %.1f ms, mean %.1f ms over %d trials; one block %.1f ms; at most %d "
+                "command%s sent after SIGINT%s",
+                Milliseconds(longest), Milliseconds(sum) / static_cast<double>(trials.size()),
+                static_cast<int>(trials.size()), Milliseconds(block_), after, after == 1 ? "" : "s",
+                allStopped ? "" : "; NOT every run ended with status 3"),
+         Milliseconds(longest), "ms",
+         "within one block: no command after SIGINT, exit ≤ 1 block + 5 ms",
+         after == 0 && allStopped && longest <= block_ + std::chrono::milliseconds(5)});
+    return true;
   }
 
-  // Memory.
-  if (ran) {
-    table.Add({"peak RSS: zema-transfer",
-               Format("%.1f MB (highest of %d runs above, VmHWM at exit)", peakTransferKb / 1024.0,
-                      transferRuns),
-               peakTransferKb / 1024.0, "MB", "≤ 10 MB", peakTransferKb <= 10 * 1024});
-    if (!options.noLoader) {
-      Progress("the dialog's memory during a READ (Xvfb)");
-      long loaderKb = 0;
-      std::string error;
-      if (MeasureLoaderPeakRss(setup, loaderKb, error)) {
-        table.Add({"peak RSS: zema-loader (dialog, under Xvfb)",
-                   Format("%.1f MB (VmHWM after a paced READ of all parameter sets and the "
-                          "compensation table)",
-                          loaderKb / 1024.0),
-                   loaderKb / 1024.0, "MB", "", std::nullopt});
-      } else {
-        std::cerr << "zema-bench-backup: " << error << std::endl;
-        table.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0,
-                   "MB", "", std::nullopt});
-      }
+  // Memory: the highest of the zema-transfer runs so far, and the dialog's.
+  bool Memory() {
+    table_.Add({"peak RSS: zema-transfer",
+                Format("%.1f MB (highest of %d runs above, VmHWM at exit)",
+                       peakTransferKb_ / 1024.0, transferRuns_),
+                peakTransferKb_ / 1024.0, "MB", "≤ 10 MB", peakTransferKb_ <= 10 * 1024});
+    if (options_.noLoader) return true;
+    Progress("the dialog's memory during a READ (Xvfb)");
+    long loaderKb = 0;
+    std::string error;
+    if (MeasureLoaderPeakRss(setup_, loaderKb, error)) {
+      table_.Add({"peak RSS: zema-loader (dialog, under Xvfb)",
+                  Format("%.1f MB (VmHWM after a paced READ of all parameter sets and the "
+                         "compensation table)",
+                         loaderKb / 1024.0),
+                  loaderKb / 1024.0, "MB", "", std::nullopt});
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+      table_.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0, "MB",
+                  "", std::nullopt});
     }
+    return true;
   }
 
   // Side by side: N sensors, N processes, paced.
-  if (ran) {
-    const std::string scaleWhat = ScaleText(options.scaleBanks);
+  bool SideBySideRuns() {
+    const std::string scaleWhat = ScaleText(options_.scaleBanks);
     const std::vector<std::string> selection =
-        options.scaleBanks.empty()
+        options_.scaleBanks.empty()
             ? std::vector<std::string>{"--params", "--common", "--compensation"}
-            : std::vector<std::string>{"--all", "--banks", options.scaleBanks};
+            : std::vector<std::string>{"--all", "--banks", options_.scaleBanks};
     nanoseconds one{0};
-    for (int n : options.scale) {
-      if (!ran) break;
+    for (int n : options_.scale) {
       SideBySide result;
       Progress(std::to_string(n) + (n == 1 ? " paced READ of " : " paced READs of ") + scaleWhat +
                (n == 1 ? " alone" : " side by side"));
-      if (!RunCounted(setup, {"scale" + std::to_string(n), "read", selection, work("scale"), true},
+      if (!RunCounted(setup_, {"scale" + std::to_string(n), "read", selection, Work("scale"), true},
                       n, result)) {
-        ran = false;
-        break;
+        return false;
       }
-      for (const TransferFigures& run : result.runs) noteMemory(run);
+      for (const TransferFigures& run : result.runs) NoteMemory(run);
       double worstRatio = 0;
       for (const TransferFigures& run : result.runs) worstRatio = std::max(worstRatio, run.Ratio());
       if (n == 1) one = result.wall;
@@ -369,93 +412,154 @@ int main(int argc, char** argv) {
         row.met = row.value <= 1.05;
       }
       row.figure += Format("; worst run %.4f × its bound", worstRatio);
-      table.Add(row);
+      table_.Add(row);
     }
+    return true;
   }
 
   // What the machine adds to any exchange over a pseudo-terminal: two
   // wake-ups, measured at the pace of a paced run. Measured first, because
   // the virtual sensor's pacing is judged by what it adds on top of it.
-  const auto us = [](nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
-  std::optional<RoundTrips> machine;
-  if (ran) {
-    const int trips = options.full ? 400 : 100;
+  // Empty (and the error printed) when it could not be measured.
+  std::optional<RoundTrips> MachineRoundTrips() {
+    const int trips = options_.full ? 400 : 100;
     Progress("the machine's own round trips over a pseudo-terminal, " + std::to_string(trips));
     RoundTrips result;
     std::string error;
-    if (MeasurePtyRoundTrips(trips, block, result, error)) {
-      machine = result;
-      table.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block),
-                        result.count),
-                 Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
-                        "%.0f us: two wake-ups, in every exchange of every client",
-                        us(result.mean), us(result.median),
-                        100.0 * static_cast<double>(result.median.count()) /
-                            static_cast<double>(block.count()),
-                        us(result.p99), us(result.max)),
-                 us(result.median), "us", "", std::nullopt});
-    } else {
+    if (!MeasurePtyRoundTrips(trips, block_, result, error)) {
       std::cerr << "zema-bench-backup: " << error << std::endl;
+      return std::nullopt;
     }
+    table_.Add({Format("machine: pty round trip after %.0f ms idle, %d times", Milliseconds(block_),
+                       result.count),
+                Format("mean %.0f us, median %.0f us (= %.3f %% of a block), 99 %% %.0f us, max "
+                       "%.0f us: two wake-ups, in every exchange of every client",
+                       Microseconds(result.mean), Microseconds(result.median),
+                       100.0 * static_cast<double>(result.median.count()) /
+                           static_cast<double>(block_.count()),
+                       Microseconds(result.p99), Microseconds(result.max)),
+                Microseconds(result.median), "us", "", std::nullopt});
+    return result;
   }
 
   // The virtual sensor's own pacing, seen by a client that does nothing
   // else. What the client sees above the wire time is the sensor plus the
   // machine's round trip; the goal is on the sensor's part, the difference
   // of the two medians (the means carry the machine's rare late wake-ups).
-  if (ran) {
-    Progress("the virtual sensor's pacing, " + std::to_string(options.pacingCount) +
+  bool SimPacing(const std::optional<RoundTrips>& machine) {
+    Progress("the virtual sensor's pacing, " + std::to_string(options_.pacingCount) +
              " block reads by the minimal client");
     PacingRun run;
-    run.simProgram = setup.binFolder + "/zema-sim";
-    run.count = options.pacingCount;
+    run.simProgram = setup_.binFolder + "/zema-sim";
+    run.count = options_.pacingCount;
     run.communic = 0;
     PacingResult result;
     std::string error;
-    if (MeasureSimPacing(run, result, error)) {
-      const double perExchangeWire =
-          static_cast<double>(result.wireTime.count()) / result.exchanges;
-      const auto share = [&](nanoseconds t) {
-        return 100.0 * static_cast<double>(t.count()) / perExchangeWire;
-      };
-      ResultRow row{Format("zema-sim pacing: %d block reads, minimal client", result.exchanges),
-                    Format("client sees +%.3f %% (mean %.0f us an exchange; median %.0f us = "
-                           "%.3f %%, 99 %% %.0f us, max %.0f us)",
-                           (result.Ratio() - 1) * 100, us(result.OverheadPerExchange()),
-                           us(result.medianOverhead), share(result.medianOverhead),
-                           us(result.p99Overhead), us(result.maxOverhead)),
-                    share(result.medianOverhead), "%", "", std::nullopt};
-      if (machine) {
-        const nanoseconds own = result.medianOverhead - machine->median;
-        row.value = share(own);
-        row.figure += Format("; less the machine's round trip: %+.0f us = %+.3f %%", us(own),
-                             row.value);
-        row.goal = "sensor adds < 0.2 %";
-        row.met = row.value < 0.2;
-      }
-      table.Add(row);
-    } else {
+    if (!MeasureSimPacing(run, result, error)) {
       std::cerr << "zema-bench-backup: " << error << std::endl;
-      ran = false;
+      return false;
     }
+    const double perExchangeWire = static_cast<double>(result.wireTime.count()) / result.exchanges;
+    const auto share = [&](nanoseconds t) {
+      return 100.0 * static_cast<double>(t.count()) / perExchangeWire;
+    };
+    ResultRow row{Format("zema-sim pacing: %d block reads, minimal client", result.exchanges),
+                  Format("client sees +%.3f %% (mean %.0f us an exchange; median %.0f us = "
+                         "%.3f %%, 99 %% %.0f us, max %.0f us)",
+                         (result.Ratio() - 1) * 100, Microseconds(result.OverheadPerExchange()),
+                         Microseconds(result.medianOverhead), share(result.medianOverhead),
+                         Microseconds(result.p99Overhead), Microseconds(result.maxOverhead)),
+                  share(result.medianOverhead),
+                  "%",
+                  "",
+                  std::nullopt};
+    if (machine) {
+      const nanoseconds own = result.medianOverhead - machine->median;
+      row.value = share(own);
+      row.figure += Format("; less the machine's round trip: %+.0f us = %+.3f %%",
+                           Microseconds(own), row.value);
+      row.goal = "sensor adds < 0.2 %";
+      row.met = row.value < 0.2;
+    }
+    table_.Add(row);
+    return true;
   }
 
+ private:
+  std::string Work(const std::string& name) const {
+    return (fs::path(setup_.workFolder) / name).string();
+  }
+
+  void NoteMemory(const TransferFigures& run) {
+    peakTransferKb_ = std::max(peakTransferKb_, run.usage.peakRssKb);
+    ++transferRuns_;
+  }
+
+  const Options& options_;
+  BenchSetup setup_;
+  nanoseconds block_;
+  ResultTable table_;
+  long peakTransferKb_ = 0;
+  int transferRuns_ = 0;
+};
+
+// The heading above the table: the machine, the settings, the load.
+void PrintHeading(const Options& options, const std::string& loadBefore,
+                  BenchClock::time_point benchStarted) {
   std::cout << "zema-bench-backup: " << Machine() << "\n"
             << "57600 baud, flash store " << options.flashDelayMs << " ms; paced runs "
-            << banks << ", side by side " << ScaleText(options.scaleBanks)
+            << BankText(options.banks) << ", side by side " << ScaleText(options.scaleBanks)
             << "; load average " << loadBefore << " before, " << LoadAverage() << " after; "
             << Format("%.0f s in all", Seconds(BenchClock::now() - benchStarted)) << "\n\n";
-  table.PrintText(std::cout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  bool keep = false;
+  if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options, keep)) {
+    return *exitStatus;
+  }
+
+  BenchSetup setup;
+  setup.binFolder = ExecutableFolder();
+  setup.flashDelayMs = options.flashDelayMs;
+  setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
+  const bool temporary = options.workFolder.empty();
+  setup.workFolder =
+      temporary ? (fs::temp_directory_path() / ("zema-bench-backup-" + std::to_string(::getpid())))
+                      .string()
+                : options.workFolder;
+  fs::create_directories(setup.workFolder);
+  const std::string workFolder = setup.workFolder;
+
+  const std::string loadBefore = LoadAverage();
+  const auto benchStarted = BenchClock::now();
+  BackupBench bench(options, std::move(setup));
+  const auto phase = [&](const std::string& name, auto run) {
+    return !options.Runs(name) || run();
+  };
+  bool ran = phase("unpaced", [&] { return bench.Unpaced(); }) &&
+             phase("paced", [&] { return bench.Paced(); }) &&
+             phase("adapter", [&] { return bench.ThroughAdapters(); }) &&
+             phase("cancel", [&] { return bench.CancelLatency(); }) &&
+             phase("memory", [&] { return bench.Memory(); }) &&
+             phase("scale", [&] { return bench.SideBySideRuns(); }) &&
+             phase("pacing", [&] { return bench.SimPacing(bench.MachineRoundTrips()); });
+
+  PrintHeading(options, loadBefore, benchStarted);
+  bench.table().PrintText(std::cout);
   std::ofstream csv(options.csvPath);
-  table.PrintCsv(csv);
+  bench.table().PrintCsv(csv);
   std::cout << "\n(CSV: " << options.csvPath << ")" << std::endl;
 
   if (temporary && !keep) {
     std::error_code ignored;
-    fs::remove_all(setup.workFolder, ignored);
+    fs::remove_all(workFolder, ignored);
   } else {
-    std::cout << "(files, traces and logs: " << setup.workFolder << ")" << std::endl;
+    std::cout << "(files, traces and logs: " << workFolder << ")" << std::endl;
   }
   if (!ran) return 2;
-  return table.AllGoalsMet() ? 0 : 1;
+  return bench.table().AllGoalsMet() ? 0 : 1;
 }

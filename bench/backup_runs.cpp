@@ -30,12 +30,17 @@ std::string InWork(const BenchSetup& setup, const std::string& name) {
 // Every sensor keeps its memory in a state file, as the demo's does: a
 // WRITE then also shows that storing items costs the replies nothing.
 std::vector<std::string> SimArguments(const BenchSetup& setup, bool paced,
-                                      const std::string& stateFile) {
+                                      const std::string& stateFile, int adapterLatencyMs = 0) {
   std::error_code ignored;
   fs::remove(stateFile, ignored);
   fs::remove(stateFile + ".journal", ignored);
-  return {paced ? "--pace" : "--no-pace", "--flash-delay",
-          std::to_string(paced ? setup.flashDelayMs : 0), "--state", stateFile};
+  std::vector<std::string> arguments = {paced ? "--pace" : "--no-pace", "--flash-delay",
+                                        std::to_string(paced ? setup.flashDelayMs : 0), "--state",
+                                        stateFile};
+  if (adapterLatencyMs > 0) {
+    arguments.insert(arguments.end(), {"--adapter-latency", std::to_string(adapterLatencyMs)});
+  }
+  return arguments;
 }
 
 std::string Launcher(const BenchSetup& setup) { return setup.binFolder + "/zema-bench-launch"; }
@@ -95,7 +100,8 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
     const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
     sims.push_back(std::make_unique<SimProcess>());
     if (!sims.back()->Start(setup.binFolder + "/zema-sim",
-                            SimArguments(setup, jobs[i].paced, InWork(setup, tag + ".state")),
+                            SimArguments(setup, jobs[i].paced, InWork(setup, tag + ".state"),
+                                         jobs[i].adapterLatencyMs),
                             InWork(setup, tag + ".sim.log"), error)) {
       return false;
     }

@@ -32,6 +32,9 @@ struct TransferJob {
   std::vector<std::string> selection;  // zema-transfer's selection options
   std::string base;                    // base name, in the work folder
   bool paced = true;
+  // The latency timer of a USB adapter the sensor's replies pass (zema-sim
+  // --adapter-latency); 0 for none.
+  int adapterLatencyMs = 0;
 };
 
 struct TransferFigures {

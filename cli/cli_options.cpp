@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/exit_status.h"
+#include "cli/ports_options.h"
 #include "link/commands.h"
 #include "link/serial_port.h"
 
@@ -23,12 +24,15 @@ constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
+A stop ends the run after the block in flight; a second Ctrl-C ends the
+program at once, also while it waits up to 30 s for the sensor's flash.
 
 Examples:
   zema-transfer read --all --base /srv/zema/line1 --overwrite --resume
   zema-transfer write --all --base /srv/zema/line1 --verify --resume
   zema-transfer compare --params --banks 2-4 --base /srv/zema/line1
   zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
+  zema-transfer read --all --base line1 --adapter-serial A10K3XYZ
   zema-transfer ports)";
 
 bool ParseNumber(const std::string& text, int& value) {
@@ -64,13 +68,19 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
                                            "loader resolves it")
           ->check(CLI::Range(kFirstPort, kLastPort))
           ->type_name("N");
-  command.add_option("--device", o.device, "open this device path instead of a COM number")
-      ->type_name("PATH")
-      ->excludes(port);
+  CLI::Option* device =
+      command
+          .add_option("--device", o.device,
+                      "open this device path instead of a COM number, e.g. a stable "
+                      "/dev/serial/by-id/... name")
+          ->type_name("PATH")
+          ->excludes(port);
+  AddAdapterSerialOption(command, o, {port, device});
   CLI::Option* commandMode = command.add_flag(
       "--command-mode", o.commandMode,
-      "the sensor is running: stop it and switch it into PC communication (message 107 counts "
-      "as Yes); without it the sensor is in its \"PC LOAD/SAVE\" menu at 57600 baud");
+      "the sensor is running: stop it and switch it into PC communication (this answers Yes "
+      "to \"Agree to stop operation of ZEMA?\"); without it the sensor is in its \"PC "
+      "LOAD/SAVE\" menu at 57600 baud");
   CLI::Option* speedOption =
       command
           .add_option("--speed", speed,
@@ -85,21 +95,14 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
   commandMode->needs(speedOption);
   speedOption->needs(commandMode);
   command.add_flag("--assume-pc-mode", o.assumePcMode,
-                   "answer Yes when the sensor does not answer the handshake (message 109): "
-                   "it shows \"PC LOAD/SAVE\"");
-}
-
-void AddAnswers(CLI::App& command, CliOptions& o) {
-  command.add_flag("--overwrite", o.overwrite,
-                   "answer Yes to \"Found same filename. Do you overwrite?\" (default No: the "
-                   "run stops)");
-  command.add_flag("--skip-missing", o.skipMissing,
-                   "answer No to the missing-file questions: skip the item (default Yes: abort)");
+                   "when the running sensor does not answer the switch into PC communication, "
+                   "answer Yes to the question whether its screen shows \"PC LOAD/SAVE\" and go "
+                   "on in that menu's mode");
 }
 
 void AddResume(CLI::App& command, CliOptions& o) {
   command.add_flag("--resume", o.resume,
-                   "send the sensor back to normal operation (0x87) after the run, as RUN does");
+                   "send the sensor back to normal operation after the run, as RUN does");
 }
 
 }  // namespace
@@ -165,22 +168,27 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "compare", "compare the sensor with the files, changing neither: is it still set up as "
                  "this backup?");
   CLI::App* resume = app.add_subcommand(
-      "resume", "send the sensor back to normal operation (0x87) and close the port, as RUN does");
-  CLI::App* ports = app.add_subcommand("ports", "list the COM numbers that resolve to a device");
+      "resume", "send the sensor back to normal operation and close the port, as RUN does");
+  CLI::App* ports = app.add_subcommand(
+      "ports", "list the serial ports with what identifies them, and link one as a COM number");
 
   for (CLI::App* command : {read, write, compare}) {
     AddSelection(*command, o, all, banks);
     AddConnection(*command, o, speed);
     AddResume(*command, o);
   }
-  AddAnswers(*read, o);
-  AddAnswers(*write, o);
+  // The questions each command can meet: an existing file only where files
+  // are written, a missing one only where they are sent.
+  read->add_flag("--overwrite", o.overwrite,
+                 "answer Yes to \"Found same filename. Do you overwrite?\" (default No: the "
+                 "run stops)");
+  write->add_flag("--skip-missing", o.skipMissing,
+                  "answer No to \"... is not found. Do you abort remaining file(s)?\": skip "
+                  "the missing file and go on (default Yes: the run stops)");
   write->add_flag("--verify", o.verify,
                   "read back every item written and compare it with what was sent");
   AddConnection(*resume, o, speed);
-  ports->footer(
-      "A COM number n opens the device that dosdevices/comN names, beside the program or in "
-      "~/.config/zema-loader/, else /dev/ttyS<n-1>.");
+  AddPortsOptions(*ports, o);
 
   // CLI11 wants the arguments in reverse order, the program name left out.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());

@@ -4,7 +4,7 @@
 //   zema-transfer write   [selection] --base NAME [connection] [answers] [--resume] [--verify]
 //   zema-transfer compare [selection] --base NAME [connection] [--resume]
 //   zema-transfer resume  [connection]
-//   zema-transfer ports
+//   zema-transfer ports [--json] [--link N DEVICE [--replace]]
 #pragma once
 
 #include <string>
@@ -30,6 +30,7 @@ struct CliOptions {
   // device path.
   int port = 1;
   std::string device;
+  std::string adapterSerial;  // the USB serial number of the sensor's adapter
   bool commandMode = false;
   int speedIndex = -1;  // "4800 (1)" .. "57600 (5)": 0 .. 4
   bool assumePcMode = false;
@@ -42,6 +43,13 @@ struct CliOptions {
   bool verify = false;
   bool quiet = false;
   bool trace = false;
+
+  // ports
+  bool json = false;
+  std::vector<std::string> link;  // --link N DEVICE
+  bool replaceLink = false;
+  std::string sysfsRoot = "/sys";  // another tree, for tests and demonstrations
+  std::string devRoot = "/dev";
 };
 
 struct ParsedCommandLine {

@@ -7,12 +7,14 @@
 
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
-#include "cli/port_listing.h"
+#include "cli/ports_command.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_run_view.h"
 #include "cli/transfer_session.h"
 #include "link/frame_trace.h"
+#include "link/port_trace.h"
+#include "res/messages.h"
 
 namespace {
 
@@ -31,22 +33,23 @@ int main(int argc, char** argv) {
   if (parsed.outcome == ParsedCommandLine::Outcome::Exit) return parsed.exitStatus;
   const CliOptions& options = parsed.options;
 
-  if (options.command == CliCommand::Ports) {
-    for (const std::string& line : ListPorts()) std::printf("%s\n", line.c_str());
-    return kExitDone;
-  }
+  if (options.command == CliCommand::Ports) return RunPortsCommand(options);
 
-  InstallStopSignals();
+  InstallStopSignals(options.quiet ? std::string() : LoadMessage(kMsgAborted));
   const bool canRedraw = PrepareTerminal();
   TerminalRunView view(stderr, ProgressStyle(options, canRedraw));
   if (options.trace) {
     const auto started = std::chrono::steady_clock::now();
-    SetFrameTraceHook([&view, started](const char* direction, std::span<const std::uint8_t> bytes,
-                                       const std::string& meaning) {
+    const auto printTimed = [&view, started](const std::string& line) {
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      view.PrintLine(TimedTraceLine(seconds, TraceLine(direction, bytes, meaning)));
+      view.PrintLine(TimedTraceLine(seconds, line));
+    };
+    SetFrameTraceHook([printTimed](const char* direction, std::span<const std::uint8_t> bytes,
+                                   const std::string& meaning) {
+      printTimed(TraceLine(direction, bytes, meaning));
     });
+    SetPortTraceHook([printTimed](const std::string& text) { printTimed("port  " + text); });
   }
   return RunSession(options, view);
 }

@@ -1,101 +1,65 @@
-// COM numbers on a POSIX system: dosdevices links beside the program and in
-// the user's configuration folder, then /dev/ttyS<n-1>; USB serial adapters
-// (/dev/ttyUSB*, /dev/ttyACM*) that no link names are listed with the
-// command that links one.
+// Serial ports on a POSIX system: sysfs, the dosdevices links that make
+// them COM numbers, and who holds them.
 #include <algorithm>
 #include <filesystem>
-#include <set>
 #include <system_error>
 
+#include "cli/port_holders_linux.h"
 #include "cli/port_listing.h"
-#include "link/port_device_path.h"
+#include "cli/resolved_path.h"
 #include "link/serial_port.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct LinkedPort {
-  int number;
-  std::string line;
-  fs::path device;  // what the port opens, links followed
-};
-
-bool Exists(const fs::path& path) {
-  std::error_code error;
-  return fs::exists(path, error);
+// The entry for `device`, made when none exists yet.
+SerialPortInfo& EntryFor(std::vector<SerialPortInfo>& ports, const std::string& device) {
+  for (SerialPortInfo& port : ports) {
+    if (port.device == device) return port;
+  }
+  ports.push_back({});
+  ports.back().device = device;
+  return ports.back();
 }
 
-bool IsLink(const fs::path& path) {
-  std::error_code error;
-  return fs::is_symlink(path, error);
-}
-
-std::vector<fs::path> UsbAdapters() {
-  std::vector<fs::path> adapters;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/dev", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) {
-      adapters.push_back(entry.path());
+// Port n reaches the listed device it resolves to. A link to a
+// pseudo-terminal is a virtual sensor's (zema-sim --link), a link to a
+// device sysfs did not list is listed as it is, and a link to nothing as
+// missing; the /dev/ttyS<n-1> rule counts only for ports that exist.
+void AddComNumber(std::vector<SerialPortInfo>& ports, int n) {
+  const fs::path path = ComDevicePath(n);
+  const bool link = IsSymlink(path);
+  const fs::path target = ResolvedPath(path);
+  if (target.empty()) {
+    if (!link) return;
+    std::error_code error;
+    SerialPortInfo& port = EntryFor(ports, fs::read_symlink(path, error).string());
+    port.missing = true;
+    port.comNumbers.push_back(n);
+    return;
+  }
+  for (SerialPortInfo& port : ports) {
+    if (!port.missing && ResolvedPath(port.device) == target) {
+      port.comNumbers.push_back(n);
+      return;
     }
   }
-  std::sort(adapters.begin(), adapters.end());
-  return adapters;
-}
-
-std::string ComName(int number) { return "COM" + std::to_string(number); }
-
-std::string Padded(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+  if (!link) return;
+  SerialPortInfo& port = EntryFor(ports, target.string());
+  port.virtualSensor = target.string().rfind("/dev/pts/", 0) == 0;
+  port.comNumbers.push_back(n);
 }
 
 }  // namespace
 
-std::vector<std::string> ListPorts() {
-  std::vector<std::string> lines;
-  std::set<int> linked;
-  std::set<fs::path> reached;
-  for (int n = kFirstPort; n <= kLastPort; ++n) {
-    const fs::path device = ComDevicePath(n);
-    if (IsLink(device)) {
-      linked.insert(n);
-      std::error_code error;
-      const fs::path target = fs::read_symlink(device, error);
-      std::string line = Padded(ComName(n), 8) + device.string() + " -> " + target.string();
-      if (!Exists(device)) {
-        line += "  (the device it names does not exist)";
-      } else {
-        reached.insert(fs::canonical(device, error));
-      }
-      lines.push_back(line);
-    } else if (Exists(device)) {
-      std::error_code error;
-      reached.insert(fs::canonical(device, error));
-      lines.push_back(Padded(ComName(n), 8) + device.string());
-    }
-  }
-  if (lines.empty()) lines.push_back("No COM number resolves to a device.");
-
-  const std::string folder = UserDosDevicesFolder();
-  int next = kFirstPort;
-  bool headed = false;
-  for (const fs::path& adapter : UsbAdapters()) {
-    std::error_code error;
-    if (reached.count(fs::canonical(adapter, error)) != 0) continue;
-    while (next <= kLastPort && linked.count(next) != 0) ++next;
-    if (!headed) {
-      lines.push_back("");
-      lines.push_back("Serial adapters no COM number reaches yet; to use one as COMn, link it:");
-      headed = true;
-    }
-    std::string line = "  " + Padded(adapter.string(), 14);
-    if (next <= kLastPort && !folder.empty()) {
-      line += "mkdir -p " + folder + " && ln -s " + adapter.string() + " " + folder + "/com" +
-              std::to_string(next);
-      linked.insert(next);
-    }
-    lines.push_back(line);
-  }
-  return lines;
+std::vector<SerialPortInfo> ListSerialPorts(const SysfsRoots& roots) {
+  std::vector<SerialPortInfo> ports = ReadSysfsSerialPorts(roots);
+  for (int n = kFirstPort; n <= kLastPort; ++n) AddComNumber(ports, n);
+  std::sort(ports.begin(), ports.end(),
+            [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.device < b.device; });
+  FindPortHolders(ports);
+  return ports;
 }
+
+std::vector<SerialPortInfo> ListSerialPorts() { return ListSerialPorts(SysfsRoots{}); }

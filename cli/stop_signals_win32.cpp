@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "cli/forced_end.h"
 #include "cli/stop_signals.h"
 
 namespace {
@@ -19,6 +20,7 @@ BOOL WINAPI NoteStop(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
+      if (g_stopRequested != 0 && MayEndAtOnce()) EndAtOnce();
       g_stopRequested = 1;
       return TRUE;
     case CTRL_CLOSE_EVENT:
@@ -37,7 +39,8 @@ BOOL WINAPI NoteStop(DWORD event) {
 
 }  // namespace
 
-void InstallStopSignals() {
+void InstallStopSignals(const std::string& abortedText) {
+  PrepareForcedEnd(abortedText);
   g_programEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (g_programEnded != nullptr) std::atexit(NoteProgramEnd);
   SetConsoleCtrlHandler(NoteStop, TRUE);

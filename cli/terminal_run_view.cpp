@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 
+#include "cli/forced_end.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "link/serial_port.h"
@@ -82,6 +83,7 @@ void TerminalRunView::End() {
   std::fputc('\n', out_);
   std::fflush(out_);
   liveShown_ = false;
+  NoteOutputLineOpen(false);
 }
 
 void TerminalRunView::PrintLine(const std::string& text) {
@@ -125,6 +127,7 @@ void TerminalRunView::EraseLive() {
   // Back to the step line, and everything from there down cleared.
   std::fputs("\r\033[2A\033[J", out_);
   liveShown_ = false;
+  NoteOutputLineOpen(false);
 }
 
 void TerminalRunView::Draw(bool now) {
@@ -141,6 +144,7 @@ void TerminalRunView::Draw(bool now) {
   std::fputs(screen.c_str(), out_);
   std::fflush(out_);
   liveShown_ = true;
+  NoteOutputLineOpen(true);
 }
 
 void TerminalRunView::PlainLine(const char* kind, const std::string& text) {

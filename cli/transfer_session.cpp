@@ -1,6 +1,8 @@
 #include "cli/transfer_session.h"
 
+#include "cli/adapter_choice.h"
 #include "cli/exit_status.h"
+#include "cli/port_listing.h"
 #include "cli/terminal_operator.h"
 #include "console/connection_control.h"
 #include "link/last_error.h"
@@ -12,10 +14,18 @@
 namespace {
 
 // The port list index the options name: a COM number, or a number of its
-// own for --device; -1 when no number is free for the device.
-int PortListIndex(const CliOptions& options) {
-  if (options.device.empty()) return options.port - 1;
-  return ComBindDevice(options.device) - 1;
+// own for --device and --adapter-serial; -1 with `error` when the adapter
+// is not found or no number is free for the device.
+int PortListIndex(const CliOptions& options, std::string& error) {
+  std::string device = options.device;
+  if (!options.adapterSerial.empty() &&
+      !FindAdapterBySerial(ListSerialPorts(), options.adapterSerial, device, error)) {
+    return -1;
+  }
+  if (device.empty()) return options.port - 1;
+  const int port = ComBindDevice(device);
+  if (port == 0) error = "no port number is free for " + device;
+  return port - 1;
 }
 
 void Report(TerminalOperator& op, const ConnectionOutcome& outcome) {
@@ -92,9 +102,10 @@ int RunSession(const CliOptions& options, TerminalRunView& view) {
                       {options.commandMode, options.assumePcMode, options.overwrite,
                        options.skipMissing},
                       options.quiet);
-  const int portListIndex = PortListIndex(options);
+  std::string portError;
+  const int portListIndex = PortListIndex(options, portError);
   if (portListIndex < 0) {
-    op.ShowError(LoadMessage(kMsgComOpenFailed), "no port number is free for " + options.device);
+    op.ShowError(LoadMessage(kMsgComOpenFailed), portError);
     return kExitFailed;
   }
   const ConnectionOutcome connected =

@@ -164,10 +164,7 @@ bool SaveSettings(const std::string& path, const DialogControls& controls,
 
   const std::string content = FileContent(controls);
   StagedFile file;
-  const bool saved = file.Create(path) &&
-                     std::fwrite(content.data(), 1, content.size(), file.stream()) ==
-                         content.size() &&
-                     file.Commit();
+  const bool saved = file.Create(path) && file.Write(content) && file.Commit();
   if (!saved) dialogs.ShowError(LoadMessage(kMsgSetupFileWriteFailed));
   return saved;
 }

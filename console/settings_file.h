@@ -33,8 +33,9 @@
 // choices for the lines it lacks.
 void LoadSettings(const std::string& path, DialogControls& controls);
 
-// Writes the controls to `path` through a temporary file renamed over it,
-// creating its folder when needed. When that fails the operator is shown
+// Writes the controls to `path` through a temporary file renamed over it
+// (into the existing file itself, once the content is complete, where the
+// folder takes no new file), creating its folder when needed. When that fails the operator is shown
 // message 103, an earlier file stays as it was, and the result is false.
 bool SaveSettings(const std::string& path, const DialogControls& controls,
                   OperatorDialogs& dialogs);

@@ -12,7 +12,9 @@ std::uint8_t g_xfer[kMaxPayload];
 
 namespace {
 
-void Fail(int messageId) { SetLastError(messageId); }
+// A line that went away is named under any failure it caused: its replies
+// end short or never come.
+void Fail(int port, int messageId) { SetLastError(messageId, {}, ComLineGoneDetail(port)); }
 
 void TraceReceived(std::span<const std::uint8_t> bytes, const char* meaning) {
   if (const FrameTraceHook& trace = FrameTrace()) trace(kTraceToPc, bytes, meaning);
@@ -46,12 +48,12 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   const std::span<const std::uint8_t> arrived(reply.data(), static_cast<std::size_t>(received));
   if (received == 0) {
     TraceReceived(arrived, "(no reply)");
-    Fail(kMsgNoResponse);
+    Fail(port, kMsgNoResponse);
     return 0;
   }
   if (reply[0] != kAck) {
     TraceReceived(arrived, "not ACK");
-    Fail(kMsgInvalidResponse);
+    Fail(port, kMsgInvalidResponse);
     return 0;
   }
   // The payload is handed over even when the checksum then fails; bytes a
@@ -61,7 +63,7 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   const auto checked = static_cast<std::size_t>(length + 1);
   if (received < length + 2 || reply[checked] != FrameChecksum({reply.data(), checked})) {
     TraceReceived(arrived, received < length + 2 ? "reply cut short" : "checksum wrong");
-    Fail(kMsgChecksumError);
+    Fail(port, kMsgChecksumError);
     return 0;
   }
   if (FrameTrace()) TraceReceived(arrived, DescribeAck(static_cast<std::size_t>(length)).c_str());
@@ -80,11 +82,11 @@ int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
   };
   ComWrite(port, kPcModeRequest, kPcModeRequestLength);
   if (!readByte()) {
-    Fail(kMsgNoResponse);
+    Fail(port, kMsgNoResponse);
     return 0;
   }
   if (byte == kNak) {
-    Fail(kMsgSensorGotInvalidData);
+    Fail(port, kMsgSensorGotInvalidData);
     ComPurgeRx(port);
     return 0;
   }
@@ -92,16 +94,16 @@ int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
   // the ACK and the STX after it.
   while (byte != kAck) {
     if (ComRxCount(port) < 2 || !readByte()) {
-      Fail(kMsgInvalidResponse);
+      Fail(port, kMsgInvalidResponse);
       return 0;
     }
   }
   if (!readByte()) {
-    Fail(kMsgModeNotSecured);
+    Fail(port, kMsgModeNotSecured);
     return 0;
   }
   if (byte == kStx) return 1;
-  Fail(kMsgFailedToSecureMode);
+  Fail(port, kMsgFailedToSecureMode);
   return 0;
 }
 

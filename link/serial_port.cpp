@@ -5,7 +5,10 @@
 #include "link/serial_port.h"
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "link/line_mode.h"
 #include "link/serial_port_backend.h"
@@ -17,6 +20,7 @@ namespace {
 struct PortEntry {
   bool open = false;
   NativePort native;
+  std::string device;  // as a failure names it
 };
 
 // Entry n belongs to port n; entry 0 is never used.
@@ -49,6 +53,27 @@ bool HasUndefinedCodes(const LineModeFields& f) {
   return f.parity > 5 || f.dataBits > 5 || f.rts > 4;
 }
 
+// A port still open when the program ends is closed as ComClose closes it:
+// a POSIX tty's exclusive mark would otherwise outlive the program while
+// another holder (a virtual sensor) keeps the tty open, and keep every
+// ordinary user's next program out.
+void CloseOpenPorts() {
+  for (int port = kFirstPort; port <= kLastPort; ++port) {
+    if (!ComIsUnusable(port)) ComClose(port);
+  }
+}
+
+// The device's path, with the device a symbolic link names (a dosdevices
+// link, a virtual sensor's link) taken now: the link may be gone by the
+// time a failure names it.
+std::string DeviceAsNamed(const std::string& device) {
+  std::error_code error;
+  const std::filesystem::path path(device);
+  if (!std::filesystem::is_symlink(path, error)) return device;
+  const std::filesystem::path named = std::filesystem::read_symlink(path, error);
+  return error ? device : device + " -> " + named.string();
+}
+
 }  // namespace
 
 bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
@@ -76,6 +101,12 @@ void ComUnbindDevice(int port) {
 
 const std::string& ComOpenFailureDetail() { return g_openFailureDetail; }
 
+std::string ComLineGoneDetail(int port) {
+  const PortEntry* entry = UsablePort(port);
+  if (entry == nullptr || entry->native.gone.empty()) return {};
+  return entry->device + ": the device went away (" + entry->native.gone + ")";
+}
+
 std::uint64_t ComBytesMoved() { return g_bytesMoved; }
 
 int ComOpen(int port, int inQueueSize, int outQueueSize) {
@@ -99,7 +130,10 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
     return kOpenDeviceFailed;
   }
   entry.native = native;
+  entry.device = DeviceAsNamed(device);
   entry.open = true;
+  static const bool closedAtExit = std::atexit(CloseOpenPorts) == 0;
+  (void)closedAtExit;
   ApplyOpenDefaults(port);
   return kOpenOk;
 }

@@ -73,6 +73,12 @@ void ComUnbindDevice(int port);
 // the number itself was refused. Empty before any failure.
 const std::string& ComOpenFailureDetail();
 
+// Why the line of an open port went away (an adapter pulled out, a virtual
+// sensor ended), in one line: the device and what the system said. Empty
+// while the line is there; once gone, a line stays gone until the port is
+// closed.
+std::string ComLineGoneDetail(int port);
+
 // Bytes read and written through the driver on all ports since the program
 // started: what a progress display counts.
 std::uint64_t ComBytesMoved();

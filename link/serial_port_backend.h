@@ -17,6 +17,8 @@
 #include <windows.h>
 #else
 #include <termios.h>
+
+#include "link/low_latency_linux.h"
 #endif
 
 namespace serial_backend {
@@ -26,6 +28,7 @@ namespace serial_backend {
 // The driver keeps the time-outs itself (SetCommTimeouts).
 struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  std::string gone;  // why the line went away, in the system's words; empty while it is there
 };
 
 // The device control block being changed, and as it was read, to put back
@@ -44,6 +47,9 @@ struct NativePort {
   int readIntervalMs = 0;  // longest gap between two received bytes, 0 = none
   int readTotalMs = 0;     // longest time for a whole read, 0 = none
   int writeTotalMs = 0;    // longest time for a whole write, 0 = none
+  std::string gone;        // why the line went away, in the system's words; empty while it is there
+  std::string device;      // for the trace
+  LowLatencyChange lowLatency;  // what opening did to the flag, undone on close
 };
 
 // The settings being changed, and what cannot travel in a termios record:
@@ -95,7 +101,8 @@ bool WriteLineState(NativePort& native, const LineState& state);
 bool SetReadTimeouts(NativePort& native, int milliseconds);
 bool SetWriteTimeout(NativePort& native, int milliseconds);
 
-// Data (count is positive here).
+// Data (count is positive here). A read or write that finds the line gone
+// (the device hung up or failed) says why in native.gone.
 int WaitingBytes(NativePort& native);
 int ReadBytes(NativePort& native, void* buffer, int count);
 int WriteBytes(NativePort& native, const void* buffer, int count);

@@ -21,6 +21,7 @@
 
 #include "link/custom_baud_linux.h"
 #include "link/port_device_path.h"
+#include "link/port_trace.h"
 #include "link/serial_port_backend.h"
 
 namespace serial_backend {
@@ -31,6 +32,9 @@ using Clock = std::chrono::steady_clock;
 
 // Pause before writing again after a write() that took nothing.
 constexpr int kRetryPauseMs = 10;
+
+// What a tty whose far end has gone says: no error, only the hang-up.
+constexpr char kHungUp[] = "hung up";
 
 std::optional<speed_t> StandardSpeed(unsigned baud) {
   switch (baud) {
@@ -127,6 +131,16 @@ int DrainOutput(int fd, std::optional<Clock::time_point> deadline) {
   }
 }
 
+// The port's own low-latency setting, as it was before the open.
+void PutBackLowLatency(const NativePort& native) {
+  if (native.lowLatency.outcome != LowLatencyChange::Outcome::Set) return;
+  const bool restored = RestoreLowLatency(native.fd, native.lowLatency);
+  if (PortTraceWanted()) {
+    TracePort(native.device + (restored ? ": low-latency flag cleared again, as it was"
+                                        : ": the driver refused to clear the low-latency flag"));
+  }
+}
+
 }  // namespace
 
 std::string DefaultDevice(int port) { return DeviceForPort(port); }
@@ -157,6 +171,9 @@ bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSi
   ::tcsetattr(fd, TCSANOW, &settings);
   native = NativePort{};
   native.fd = fd;
+  native.device = device;
+  native.lowLatency = EnableLowLatency(fd);
+  if (PortTraceWanted()) TracePort(DescribeLowLatency(device, native.lowLatency));
   return true;
 }
 
@@ -190,6 +207,7 @@ std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
 }
 
 CloseOutcome CloseDevice(NativePort& native) {
+  PutBackLowLatency(native);
   // The exclusive mark belongs to the tty, not to this descriptor: it would
   // outlive the close while another holder (a virtual sensor) keeps the tty
   // open, and then keep the next open out.
@@ -340,10 +358,14 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
     int ready = ::poll(&descriptor, 1, waitMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
+      native.gone = std::strerror(errno);
       break;
     }
     if (ready == 0) break;  // time-out
-    if ((descriptor.revents & POLLIN) == 0) break;  // hung up or error: the line is gone
+    if ((descriptor.revents & POLLIN) == 0) {
+      native.gone = kHungUp;  // or an error: either way the line is gone
+      break;
+    }
     ssize_t got = ::read(native.fd, bytes + received, static_cast<std::size_t>(count - received));
     if (got > 0) {
       received += static_cast<int>(got);
@@ -353,7 +375,9 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
       continue;
     }
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    break;  // 0 after a readable poll, or EIO: the line is gone
+    // 0 after a readable poll, or EIO: the line is gone.
+    native.gone = got == 0 ? kHungUp : std::strerror(errno);
+    break;
   }
   return received;
 }
@@ -378,7 +402,10 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno != EAGAIN) return written;  // EIO: the line is gone
+    if (put < 0 && errno != EAGAIN) {
+      native.gone = std::strerror(errno);  // EIO: the line is gone
+      return written;
+    }
     const int waitMs = deadline ? RemainingMs(*deadline) : -1;
     if (put == 0) {
       // The driver took nothing and gave no reason (and poll() may well
@@ -389,7 +416,10 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
     pollfd descriptor{native.fd, POLLOUT, 0};
     const int ready = ::poll(&descriptor, 1, waitMs);
     if (ready < 0 && errno != EINTR) return written;
-    if (ready > 0 && (descriptor.revents & POLLOUT) == 0) return written;  // hung up: gone
+    if (ready > 0 && (descriptor.revents & POLLOUT) == 0) {
+      native.gone = kHungUp;
+      return written;
+    }
   }
   return written - std::min(written, DrainOutput(native.fd, deadline));
 }

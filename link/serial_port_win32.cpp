@@ -28,6 +28,20 @@ std::string SystemText(int code) {
   return words.empty() ? "error " + std::to_string(code) : words;
 }
 
+// A read or write fails only when the device has gone (a USB adapter pulled
+// out: access denied, bad command, device not connected); a time-out is a
+// success with fewer bytes. An aborted request is a line error the driver
+// clears for the next call, not a lost line.
+void NoteFailure(NativePort& native) {
+  const DWORD error = GetLastError();
+  if (error == ERROR_OPERATION_ABORTED) {
+    DWORD errors = 0;
+    ClearCommError(native.handle, &errors, nullptr);
+    return;
+  }
+  native.gone = SystemText(static_cast<int>(error));
+}
+
 }  // namespace
 
 // The "\\.\" prefix lets ports above COM9 open as well.
@@ -191,7 +205,9 @@ int WaitingBytes(NativePort& native) {
 
 int ReadBytes(NativePort& native, void* buffer, int count) {
   DWORD transferred = 0;
-  ReadFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
+  if (!ReadFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr)) {
+    NoteFailure(native);
+  }
   return static_cast<int>(transferred);
 }
 
@@ -200,7 +216,9 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
   // line or when the write time-out has passed; the count is what it passed on.
   // Wine hands the bytes to the tty's buffer and reports the whole count.
   DWORD transferred = 0;
-  WriteFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr);
+  if (!WriteFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr)) {
+    NoteFailure(native);
+  }
   return static_cast<int>(transferred);
 }
 

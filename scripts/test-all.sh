@@ -22,7 +22,7 @@ cmake --build --preset windows
 shopt -s nullglob
 for program in build-windows/bin/*.exe; do
   if x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ {print $3}' |
-      grep -viE '^(kernel32|user32|advapi32|msvcrt|ws2_32|shell32|ole32)\.dll$'; then
+      grep -viE '^(kernel32|user32|advapi32|msvcrt|ws2_32|shell32|ole32|setupapi)\.dll$'; then
     echo "${program} needs the DLLs listed above" >&2
     exit 1
   fi

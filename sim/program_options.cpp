@@ -37,6 +37,7 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
   std::string mode;
   std::string communic;
   std::string flashDelay;
+  std::string adapterLatency;
   std::vector<std::string> faults;
   bool pace = true;
   bool trace = false;
@@ -54,6 +55,9 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
   app.add_option("--flash-delay", flashDelay)->check(Check(
       [](const std::string& v) { int n = 0; return ParseInt(v, 0, 600000, n); },
       "--flash-delay is 0 to 600000 milliseconds"));
+  app.add_option("--adapter-latency", adapterLatency)->check(Check(
+      [](const std::string& v) { int n = 0; return ParseInt(v, 1, 255, n); },
+      "--adapter-latency is 1 to 255 milliseconds"));
   app.add_option("--fault", faults);
   // --pace and --no-pace: the last one given counts.
   app.add_flag("--pace,!--no-pace", pace)
@@ -82,6 +86,10 @@ ParseOutcome ParseProgramOptions(const std::vector<std::string>& arguments,
     ParseInt(communic, 1, 5, options.sensor.communic);
   }
   if (!flashDelay.empty()) ParseInt(flashDelay, 0, 600000, options.sensor.flashDelayMs);
+  int latencyMs = 0;
+  if (!adapterLatency.empty() && ParseInt(adapterLatency, 1, 255, latencyMs)) {
+    options.sensor.adapterLatency = std::chrono::milliseconds(latencyMs);
+  }
   for (const std::string& fault : faults) {
     if (!ParseFault(fault, options.faults, error)) return ParseOutcome::kError;
   }
@@ -128,6 +136,11 @@ Options:
                        byte (default).
   --no-pace            reply as fast as possible.
   --flash-delay MS     time a flash store (0x86) takes, default 2000.
+  --adapter-latency MS answer through a modelled USB serial adapter whose
+                       latency timer is MS (1 to 255): a reply reaches the
+                       loader in 62-byte packets, and a packet that is not
+                       full waits for the timer (16 is the usual default,
+                       1 what the low-latency flag sets).
   --fault FAULT        misbehave on purpose; may be given several times.
                        FAULT is key=value items joined by ':':
                          kind=K   no-reply, cut-short, wrong-first-byte,

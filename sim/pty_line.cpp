@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/usb_adapter.h"
+
 namespace zema::sim {
 namespace {
 
@@ -152,7 +154,8 @@ bool PtyLine::SleepUntil(LineClock::time_point deadline, int stopFd) {
 PtyLine::WriteResult PtyLine::Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud,
                                     LineClock::time_point earliest, int stopFd) {
   if (master_ < 0) return WriteResult::kGone;
-  if (pacedBaud == 0) {
+  const bool throughAdapter = adapterLatency_.count() > 0;
+  if (pacedBaud == 0 && !throughAdapter) {
     if (!WaitUntil(earliest, stopFd)) return WriteResult::kStopped;
     return WriteNow(bytes) ? WriteResult::kDone : WriteResult::kGone;
   }
@@ -161,7 +164,9 @@ PtyLine::WriteResult PtyLine::Write(std::span<const std::uint8_t> bytes, unsigne
   const auto start = std::max(earliest, transmitterFreeAt_);
   transmitterFreeAt_ = start + LineTime(bytes.size(), pacedBaud);
   for (std::size_t done = 0; done < bytes.size();) {
-    const Burst burst = NextBurst(done, bytes.size(), start, pacedBaud);
+    const Burst burst = throughAdapter
+                            ? NextUsbPacket(done, bytes.size(), start, pacedBaud, adapterLatency_)
+                            : NextBurst(done, bytes.size(), start, pacedBaud);
     // Only the last burst is waited for exactly: the reader sees the reply
     // complete when it arrives, and a late burst before it delays nothing.
     if (!WaitUntil(burst.due, stopFd, burst.end == bytes.size())) return WriteResult::kStopped;

@@ -50,9 +50,14 @@ class PtyLine {
   // bytes go out as a line of that speed would deliver them, transmission
   // starting at `earliest` or when the previous paced write has left the
   // line, whichever is later (see NextBurst); the call returns when the last
-  // byte has been delivered.
+  // byte has been delivered. Through a modelled USB adapter they are
+  // delivered in its packets instead (see NextUsbPacket).
   WriteResult Write(std::span<const std::uint8_t> bytes, unsigned pacedBaud,
                     LineClock::time_point earliest, int stopFd);
+
+  // Puts a USB adapter with this latency timer between the line and the
+  // reader; 0 for none (the default).
+  void SetAdapterLatency(std::chrono::milliseconds latency) { adapterLatency_ = latency; }
 
   // Closes the sensor's side: the loader's reads end and its writes fail.
   void HangUp();
@@ -67,6 +72,7 @@ class PtyLine {
   int timer_ = -1;
   WakeLateness wakeLateness_;
   LineClock::time_point transmitterFreeAt_{};
+  std::chrono::milliseconds adapterLatency_{0};
   std::string devicePath_;
 };
 

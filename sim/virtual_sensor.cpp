@@ -56,6 +56,7 @@ bool VirtualSensor::Start(std::string& error) {
     return false;
   }
   if (!line_.Open(error)) return false;
+  line_.SetAdapterLatency(settings_.adapterLatency);
   thread_ = std::thread(&VirtualSensor::Serve, this);
   return true;
 }

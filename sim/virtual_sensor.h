@@ -62,6 +62,9 @@ struct SensorSettings {
   // earlier than their last byte could have arrived.
   bool pacing = false;
   int flashDelayMs = kDefaultFlashDelayMs;
+  // The latency timer of a USB serial adapter between the sensor and the
+  // loader (see usb_adapter.h); 0 for a line straight into the PC.
+  std::chrono::milliseconds adapterLatency{0};
   // Where the memory is kept between runs; empty to keep nothing. Loaded by
   // Start; every 0x82 and 0x86 is in its journal before the reply leaves,
   // and the file itself is brought up to date in the background and by

@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
       if (!com.empty()) std::cerr << " (the loader finds it as " << com << ")";
       std::cerr << "\n";
     }
+    if (options.sensor.adapterLatency.count() > 0) {
+      std::cerr << "zema-sim: replies pass a USB adapter with a "
+                << options.sensor.adapterLatency.count() << " ms latency timer\n";
+    }
     if (!options.sensor.stateFile.empty()) {
       std::cerr << "zema-sim: memory kept in " << options.sensor.stateFile << "\n";
     }

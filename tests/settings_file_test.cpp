@@ -1,9 +1,6 @@
 // The settings file: where it lives, what a stored file starts the main
 // dialog with, and what EXIT writes back.
 #include <gtest/gtest.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -19,6 +16,7 @@
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/read_only_folder.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_target.h"
 
@@ -35,35 +33,6 @@ int Entries(const fs::path& folder) {
   if (!fs::exists(folder)) return 0;
   return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
-
-// Takes write permission on `folder` away from this thread, also when it
-// runs as root: the mode bits alone do not stop a process that may override
-// them, so the override is dropped from the thread's effective set too.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(fs::path folder) : folder_(std::move(folder)) {
-    fs::permissions(folder_, fs::perms::owner_write | fs::perms::group_write |
-                                 fs::perms::others_write,
-                    fs::perm_options::remove);
-    header_.version = _LINUX_CAPABILITY_VERSION_3;
-    if (::syscall(SYS_capget, &header_, saved_) != 0) return;
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    restore_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-  }
-  ~ReadOnlyFolder() {
-    if (restore_) ::syscall(SYS_capset, &header_, saved_);
-    fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
-  }
-  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-
- private:
-  fs::path folder_;
-  __user_cap_header_struct header_{};
-  __user_cap_data_struct saved_[2]{};
-  bool restore_ = false;
-};
 
 enum class Where { Nowhere, Beside, Config };
 
@@ -89,6 +58,7 @@ struct SettingsCase {
   std::function<void(DialogControls&)> operatorChanges;  // before EXIT; may be empty
   const char* saved;  // the file after EXIT; null: the save fails
   Where savedAt;
+  bool readOnlyFile = false;  // the stored file
 };
 
 constexpr Shown kFirstStart{0, 4, 0, 14, true, true, true, false, "Untitled"};
@@ -133,9 +103,14 @@ const SettingsCase kCases[] = {
      Where::Config, true, {3, 4, 0, 14, false, false, true, false, "lineC"},
      [](DialogControls& controls) { controls.SetListSelection(kCtlEndBank, 7); },
      "3\n4\n0\n7\n0\n0\n1\n0\n0\nlineC", Where::Config},
-    {"read-only folder with a file beside: the save fails", "4\n4\n1\n2\n1\n1\n1\n0\n0\nlineD",
-     Where::Beside, true, {4, 4, 1, 2, true, true, true, false, "lineD"}, kNoChange, nullptr,
-     Where::Nowhere},
+    {"read-only folder with a writable file beside: rewritten in place",
+     "4\n4\n1\n2\n1\n1\n1\n0\n0\nlineD", Where::Beside, true,
+     {4, 4, 1, 2, true, true, true, false, "lineD"},
+     [](DialogControls& controls) { controls.SetListSelection(kCtlStartBank, 0); },
+     "4\n4\n0\n2\n1\n1\n1\n0\n0\nlineD", Where::Beside},
+    {"read-only folder with a read-only file beside: the save fails",
+     "4\n4\n1\n2\n1\n1\n1\n0\n0\nlineD", Where::Beside, true,
+     {4, 4, 1, 2, true, true, true, false, "lineD"}, kNoChange, nullptr, Where::Nowhere, true},
 };
 
 // The controls after start-up, and the program-wide values that follow
@@ -171,6 +146,7 @@ TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
     const fs::path inConfig = config / "zema-loader" / "zema-loader.ini";
     const fs::path& storedPath = c.storedAt == Where::Config ? inConfig : beside;
     if (c.stored != nullptr) Put(storedPath, c.stored);
+    if (c.readOnlyFile) fs::permissions(storedPath, fs::perms::owner_read);
 
     FakeControls controls;
     ScriptedOperator dialogs;

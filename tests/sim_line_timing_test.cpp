@@ -3,7 +3,11 @@
 // never counts as in before its last byte could have arrived.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "sim/line_timing.h"
+#include "sim/usb_adapter.h"
 
 using namespace zema::sim;
 using std::chrono::microseconds;
@@ -46,6 +50,59 @@ TEST(SimLineTimingTest, BurstsNeverHandOverAByteBeforeItsStopBit) {
   EXPECT_EQ(LineTime(261, 57600), nanoseconds(45312500));
   EXPECT_EQ(LineTime(1, 57600), nanoseconds(173612));
   EXPECT_EQ(LineTime(5, 0), nanoseconds(0));
+}
+
+TEST(SimLineTimingTest, AnAdapterHoldsAPacketUntilItIsFullOrItsTimerRunsOut) {
+  using std::chrono::milliseconds;
+  struct Packet {
+    std::size_t end;
+    nanoseconds due;  // after the start of the reply
+  };
+  struct Case {
+    std::size_t count;
+    unsigned baud;
+    milliseconds latency;
+    std::vector<Packet> packets;
+  };
+  const auto wire = [](std::size_t bytes) { return LineTime(bytes, 57600); };
+  const Case cases[] = {
+      // A block's reply: four full packets as they fill, the rest on the timer.
+      {259,
+       57600,
+       milliseconds(16),
+       {{62, wire(62)},
+        {124, wire(124)},
+        {186, wire(186)},
+        {248, wire(248)},
+        {259, wire(249) + milliseconds(16)}}},
+      // A short reply waits the whole timer after its first byte.
+      {2, 57600, milliseconds(16), {{2, wire(1) + milliseconds(16)}}},
+      // A 1 ms timer sends what has come in every millisecond.
+      {14,
+       57600,
+       milliseconds(1),
+       {{6, wire(1) + milliseconds(1)},
+        {12, wire(7) + milliseconds(1)},
+        {14, wire(13) + milliseconds(1)}}},
+      // Unpaced, the bytes are all there at once.
+      {130,
+       0,
+       milliseconds(16),
+       {{62, nanoseconds(0)}, {124, nanoseconds(0)}, {130, milliseconds(16)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.count << " bytes at " << c.baud << " baud, " << c.latency.count() << " ms");
+    std::vector<std::pair<std::size_t, nanoseconds>> seen;
+    for (std::size_t done = 0; done < c.count && seen.size() <= c.packets.size();) {
+      const Burst packet = NextUsbPacket(done, c.count, kStart, c.baud, c.latency);
+      seen.emplace_back(packet.end, packet.due - kStart);
+      done = packet.end;
+    }
+    std::vector<std::pair<std::size_t, nanoseconds>> expected;
+    for (const Packet& p : c.packets) expected.emplace_back(p.end, p.due);
+    EXPECT_EQ(seen, expected);
+  }
 }
 
 TEST(SimLineTimingTest, ArrivalsFollowTheLineNotThePty) {

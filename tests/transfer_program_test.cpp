@@ -3,7 +3,9 @@
 // dosdevices/comN link beside it (build/bin) that the loader would use.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,12 +13,14 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <mutex>
 #include <condition_variable>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/packet.h"
@@ -38,6 +42,28 @@ using zema::sim::FaultKind;
 using zema::sim::SensorMemory;
 
 namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(10);
+
+// Waits until no signal sent to process `pid` is pending: its handler has
+// run. Two of one kind sent sooner would count as one.
+void AwaitDelivery(pid_t pid) {
+  for (int i = 0; i < 1000; ++i) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line) && line.rfind("ShdPnd:", 0) != 0) {}
+    if (line.empty() || std::stoull(line.substr(7), nullptr, 16) == 0) return;
+    std::this_thread::sleep_for(kPoll);
+  }
+}
+
+bool TerminalIsExclusive(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int exclusive = 1;  // a terminal this user cannot open counts as kept
+  if (fd >= 0) ::ioctl(fd, TIOCGEXCL, &exclusive);
+  if (fd >= 0) ::close(fd);
+  return exclusive != 0;
+}
 
 // zema-transfer with these arguments, run to its end.
 ProgramOutcome Transfer(const std::vector<std::string>& arguments,
@@ -166,12 +192,13 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   struct Case {
     const char* name;
     std::function<void()> before;
-    std::vector<std::string> arguments;  // --port is added unless "--device" or "ports"
+    std::vector<std::string> arguments;  // --port is added unless a port is named or "ports"
     int status;
     std::vector<std::string> printed;  // on standard error (standard output for ports)
     std::vector<std::string> environment = {};
   };
   const std::string com = "COM" + std::to_string(sim.port());
+  const std::vector<std::string> kPortChoices = {"--port", "--device", "--adapter-serial"};
   const Case cases[] = {
       {"NothingSelectedCompletes", [] {}, {"read", "--base", base}, 0,
        {"Reading from ZEMA is completed."}},
@@ -215,28 +242,43 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
        {"please click [YES] button. Yes (--assume-pc-mode)"}},
       {"DevicePath", [] {}, {"read", "--common", "--base", base, "--overwrite", "--device",
                              sim.devicePath(), "--trace"}, 0,
-       {"PC -> ZEMA  88 77  confirm link", "ZEMA -> PC  06 F9  ACK",
+       {"port  " + sim.devicePath() + ": no low-latency flag on this port",
+        "PC -> ZEMA  88 77  confirm link", "ZEMA -> PC  06 F9  ACK",
         "PC -> ZEMA  81 0F 6F  read common parameter set"}},
+      {"AdapterSerialUnknown", [] {}, {"resume", "--adapter-serial", "NO-SUCH-ADAPTER"}, 1,
+       {"Error: Failed to open COM port.\n  no serial adapter has the USB serial number "
+        "NO-SUCH-ADAPTER"}},
       {"UserLanguage", [] {}, {"read", "--base", base, "--resume"}, 0, {"ZEMA ausgelesen."},
        {"LANG=de_DE.UTF-8"}},
       {"BadUsage", [] {}, {"read", "--banks", "3-1", "--base", base}, 2, {"--banks"}},
+      {"OverwriteOnlyWhereFilesAreWritten", [] {}, {"write", "--overwrite", "--base", base}, 2,
+       {"--overwrite"}},
+      {"SkipMissingOnlyWhereFilesAreSent", [] {}, {"read", "--skip-missing", "--base", base}, 2,
+       {"--skip-missing"}},
+      {"HelpSaysTheQuestionsInWords", [] {}, {"read", "--help"}, 0,
+       {"\"Agree to stop operation of ZEMA?\"", "\"Found same filename. Do you overwrite?\""}},
       {"SpeedWithoutCommandMode", [] {}, {"resume", "--speed", "9600"}, 2, {"--speed"}},
-      {"Ports", [] {}, {"ports"}, 0, {com + " ", "-> " + sim.devicePath()}},
+      {"Ports", [] {}, {"ports"}, 0, {com + " ", sim.devicePath() + " ", "virtual sensor"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.before();
     std::vector<std::string> arguments = c.arguments;
-    const bool ownPort = arguments[0] == "ports" ||
-                         std::find(arguments.begin(), arguments.end(), "--port") != arguments.end() ||
-                         std::find(arguments.begin(), arguments.end(), "--device") != arguments.end();
+    const bool ownPort =
+        arguments[0] == "ports" || std::find_first_of(arguments.begin(), arguments.end(),
+                                                      kPortChoices.begin(), kPortChoices.end()) !=
+                                       arguments.end();
     if (!ownPort) arguments = With(arguments);
     const ProgramOutcome outcome = Transfer(arguments, c.environment);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
-    const std::string& printed = arguments[0] == "ports" ? outcome.out : outcome.err;
+    const std::string printed = outcome.out + outcome.err;  // help and ports: standard output
     for (const std::string& text : c.printed) {
       EXPECT_NE(printed.find(text), std::string::npos) << text << "\n---\n" << printed;
     }
+    // The terminal's exclusive mark outlives a program that did not clear
+    // it while the sensor holds the terminal, and keeps out every ordinary
+    // user's next program (never root's).
+    EXPECT_FALSE(TerminalIsExclusive(sim.devicePath()));
   }
   EXPECT_EQ(ReadFileBytes(base + ".pr3.zema"), "") << "the missing file stays missing";
 }
@@ -313,6 +355,35 @@ TEST_F(TransferProgramTest, StopSignalsCancelEveryStep) {
       }
     }
   }
+}
+
+// A Ctrl-C after a stop ends the program at once, also while it waits for a
+// flash commit (the sensor takes 60 s; the reply's time-out is 30 s).
+TEST_F(TransferProgramTest, ASecondCtrlCEndsAtOnce) {
+  const std::string sources = Base("sources");
+  ASSERT_EQ(Transfer(With({"read", "--compensation", "--base", sources})).status, 0);
+  std::atomic<bool> committing{false};
+  sim.SetCommandHook([&](std::size_t, auto frame) { committing = frame[0] == 0x86; });
+  for (const bool quiet : {false, true}) {
+    committing = false;
+    sim.SetFlashDelay(60000);
+    std::vector<std::string> arguments = {"write", "--compensation", "--base", sources};
+    if (quiet) arguments.push_back("--quiet");
+    ProgramRun program;
+    program.Start("zema-transfer", With(arguments));
+    for (int i = 0; i < 6000 && !committing; ++i) std::this_thread::sleep_for(kPoll);
+    for (int i = 0; i < 2; ++i) {
+      ::kill(program.pid(), SIGINT);
+      AwaitDelivery(program.pid());
+    }
+    const ProgramOutcome outcome = program.Wait(std::chrono::seconds(10));  // not the 30 s
+    sim.Replug();  // ends the flash store
+    EXPECT_FALSE(outcome.overran);
+    EXPECT_EQ(outcome.status, 3) << outcome.err;
+    EXPECT_EQ(outcome.err.ends_with("\nAborted.\n"), !quiet) << outcome.err;
+    EXPECT_EQ(outcome.err.empty(), quiet) << outcome.err;
+  }
+  sim.SetCommandHook(nullptr);
 }
 
 // A second zema-transfer on the port of a running transfer is refused at

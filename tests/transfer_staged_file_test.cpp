@@ -32,7 +32,7 @@ class StagedFileTest : public ::testing::Test {
 TEST_F(StagedFileTest, TheTargetAppearsOnlyOnCommit) {
   StagedFile file;
   ASSERT_TRUE(file.Create(target_));
-  std::fputs("1\n", file.stream());
+  file.Write("1\n");
   EXPECT_FALSE(fs::exists(target_));
   EXPECT_EQ(fs::path(file.temporaryPath()).parent_path(), dir_);
   ASSERT_TRUE(file.Commit());
@@ -73,7 +73,7 @@ TEST_F(StagedFileTest, CommitReplacesAnOlderFileAndKeepsItsMode) {
   fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   StagedFile file;
   ASSERT_TRUE(file.Create(target_));
-  std::fputs("new\n", file.stream());
+  file.Write("new\n");
   ASSERT_TRUE(file.Commit());
   EXPECT_EQ(ReadFileBytes(target_), "new\n");
   EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all,
@@ -96,11 +96,11 @@ TEST_F(StagedFileTest, DiscardOrDestructionLeavesTheOlderFileAsItWas) {
   {
     StagedFile discarded;
     ASSERT_TRUE(discarded.Create(target_));
-    std::fputs("partial", discarded.stream());
+    discarded.Write("partial");
     discarded.Discard();
     StagedFile abandoned;
     ASSERT_TRUE(abandoned.Create(target_));
-    std::fputs("partial", abandoned.stream());
+    abandoned.Write("partial");
   }
   EXPECT_EQ(ReadFileBytes(target_), "old\n");
   EXPECT_EQ(EntriesInFolder(), 1);

@@ -1,8 +1,9 @@
 // A USB adapter pulled out in the middle of a run: the line hangs up during
 // a pattern READ, and during a WRITE before and during a flash commit. The
-// run ends at once with a link message, neither waiting out a time-out (30 s
-// for the commit) nor spinning on the dead line, and the port is closed, so
-// that it opens again when the adapter comes back.
+// run ends at once with a link message and, under it, the device that went
+// away, neither waiting out a time-out (30 s for the commit) nor spinning on
+// the dead line, and the port is closed, so that it opens again when the
+// adapter comes back.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -99,7 +100,10 @@ TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
     } else {
       sim.SetFaults({{CommandFault{FaultKind::kHangUp, c.nth, c.code}}, {}});
     }
-    program.Start("zema-transfer", With({c.command, "--patterns", "--banks", "4", "--overwrite"}));
+    const std::string device = sim.devicePath();
+    std::vector<std::string> arguments = {c.command, "--patterns", "--banks", "4"};
+    if (std::string(c.command) == "read") arguments.push_back("--overwrite");
+    program.Start("zema-transfer", With(arguments));
     if (c.duringCommit) {
       std::unique_lock lock(mutex);
       ASSERT_TRUE(reached.wait_for(lock, std::chrono::seconds(60), [&] { return atCommand; }));
@@ -116,8 +120,10 @@ TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
     std::cout << "[ figures  ] line gone " << c.name << ": ended after " << seconds
               << " s, using " << cpu << " s of CPU\n";
     EXPECT_EQ(outcome.status, 1) << outcome.err;
-    EXPECT_NE(outcome.err.find("Error: " + LoadMessage(kMsgNoResponse)), std::string::npos)
-        << outcome.err;
+    // Under the text: the COM number's link, the device it named, and why.
+    EXPECT_NE(outcome.err.find("Error: " + LoadMessage(kMsgNoResponse) + "\n  "),
+              std::string::npos);
+    EXPECT_NE(outcome.err.find(" -> " + device + ": the device went away ("), std::string::npos);
     EXPECT_LT(seconds, kAtOnceSeconds);
     EXPECT_LT(cpu, kIdleCpuSeconds);
     EXPECT_EQ(FolderContents(dir), before) << "the older file stays, nothing else is left";
@@ -141,10 +147,15 @@ TEST_F(VanishedAdapterTest, TheDialogClosesThePortAndConnectsAgainOnItsReturn) {
   TransferRun run{target, g_portNo, view, dialogs};
   const auto started = Clock::now();
   EXPECT_EQ(RunTransfer(run), RunEnd::Failed);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, LoadMessage(kMsgNoResponse));
+  EXPECT_NE(dialogs.boxes[0].detail.find(sim.devicePath() + ": the device went away ("),
+            std::string::npos)
+      << dialogs.boxes[0].detail;
   const ConnectionOutcome resumed = ResumeSensor();
   EXPECT_LT(SecondsSince(started), 2 * kAtOnceSeconds);
   EXPECT_EQ(resumed.text, LoadMessage(kMsgNoResponse));
+  EXPECT_EQ(resumed.detail, dialogs.boxes[0].detail);
   EXPECT_TRUE(ComIsUnusable(g_portNo));
   EXPECT_TRUE(fs::is_empty(dir.path()));
 

@@ -103,11 +103,6 @@ std::string FormatParamFile(const ParamSet& set) {
   return text;
 }
 
-bool WriteParamFile(std::FILE* stream, const ParamSet& set) {
-  const std::string text = FormatParamFile(set);
-  return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-}
-
 std::uint16_t ParamValueFromText(std::string_view text) {
   ValueScanner scanner;
   for (char c : text) scanner.Feed(c);

@@ -18,8 +18,6 @@ void EncodeParamSet(const ParamSet& set, std::uint8_t* wire);
 
 // The file's text: 32 lines of "%u\n".
 std::string FormatParamFile(const ParamSet& set);
-// Writes that text to a binary stream; false on a write error.
-bool WriteParamFile(std::FILE* stream, const ParamSet& set);
 
 // Converts one line's text the way strtoul(text, nullptr, 10) does on a
 // 32-bit unsigned long (leading white space, an optional sign, the digits up

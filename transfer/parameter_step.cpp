@@ -36,7 +36,7 @@ void ReadOneSet(TransferRun& run, int slot) {
   }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
-  if (!WriteParamFile(file.stream(), DecodeParamSet(g_xfer)) || !file.Commit()) {
+  if (!file.Write(FormatParamFile(DecodeParamSet(g_xfer))) || !file.Commit()) {
     FailFileCreation(run);
     return;
   }

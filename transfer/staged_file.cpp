@@ -1,5 +1,6 @@
 #include "transfer/staged_file.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -194,9 +195,19 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 #endif
 }
 
+std::atomic<int> g_openStagedFiles{0};
+
 }  // namespace
 
+bool StagedFileOpen() { return g_openStagedFiles.load() != 0; }
+
 StagedFile::~StagedFile() { Discard(); }
+
+void StagedFile::Count(bool open) {
+  if (open == counted_) return;
+  counted_ = open;
+  g_openStagedFiles += open ? 1 : -1;
+}
 
 bool StagedFile::Create(const std::string& targetPath) {
   Discard();
@@ -213,16 +224,45 @@ bool StagedFile::Create(const std::string& targetPath) {
 #else
   stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
-  if (stream_ == nullptr) tempPath_.clear();
-  return stream_ != nullptr;
+  if (stream_ == nullptr) {
+    tempPath_.clear();
+    // No new file here (an installed program's folder), yet the target may
+    // be the user's to write: it is rewritten in place, as "wb" would do.
+    const int cause = errno;
+    if (!inPlace_.Open(targetPath_)) {
+      errno = cause;  // the folder's refusal, not the missing target's
+      return false;
+    }
+  }
+  Count(true);
+  return true;
 }
 
 bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
+  if (inPlace_.isOpen()) {
+    collected_.insert(collected_.end(), bytes.begin(), bytes.end());
+    return true;
+  }
   if (stream_ == nullptr) return false;
   return std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size();
 }
 
+bool StagedFile::Write(std::string_view text) {
+  return Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 bool StagedFile::Commit() {
+  const bool committed = Finish();
+  Count(false);
+  return committed;
+}
+
+bool StagedFile::Finish() {
+  if (inPlace_.isOpen()) {
+    const bool replaced = inPlace_.Replace(collected_);
+    std::vector<std::uint8_t>().swap(collected_);
+    return replaced;
+  }
   if (stream_ == nullptr) return false;
   // A full disk may show at any of these: a buffered write, the flush, the
   // sync or the close.
@@ -240,10 +280,14 @@ bool StagedFile::Commit() {
 }
 
 void StagedFile::Discard() {
-  if (stream_ == nullptr) return;
-  std::fclose(stream_);
-  stream_ = nullptr;
-  std::error_code error;
-  std::filesystem::remove(tempPath_, error);
-  tempPath_.clear();
+  inPlace_.Close();
+  std::vector<std::uint8_t>().swap(collected_);
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+    std::error_code error;
+    std::filesystem::remove(tempPath_, error);
+    tempPath_.clear();
+  }
+  Count(false);
 }

@@ -6,12 +6,27 @@
 // Otherwise the result is the one fopen(target, "wb") would give: a target
 // that is a symbolic link keeps being one, and the file it names gets the
 // content.
+//
+// A folder that takes no new file (one the user may not write, holding a
+// file the user may) still gets its existing file rewritten, as fopen would
+// do it: the content is then collected in memory and written into the
+// target itself at Commit, so that a failure or a stop before then still
+// leaves the old file untouched.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "transfer/in_place_file.h"
+
+// True while any StagedFile is open. A program that must end at once (a
+// second Ctrl-C) asks first: ended now, it would leave a temporary file
+// behind or, rewriting in place, half a file. Safe in a signal handler.
+bool StagedFileOpen();
 
 class StagedFile {
  public:
@@ -22,31 +37,40 @@ class StagedFile {
 
   // Creates the temporary file beside targetPath (beside the file a
   // symbolic link names), under a hidden name no longer than the target's
-  // own. False when the folder does not exist or cannot be written, the
-  // links do not end, or the target is read-only or not a regular file.
+  // own; where the folder takes no new file but the target exists and may be
+  // written, opens the target for a rewrite in place instead. False when the
+  // folder does not exist, neither way is open, the links do not end, or
+  // the target is read-only or not a regular file (errno tells why).
   bool Create(const std::string& targetPath);
 
-  // Binary output stream of the temporary file; null unless created.
-  std::FILE* stream() const { return stream_; }
-  bool isOpen() const { return stream_ != nullptr; }
+  bool isOpen() const { return stream_ != nullptr || inPlace_.isOpen(); }
 
   // Appends bytes; false when they could not all be written (a full disk
   // may show only here or only at Commit).
   bool Write(std::span<const std::uint8_t> bytes);
+  bool Write(std::string_view text);
+  // Empty while the content is collected in memory.
   const std::string& temporaryPath() const { return tempPath_; }
 
   // Flushes the temporary file to the disk, closes it and renames it over
-  // the target, then syncs the folder. False when any write, the flush, the
-  // close or the rename failed; the temporary file is then removed and an
-  // older target stays as it was.
+  // the target, then syncs the folder; or writes the collected content into
+  // the target. False when any write, the flush, the close or the rename
+  // failed; the temporary file is then removed and an older target stays as
+  // it was.
   bool Commit();
 
-  // Closes and removes the temporary file; the target is not touched.
-  // Nothing happens when no file is open.
+  // Closes and removes the temporary file, or drops the collected content;
+  // the target is not touched. Nothing happens when no file is open.
   void Discard();
 
  private:
+  bool Finish();
+  void Count(bool open);
+
   std::FILE* stream_ = nullptr;
   std::string tempPath_;
   std::string targetPath_;
+  InPlaceFile inPlace_;
+  std::vector<std::uint8_t> collected_;
+  bool counted_ = false;  // in StagedFileOpen's count
 };

@@ -223,8 +223,8 @@ TEST_F(WineTransferTest, WindowsChecksPass) {
 
   const ProgramOutcome ports = RunUnderWine("zema-transfer.exe", {"ports"});
   EXPECT_EQ(ports.status, 0);
-  EXPECT_NE(ports.out.find("COM" + std::to_string(sim.port()) + "\r\n"), std::string::npos)
-      << ports.out;
+  const std::string com = "COM" + std::to_string(sim.port());
+  EXPECT_NE(ports.out.find("\\\\.\\" + com + "  " + com + " "), std::string::npos) << ports.out;
 }
 
 }  // namespace

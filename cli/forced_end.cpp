@@ -1,0 +1,50 @@
+#include "cli/forced_end.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "cli/exit_status.h"
+#include "transfer/staged_file.h"
+
+namespace {
+
+char g_text[256];
+std::size_t g_length = 0;
+volatile std::sig_atomic_t g_lineOpen = 0;
+
+void WriteError(const char* bytes, std::size_t length) {
+#ifdef _WIN32
+  (void)::_write(2, bytes, static_cast<unsigned>(length));
+#else
+  (void)::write(STDERR_FILENO, bytes, length);
+#endif
+}
+
+}  // namespace
+
+void PrepareForcedEnd(const std::string& text) {
+  g_length = 0;
+  if (text.empty()) return;
+  g_length = std::min(text.size(), sizeof g_text - 1);
+  std::copy_n(text.data(), g_length, g_text);
+  g_text[g_length++] = '\n';
+}
+
+void NoteOutputLineOpen(bool open) { g_lineOpen = open ? 1 : 0; }
+
+bool MayEndAtOnce() { return !StagedFileOpen(); }
+
+void EndAtOnce() {
+  if (g_length > 0) {
+    if (g_lineOpen != 0) WriteError("\n", 1);
+    WriteError(g_text, g_length);
+  }
+  std::_Exit(kExitCancelled);
+}

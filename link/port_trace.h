@@ -1,0 +1,14 @@
+// What the serial driver does to a port beyond carrying bytes (its
+// low-latency flag, for one), in plain words for the trace: zema-transfer
+// --trace prints it among the frames. Unset, nothing is formatted.
+#pragma once
+
+#include <functional>
+#include <string>
+
+using PortTraceHook = std::function<void(const std::string& text)>;
+void SetPortTraceHook(PortTraceHook hook);
+
+// True when a hook is set: the words are worth making.
+bool PortTraceWanted();
+void TracePort(const std::string& text);
