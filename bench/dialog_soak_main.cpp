@@ -227,13 +227,14 @@ void DialogSoak::ArmFault(const Fault& fault, Step step) {
   CommandFault armed = fault.command;
   armed.nth += sent_[static_cast<std::size_t>(armed.code)];
   sim_.AddFault(armed);
+  // From this step on, whatever the dialog sends meets a line gone.
+  if (armed.kind == FaultKind::kHangUp) lineGone_ = true;
 }
 
 void DialogSoak::AfterStep(const Fault& fault, Step step) {
   for (const auto& frame : sim_.Commands()) ++sent_[frame[0]];
   sim_.ClearCommands();
   if (!fault.any || fault.step != step) return;
-  if (fault.command.kind == FaultKind::kHangUp) lineGone_ = true;
   // The operator reads the error box before the next click: a late reply
   // has arrived by then (and is cleared before the next command).
   if (fault.command.kind == FaultKind::kDelay && fault.fails) {
@@ -263,6 +264,11 @@ void DialogSoak::ExpectError(int message) {
   const auto& boxes = script_.boxes.boxes;
   const bool named = !boxes.empty() && !boxes.back().question && boxes.back().text == LoadMessage(message);
   Check(named, "no error box with message " + std::to_string(message));
+  // A line that hung up is named under the message, with its device.
+  if (named && lineGone_) {
+    Check(boxes.back().detail.find(sim_.devicePath() + ": the device went away (") != std::string::npos,
+          "the detail line does not name the device that went away: " + boxes.back().detail);
+  }
 }
 
 void DialogSoak::ExpectRun(Step step, bool fails, int message) {

@@ -95,6 +95,15 @@ void CheckMessage(const SoakScene& scene, const SoakOutcome& outcome,
   }
 }
 
+// A line that hung up is named with its device under the failure.
+void CheckHangUpNamed(const SoakPlan& plan, const SoakOutcome& outcome,
+                      std::vector<std::string>& problems) {
+  if (plan.fault.kind != SoakFaultKind::kHangUp) return;
+  if (!Mentions(outcome.err, outcome.sensorDevice + ": the device went away (")) {
+    problems.push_back("the hang-up's detail line does not name " + outcome.sensorDevice);
+  }
+}
+
 }  // namespace
 
 bool WantsComparison(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome& outcome) {
@@ -123,6 +132,7 @@ std::vector<std::string> CheckPromise(const SoakPlan& plan, const SoakScene& sce
     problems.push_back("an error reported with exit status 0");
   }
   CheckMessage(scene, outcome, problems);
+  CheckHangUpNamed(plan, outcome, problems);
   CheckFolder(plan, scene, outcome, problems);
   CheckSensor(plan, scene, outcome, problems);
   return problems;

@@ -24,6 +24,7 @@ struct SoakOutcome {
   std::chrono::nanoseconds allowed{};
   bool simClean = false;  // zema-sim ended cleanly and said nothing of a sanitizer
   std::string simLog;
+  std::string sensorDevice;  // its terminal
   bool sensorRead = false;
   sim::SensorMemory sensorAfter;
   FolderFiles filesAfter;

@@ -166,6 +166,7 @@ std::string SoakPlan::Describe() const {
   if (resume) text += " --resume";
   if (commandMode) text += " --command-mode";
   if (command == SoakCommand::kRead && !overwrite) text += " (no --overwrite)";
+  if (readOnlyFolder) text += " (folder read-only)";
   if (skipMissing && (command == SoakCommand::kWrite || command == SoakCommand::kWriteVerify)) {
     text += " --skip-missing";
   }
@@ -191,12 +192,13 @@ SoakPlan DrawPlan(std::uint64_t seed, double faultShare) {
   DrawSelection(random, plan);
   plan.resume = Chance(random, 0.3);
   plan.commandMode = Chance(random, 0.15);
+  plan.readOnlyFolder = plan.command == SoakCommand::kRead && Chance(random, 0.15);
   const bool faulty = Chance(random, faultShare);
   // A run that can end early on its own (an overwrite refused, a file
   // skipped) sends commands that cannot be foreseen: only a run that goes
   // its whole way gets a fault.
   if (!faulty) {
-    plan.overwrite = !Chance(random, 0.2);
+    plan.overwrite = plan.readOnlyFolder || !Chance(random, 0.2);
     plan.skipMissing = Chance(random, 0.5);
     return plan;
   }

@@ -46,6 +46,9 @@ struct SoakPlan {
   bool resume = false;
   bool commandMode = false;  // the sensor running; the handshake switches it
   bool overwrite = true;     // READ
+  // READ: the folder takes no new file, so the older files are written in
+  // place (each once its item has arrived whole).
+  bool readOnlyFolder = false;
   bool skipMissing = false;  // WRITE
   SoakFault fault;
 

@@ -1,6 +1,7 @@
 #include "bench/soak_runner.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -30,10 +31,23 @@ struct Transfer {
   std::chrono::nanoseconds wall{};
 };
 
+// Root writes into a folder whatever its mode: a run meant to meet a
+// read-only folder runs without that override (setpriv drops it from the
+// capabilities the program can have).
+std::vector<std::string> Launch(const SoakSetup& setup, bool asOrdinaryUser) {
+  std::vector<std::string> program = {setup.binFolder + "/zema-transfer"};
+  if (asOrdinaryUser && ::geteuid() == 0) {
+    program.insert(program.begin(),
+                   {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
+  }
+  return program;
+}
+
 bool RunTransfer(const SoakSetup& setup, const std::vector<std::string>& arguments,
-                 std::chrono::nanoseconds limit, Transfer& result, std::string& error) {
+                 bool asOrdinaryUser, std::chrono::nanoseconds limit, Transfer& result,
+                 std::string& error) {
   ChildSpec spec;
-  spec.argv = {setup.binFolder + "/zema-transfer"};
+  spec.argv = Launch(setup, asOrdinaryUser);
   spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
   spec.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
   spec.inputFromNull = true;
@@ -83,10 +97,16 @@ bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const Soa
                       std::string& error) {
   SimProcess sim;
   if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
-  if (!RunTransfer(setup, TransferArguments(plan, base, sim.port()), limit, run, error)) {
-    return false;
+  const fs::path folder = fs::path(base).parent_path();
+  if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+  const bool ran = RunTransfer(setup, TransferArguments(plan, base, sim.port()),
+                               plan.readOnlyFolder, limit, run, error);
+  if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  if (!ran) return false;
+  if (outcome != nullptr) {
+    outcome->sensorDevice = sim.devicePath();
+    outcome->simClean = StopSensor(root, sim, *outcome);
   }
-  if (outcome != nullptr) outcome->simClean = StopSensor(root, sim, *outcome);
   return true;
 }
 

@@ -56,8 +56,16 @@ void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene)
   sim::SensorMemory other = scene.sensor;
   Edit(random, other, 40);
   bool anyThere = false;
+  // In a read-only folder a missing file cannot be made: in a run without
+  // a fault now and then one is.
+  const bool allThere = plan.readOnlyFolder &&
+                        (plan.fault.kind != SoakFaultKind::kNone || Chance(random, 0.7));
+  bool anyMissing = false;
   for (const SensorItem& item : scene.items) {
-    if (!Chance(random, 0.4)) continue;
+    if (!allThere && (plan.readOnlyFolder ? Chance(random, 0.3) : !Chance(random, 0.4))) {
+      anyMissing = true;
+      continue;
+    }
     auto bytes = ItemFileBytes(other, item);
     if (Chance(random, 0.3)) bytes.resize(bytes.size() / 2);
     scene.files[NameOf(item)] = bytes;
@@ -66,6 +74,10 @@ void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene)
   if (anyThere && !plan.overwrite) {
     scene.expectedStatus = 3;
     scene.expectedMessage = kMsgFoundSameFilename;
+  }
+  if (plan.readOnlyFolder && anyMissing) {
+    scene.expectedStatus = 1;
+    scene.expectedMessage = kMsgFailedToCreateFile;
   }
 }
 

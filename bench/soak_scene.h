@@ -19,6 +19,8 @@ using FolderFiles = std::map<std::string, std::vector<std::uint8_t>>;  // name: 
 
 struct SoakScene {
   sim::SensorMemory sensor;
+  // Files as they are before the run; a read-only folder's READ finds
+  // every item's file there, or in a run without a fault now and then not.
   FolderFiles files;
   std::vector<SensorItem> items;  // the run's selection
   int expectedStatus = 0;

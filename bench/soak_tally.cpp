@@ -26,6 +26,7 @@ void SoakTally::Add(const SoakPlan& plan, const SoakOutcome& outcome, bool kept)
   violations_ += kept ? 0 : 1;
   ++commands_[static_cast<std::size_t>(plan.command)];
   commandMode_ += plan.commandMode ? 1 : 0;
+  readOnlyFolder_ += plan.readOnlyFolder ? 1 : 0;
   ++faults_[static_cast<std::size_t>(plan.fault.kind)];
   ++outcomes_[OutcomeName(outcome)];
   compared_ += outcome.compareStatus >= 0 ? 1 : 0;
@@ -41,10 +42,11 @@ ResultTable SoakTally::Table(std::chrono::nanoseconds wall, std::uint64_t seed, 
   ResultTable table;
   table.Add({"runs",
              Format("%lld in %.0f s, %d side by side (seed 0x%016llx): read %lld, write %lld, "
-                    "write --verify %lld, compare %lld; %lld in command mode; %lld WRITEs "
-                    "compared afterwards",
+                    "write --verify %lld, compare %lld; %lld in command mode; %lld READs into "
+                    "a read-only folder; %lld WRITEs compared afterwards",
                     runs_, Seconds(wall), jobs, static_cast<unsigned long long>(seed), commands_[0],
-                    commands_[1], commands_[2], commands_[3], commandMode_, compared_),
+                    commands_[1], commands_[2], commands_[3], commandMode_, readOnlyFolder_,
+                    compared_),
              static_cast<double>(runs_), "runs", "", std::nullopt});
   std::string faults;
   for (int k = 0; k < kSoakFaultKinds; ++k) {

@@ -34,6 +34,7 @@ class SoakTally {
   long long violations_ = 0;
   std::array<long long, 4> commands_{};
   long long commandMode_ = 0;
+  long long readOnlyFolder_ = 0;
   std::array<long long, kSoakFaultKinds> faults_{};
   std::map<std::string, long long> outcomes_;
   long long compared_ = 0;
