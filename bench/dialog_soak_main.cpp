@@ -85,11 +85,13 @@ StepCommands CommandsOf(Step step, bool common, bool bankParams, bool compensati
       break;
     case Step::kRead:
       if (sets > 0) c.counts.push_back({kCmdReadParamSet.code, sets});
-      if (compensation) c.counts.insert(c.counts.end(), {{kCmdSelectImage.code, 1}, {kCmdReadBlock.code, 96}});
+      if (compensation)
+        c.counts.insert(c.counts.end(), {{kCmdSelectImage.code, 1}, {kCmdReadBlock.code, 96}});
       break;
     case Step::kWrite:
       if (sets > 0) c.counts.push_back({kCmdWriteParamSet.code, sets});
-      if (compensation) c.counts.insert(c.counts.end(), {{kCmdWriteBlock.code, 96}, {kCmdFlashCommit.code, 1}});
+      if (compensation)
+        c.counts.insert(c.counts.end(), {{kCmdWriteBlock.code, 96}, {kCmdFlashCommit.code, 1}});
       break;
     case Step::kRun:
       c.counts = {{kCmdResume.code, 1}};
@@ -191,15 +193,16 @@ Fault DialogSoak::DrawFault(bool common, bool bankParams, bool compensation, int
   fault.any = true;
   fault.step = static_cast<Step>(Between(random_, 0, 3));
   const StepCommands commands = CommandsOf(fault.step, common, bankParams, compensation, banks);
-  const auto& [code, count] =
-      commands.counts[static_cast<std::size_t>(Between(random_, 0, static_cast<int>(commands.counts.size()) - 1))];
-  static const FaultKind kKinds[] = {FaultKind::kNoReply,     FaultKind::kCutShort,
+  const auto& [code, count] = commands.counts[static_cast<std::size_t>(
+      Between(random_, 0, static_cast<int>(commands.counts.size()) - 1))];
+  static const FaultKind kKinds[] = {FaultKind::kNoReply,        FaultKind::kCutShort,
                                      FaultKind::kWrongFirstByte, FaultKind::kBadChecksum,
-                                     FaultKind::kDelay,       FaultKind::kDelay,
+                                     FaultKind::kDelay,          FaultKind::kDelay,
                                      FaultKind::kHangUp};
   FaultKind kind = kKinds[Between(random_, 0, 6)];
   // A flash commit's reply waits 30 s: seldom let it be silent.
-  if (code == kCmdFlashCommit.code && (kind == FaultKind::kNoReply || kind == FaultKind::kCutShort) &&
+  if (code == kCmdFlashCommit.code &&
+      (kind == FaultKind::kNoReply || kind == FaultKind::kCutShort) &&
       Between(random_, 0, 9) != 0) {
     kind = FaultKind::kBadChecksum;
   }
@@ -211,7 +214,8 @@ Fault DialogSoak::DrawFault(bool common, bool bankParams, bool compensation, int
                                         : Between(random_, 50, 600);
     if (fault.fails && code == kCmdFlashCommit.code) fault.command.delayMs = timeoutMs + 300;
   }
-  const char* name = kind == FaultKind::kDelay ? (fault.fails ? "late" : "slow") : FaultKindName(kind);
+  const char* name =
+      kind == FaultKind::kDelay ? (fault.fails ? "late" : "slow") : FaultKindName(kind);
   const std::string where = std::string(kStepNames[static_cast<int>(fault.step)]) + " " + name;
   ++faults_[where];
   char at[48];
@@ -262,17 +266,20 @@ void DialogSoak::ExpectConnected(bool connected, bool afterRun) {
 
 void DialogSoak::ExpectError(int message) {
   const auto& boxes = script_.boxes.boxes;
-  const bool named = !boxes.empty() && !boxes.back().question && boxes.back().text == LoadMessage(message);
+  const bool named =
+      !boxes.empty() && !boxes.back().question && boxes.back().text == LoadMessage(message);
   Check(named, "no error box with message " + std::to_string(message));
   // A line that hung up is named under the message, with its device.
   if (named && lineGone_) {
-    Check(boxes.back().detail.find(sim_.devicePath() + ": the device went away (") != std::string::npos,
+    Check(boxes.back().detail.find(sim_.devicePath() + ": the device went away (") !=
+              std::string::npos,
           "the detail line does not name the device that went away: " + boxes.back().detail);
   }
 }
 
 void DialogSoak::ExpectRun(Step step, bool fails, int message) {
-  Check(script_.modalRuns.size() == 1, "progress dialog ran " + std::to_string(script_.modalRuns.size()) + " times");
+  Check(script_.modalRuns.size() == 1,
+        "progress dialog ran " + std::to_string(script_.modalRuns.size()) + " times");
   if (script_.modalRuns.size() != 1) return;
   const auto& run = script_.modalRuns[0];
   if (fails) {
@@ -370,28 +377,34 @@ int DialogSoak::Run() {
   }
   endKb = ResidentKb();
   endFds = OpenDescriptors();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   const double hundreds = (options_.cycles - options_.warmUp) / 100.0;
   const double perHundred = static_cast<double>(endKb - warmKb) / hundreds;
   std::string faults, outcomes;
-  for (const auto& [name, count] : faults_) faults += (faults.empty() ? "" : ", ") + name + " " + std::to_string(count);
-  for (const auto& [name, count] : outcomes_) outcomes += (outcomes.empty() ? "" : ", ") + name + " " + std::to_string(count);
+  for (const auto& [name, count] : faults_)
+    faults += (faults.empty() ? "" : ", ") + name + " " + std::to_string(count);
+  for (const auto& [name, count] : outcomes_)
+    outcomes += (outcomes.empty() ? "" : ", ") + name + " " + std::to_string(count);
   char text[256];
   ResultTable table;
-  std::snprintf(text, sizeof text, "%d in %.0f s (seed %llu), one process, one main dialog", options_.cycles,
-                seconds, static_cast<unsigned long long>(options_.seed));
-  table.Add({"CONNECT / READ / WRITE / RUN cycles", text, static_cast<double>(options_.cycles), "cycles", "", std::nullopt});
+  std::snprintf(text, sizeof text, "%d in %.0f s (seed %llu), one process, one main dialog",
+                options_.cycles, seconds, static_cast<unsigned long long>(options_.seed));
+  table.Add({"CONNECT / READ / WRITE / RUN cycles", text, static_cast<double>(options_.cycles),
+             "cycles", "", std::nullopt});
   table.Add({"faults by step and kind", faults, 0, "", "", std::nullopt});
   table.Add({"outcomes", outcomes, 0, "", "", std::nullopt});
-  table.Add({"wrong dialog states", std::to_string(violations_), static_cast<double>(violations_), "", "0",
-             violations_ == 0});
-  std::snprintf(text, sizeof text, "%+.1f kB per hundred cycles (%ld kB after %d cycles, %ld kB after %d)",
-                perHundred, warmKb, options_.warmUp, endKb, options_.cycles);
+  table.Add({"wrong dialog states", std::to_string(violations_), static_cast<double>(violations_),
+             "", "0", violations_ == 0});
+  std::snprintf(text, sizeof text,
+                "%+.1f kB per hundred cycles (%ld kB after %d cycles, %ld kB after %d)", perHundred,
+                warmKb, options_.warmUp, endKb, options_.cycles);
   table.Add({"resident memory after warm-up", text, perHundred, "kB", "<= 64 kB per hundred cycles",
              perHundred <= 64.0});
   std::snprintf(text, sizeof text, "%d after warm-up, %d at the end", warmFds, endFds);
-  table.Add({"open descriptors", text, static_cast<double>(endFds - warmFds), "", "no growth", endFds <= warmFds});
+  table.Add({"open descriptors", text, static_cast<double>(endFds - warmFds), "", "no growth",
+             endFds <= warmFds});
   std::cout << "\n";
   table.PrintText(std::cout);
   return table.AllGoalsMet() ? 0 : 1;
@@ -401,10 +414,12 @@ int DialogSoak::Run() {
 
 int main(int argc, char** argv) {
   Options options;
-  CLI::App app{"Runs the main dialog's handlers through CONNECT / READ / WRITE / RUN cycles under\n"
-               "random faults of a virtual sensor, checking the dialog's state after every step\n"
-               "and its memory over the whole session."};
-  app.add_option("--cycles", options.cycles, "cycles to make (default 500)")->check(CLI::Range(2, 1000000));
+  CLI::App app{
+      "Runs the main dialog's handlers through CONNECT / READ / WRITE / RUN cycles under\n"
+      "random faults of a virtual sensor, checking the dialog's state after every step\n"
+      "and its memory over the whole session."};
+  app.add_option("--cycles", options.cycles, "cycles to make (default 500)")
+      ->check(CLI::Range(2, 1000000));
   app.add_option("--warm-up", options.warmUp, "cycles before the first memory sample (default 50)");
   app.add_option("--seed", options.seed, "seed of the faults and choices (default 1)");
   CLI11_PARSE(app, argc, argv);

@@ -31,8 +31,8 @@ void AppendCompensation(const sim::SensorMemory& memory, std::vector<std::uint8_
 void AppendPattern(const sim::SensorMemory& memory, int bank, std::vector<std::uint8_t>& file) {
   std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes{};
   for (int section = 0; section < sim::kPatternSections; ++section) {
-    const auto& image = memory.patterns[static_cast<std::size_t>(bank)]
-                                       [static_cast<std::size_t>(section)];
+    const auto& image =
+        memory.patterns[static_cast<std::size_t>(bank)][static_cast<std::size_t>(section)];
     for (int block = 0; block < PatternSectionBlocks(section); ++block) {
       const std::size_t n = PatternToFile(block, BlockOf(image, block), bytes);
       file.insert(file.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));

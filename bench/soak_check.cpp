@@ -29,7 +29,8 @@ void CheckFolder(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome
                  std::vector<std::string>& problems) {
   for (const auto& [name, bytes] : outcome.filesAfter) {
     bool target = false;
-    for (const SensorItem& item : scene.items) target = target || ItemPath(kSoakBaseName, item) == name;
+    for (const SensorItem& item : scene.items)
+      target = target || ItemPath(kSoakBaseName, item) == name;
     if (!target && !scene.files.contains(name)) problems.push_back("a file left behind: " + name);
     if (!target && scene.files.contains(name) && scene.files.at(name) != bytes) {
       problems.push_back("a file of no item changed: " + name);
@@ -39,9 +40,9 @@ void CheckFolder(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome
     const std::string name = ItemPath(kSoakBaseName, item);
     const auto before = scene.files.find(name);
     const auto after = outcome.filesAfter.find(name);
-    const bool kept = before == scene.files.end() ? after == outcome.filesAfter.end()
-                                                  : after != outcome.filesAfter.end() &&
-                                                        after->second == before->second;
+    const bool kept = before == scene.files.end()
+                          ? after == outcome.filesAfter.end()
+                          : after != outcome.filesAfter.end() && after->second == before->second;
     if (plan.command != SoakCommand::kRead) {
       if (!kept) problems.push_back("a source file changed: " + name);
       continue;
@@ -62,7 +63,8 @@ void CheckSensor(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome
     problems.push_back("the sensor's memory could not be read back");
     return;
   }
-  const bool writes = plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
+  const bool writes =
+      plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
   if (!writes) {
     if (!SameImages(scene.sensor, outcome.sensorAfter)) problems.push_back("the sensor changed");
     return;
@@ -107,7 +109,8 @@ void CheckHangUpNamed(const SoakPlan& plan, const SoakOutcome& outcome,
 }  // namespace
 
 bool WantsComparison(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome& outcome) {
-  const bool writes = plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
+  const bool writes =
+      plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
   return writes && outcome.status == 0 && !scene.items.empty() && AllSourcesThere(scene);
 }
 

@@ -75,21 +75,28 @@ int main(int argc, char** argv) {
       "checks after every run that nothing was lost, corrupted, reported wrongly or left\n"
       "waiting, and prints one table."};
   app.add_option("--count", options.count, "runs to make");
-  app.add_option("--seconds", options.seconds, "make runs for this long (with --count: whichever ends first)");
+  app.add_option("--seconds", options.seconds,
+                 "make runs for this long (with --count: whichever ends first)");
   app.add_option("--seed", options.seed, "seed of the soak (default: drawn, and printed)");
-  app.add_option("--replay", options.replay, "run the one run of this seed (as printed) and show it");
-  app.add_option("--jobs", options.jobs, "runs side by side, each with a sensor of its own")->check(CLI::Range(1, 16));
-  app.add_option("--fault-share", options.faultShare, "part of the runs with a fault")->check(CLI::Range(0.0, 1.0));
-  app.add_option("--slack-ms", options.slackMs, "what a run may take beyond its faulty exchange's wait");
+  app.add_option("--replay", options.replay,
+                 "run the one run of this seed (as printed) and show it");
+  app.add_option("--jobs", options.jobs, "runs side by side, each with a sensor of its own")
+      ->check(CLI::Range(1, 16));
+  app.add_option("--fault-share", options.faultShare, "part of the runs with a fault")
+      ->check(CLI::Range(0.0, 1.0));
+  app.add_option("--slack-ms", options.slackMs,
+                 "what a run may take beyond its faulty exchange's wait");
   app.add_option("--work", options.work, "folder for the runs' files (default: a new one in /tmp)");
-  app.add_option("--bin", options.bin, "folder of zema-transfer and zema-sim (default: this program's)");
+  app.add_option("--bin", options.bin,
+                 "folder of zema-transfer and zema-sim (default: this program's)");
   CLI11_PARSE(app, argc, argv);
 
   SoakSetup setup;
   setup.binFolder = options.bin.empty() ? ExecutableFolder() : options.bin;
-  setup.workFolder = options.work.empty()
-                         ? (fs::temp_directory_path() / ("zema-soak-" + std::to_string(::getpid()))).string()
-                         : options.work;
+  setup.workFolder =
+      options.work.empty()
+          ? (fs::temp_directory_path() / ("zema-soak-" + std::to_string(::getpid()))).string()
+          : options.work;
   setup.slack = std::chrono::milliseconds(options.slackMs);
   fs::create_directories(setup.workFolder);
 
@@ -101,8 +108,10 @@ int main(int argc, char** argv) {
   if (options.count <= 0 && options.seconds <= 0) options.count = 200;
   if (options.seed == 0) options.seed = std::random_device{}() | 1ULL << 40;
   std::cout << "zema-soak: seed " << Hex(options.seed) << ", " << options.jobs << " side by side, "
-            << (options.count > 0 ? std::to_string(options.count) + " runs" : std::string("no count"))
-            << (options.seconds > 0 ? ", at most " + std::to_string(options.seconds) + " s" : std::string())
+            << (options.count > 0 ? std::to_string(options.count) + " runs"
+                                  : std::string("no count"))
+            << (options.seconds > 0 ? ", at most " + std::to_string(options.seconds) + " s"
+                                    : std::string())
             << "; work in " << setup.workFolder << std::endl;
 
   SoakTally tally;
@@ -127,7 +136,8 @@ int main(int argc, char** argv) {
         std::string error;
         if (!CarryOut(setup, w, plan, scene, outcome, error)) {
           std::lock_guard lock(mutex);
-          std::cerr << "zema-soak: run " << Hex(seed) << " could not be made: " << error << std::endl;
+          std::cerr << "zema-soak: run " << Hex(seed) << " could not be made: " << error
+                    << std::endl;
           broken = true;
           break;
         }
@@ -140,9 +150,10 @@ int main(int argc, char** argv) {
           std::cout << "  replay: " << argv[0] << " --replay " << Hex(seed) << std::endl;
         }
         if (tally.runs() % 100 == 0) {
-          std::cout << tally.runs() << " runs, " << tally.violations() << " violations, "
-                    << std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count()
-                    << " s" << std::endl;
+          std::cout
+              << tally.runs() << " runs, " << tally.violations() << " violations, "
+              << std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count()
+              << " s" << std::endl;
         }
       }
     });

@@ -48,10 +48,10 @@ void DrawSelection(std::mt19937_64& random, SoakPlan& plan) {
 
 void DrawFault(std::mt19937_64& random, SoakPlan& plan) {
   SoakFault& fault = plan.fault;
-  std::vector<SoakFaultKind> kinds = {
-      SoakFaultKind::kNoReply,     SoakFaultKind::kCutShort,  SoakFaultKind::kWrongFirstByte,
-      SoakFaultKind::kBadChecksum, SoakFaultKind::kLateReply, SoakFaultKind::kSlowReply,
-      SoakFaultKind::kHangUp};
+  std::vector<SoakFaultKind> kinds = {SoakFaultKind::kNoReply,        SoakFaultKind::kCutShort,
+                                      SoakFaultKind::kWrongFirstByte, SoakFaultKind::kBadChecksum,
+                                      SoakFaultKind::kLateReply,      SoakFaultKind::kSlowReply,
+                                      SoakFaultKind::kHangUp};
   const auto counts = plan.CommandCounts();
   const bool stores =
       CountOf(counts, kCmdWriteParamSet.code) + CountOf(counts, kCmdFlashCommit.code) > 0;
@@ -62,8 +62,10 @@ void DrawFault(std::mt19937_64& random, SoakPlan& plan) {
     kinds.push_back(SoakFaultKind::kHandshakeNak);
     kinds.push_back(SoakFaultKind::kHandshakeSilence);
   }
-  fault.kind = kinds[static_cast<std::size_t>(Between(random, 0, static_cast<int>(kinds.size()) - 1))];
-  if (fault.kind == SoakFaultKind::kHandshakeNak || fault.kind == SoakFaultKind::kHandshakeSilence) {
+  fault.kind =
+      kinds[static_cast<std::size_t>(Between(random, 0, static_cast<int>(kinds.size()) - 1))];
+  if (fault.kind == SoakFaultKind::kHandshakeNak ||
+      fault.kind == SoakFaultKind::kHandshakeSilence) {
     return;
   }
   if (fault.kind == SoakFaultKind::kStoreWrong) {
@@ -71,7 +73,8 @@ void DrawFault(std::mt19937_64& random, SoakPlan& plan) {
     for (int code : {kCmdWriteParamSet.code, kCmdFlashCommit.code}) {
       if (CountOf(counts, code) > 0) codes.push_back(code);
     }
-    fault.code = codes[static_cast<std::size_t>(Between(random, 0, static_cast<int>(codes.size()) - 1))];
+    fault.code =
+        codes[static_cast<std::size_t>(Between(random, 0, static_cast<int>(codes.size()) - 1))];
   } else {
     const bool waits = fault.kind == SoakFaultKind::kNoReply ||
                        fault.kind == SoakFaultKind::kCutShort ||
@@ -80,7 +83,8 @@ void DrawFault(std::mt19937_64& random, SoakPlan& plan) {
   }
   fault.nth = Between(random, 1, CountOf(counts, fault.code));
   const int timeoutMs = TimeoutMs(fault.code);
-  if (fault.kind == SoakFaultKind::kLateReply) fault.delayMs = timeoutMs + Between(random, 200, 800);
+  if (fault.kind == SoakFaultKind::kLateReply)
+    fault.delayMs = timeoutMs + Between(random, 200, 800);
   if (fault.kind == SoakFaultKind::kSlowReply) {
     fault.delayMs = Between(random, 50, std::min(timeoutMs, 2000) - 400);
   }
@@ -88,10 +92,14 @@ void DrawFault(std::mt19937_64& random, SoakPlan& plan) {
 
 const char* CommandName(SoakCommand command) {
   switch (command) {
-    case SoakCommand::kRead: return "read";
-    case SoakCommand::kWrite: return "write";
-    case SoakCommand::kWriteVerify: return "write";
-    case SoakCommand::kCompare: return "compare";
+    case SoakCommand::kRead:
+      return "read";
+    case SoakCommand::kWrite:
+      return "write";
+    case SoakCommand::kWriteVerify:
+      return "write";
+    case SoakCommand::kCompare:
+      return "compare";
   }
   return "?";
 }
@@ -100,8 +108,8 @@ const char* CommandName(SoakCommand command) {
 
 const char* SoakFaultName(SoakFaultKind kind) {
   static const char* const kNames[kSoakFaultKinds] = {
-      "none",      "no-reply",    "cut-short", "wrong-first-byte", "bad-checksum",     "late",
-      "slow",      "hang-up",     "store-wrong", "handshake-nak",  "handshake-silence"};
+      "none", "no-reply", "cut-short",   "wrong-first-byte", "bad-checksum",     "late",
+      "slow", "hang-up",  "store-wrong", "handshake-nak",    "handshake-silence"};
   return kNames[static_cast<int>(kind)];
 }
 
@@ -150,7 +158,8 @@ std::chrono::milliseconds SoakPlan::AllowedTime(std::chrono::milliseconds slack)
   const auto counts = CommandCounts();
   int exchanges = 0;
   for (int count : counts) exchanges += count;
-  const int stores = CountOf(counts, kCmdWriteParamSet.code) + CountOf(counts, kCmdFlashCommit.code);
+  const int stores =
+      CountOf(counts, kCmdWriteParamSet.code) + CountOf(counts, kCmdFlashCommit.code);
   return std::chrono::milliseconds(FaultWaitMs()) + slack + exchanges * kPerExchange +
          stores * kPerStore;
 }

@@ -21,8 +21,8 @@ enum class SoakFaultKind {
   kCutShort,
   kWrongFirstByte,
   kBadChecksum,
-  kLateReply,   // later than its time-out
-  kSlowReply,   // late, but within its time-out
+  kLateReply,  // later than its time-out
+  kSlowReply,  // late, but within its time-out
   kHangUp,
   kStoreWrong,  // a stored word differs (WRITE --verify only)
   kHandshakeNak,
@@ -69,8 +69,7 @@ struct SoakPlan {
 SoakPlan DrawPlan(std::uint64_t seed, double faultShare);
 
 // zema-transfer's arguments (program path excluded) and zema-sim's.
-std::vector<std::string> TransferArguments(const SoakPlan& plan, const std::string& base,
-                                           int port);
+std::vector<std::string> TransferArguments(const SoakPlan& plan, const std::string& base, int port);
 std::vector<std::string> SimArguments(const SoakPlan& plan, const std::string& stateFile);
 
 // The seed of run `index` of a soak started with `soakSeed`.

@@ -72,8 +72,8 @@ bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPl
   std::error_code ignored;
   fs::remove(state + ".journal", ignored);
   if (!sim::SaveState(state, memory, error)) return false;
-  return sim.Start(setup.binFolder + "/zema-sim", SimArguments(plan, state),
-                   folder + "/sensor.log", error, kSensorStartLimit);
+  return sim.Start(setup.binFolder + "/zema-sim", SimArguments(plan, state), folder + "/sensor.log",
+                   error, kSensorStartLimit);
 }
 
 // Stops the sensor and reads what it holds; whether it ended cleanly.
@@ -81,9 +81,8 @@ bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome
   const bool clean = sim.Stop();
   outcome.simLog = ReadWholeFile(folder + "/sensor.log");
   std::string error;
-  outcome.sensorRead =
-      sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
-      sim::StateLoadResult::kLoaded;
+  outcome.sensorRead = sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
+                       sim::StateLoadResult::kLoaded;
   return clean && outcome.simLog.find("Sanitizer") == std::string::npos &&
          outcome.simLog.find("runtime error:") == std::string::npos;
 }
@@ -98,7 +97,10 @@ bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const Soa
   SimProcess sim;
   if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
   const fs::path folder = fs::path(base).parent_path();
-  if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+  if (plan.readOnlyFolder)
+    fs::permissions(folder,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
   const bool ran = RunTransfer(setup, TransferArguments(plan, base, sim.port()),
                                plan.readOnlyFolder, limit, run, error);
   if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);

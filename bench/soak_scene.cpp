@@ -58,8 +58,8 @@ void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene)
   bool anyThere = false;
   // In a read-only folder a missing file cannot be made: in a run without
   // a fault now and then one is.
-  const bool allThere = plan.readOnlyFolder &&
-                        (plan.fault.kind != SoakFaultKind::kNone || Chance(random, 0.7));
+  const bool allThere =
+      plan.readOnlyFolder && (plan.fault.kind != SoakFaultKind::kNone || Chance(random, 0.7));
   bool anyMissing = false;
   for (const SensorItem& item : scene.items) {
     if (!allThere && (plan.readOnlyFolder ? Chance(random, 0.3) : !Chance(random, 0.4))) {
@@ -106,8 +106,8 @@ void SourceFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene
     return;
   }
   if (plan.fault.kind != SoakFaultKind::kNone || scene.items.empty()) return;
-  const SensorItem& chosen =
-      scene.items[static_cast<std::size_t>(Between(random, 0, static_cast<int>(scene.items.size()) - 1))];
+  const SensorItem& chosen = scene.items[static_cast<std::size_t>(
+      Between(random, 0, static_cast<int>(scene.items.size()) - 1))];
   const int mishap = Between(random, 0, 9);
   if (mishap == 0) {
     scene.files.erase(NameOf(chosen));
@@ -195,7 +195,8 @@ bool WriteFolder(const std::string& folder, const FolderFiles& files, std::strin
   fs::create_directories(folder, ignored);
   for (const auto& [name, bytes] : files) {
     std::ofstream out(fs::path(folder) / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
       error = "cannot write " + name + " in " + folder;
       return false;

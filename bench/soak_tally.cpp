@@ -40,14 +40,14 @@ void SoakTally::Add(const SoakPlan& plan, const SoakOutcome& outcome, bool kept)
 
 ResultTable SoakTally::Table(std::chrono::nanoseconds wall, std::uint64_t seed, int jobs) const {
   ResultTable table;
-  table.Add({"runs",
-             Format("%lld in %.0f s, %d side by side (seed 0x%016llx): read %lld, write %lld, "
-                    "write --verify %lld, compare %lld; %lld in command mode; %lld READs into "
-                    "a read-only folder; %lld WRITEs compared afterwards",
-                    runs_, Seconds(wall), jobs, static_cast<unsigned long long>(seed), commands_[0],
-                    commands_[1], commands_[2], commands_[3], commandMode_, readOnlyFolder_,
-                    compared_),
-             static_cast<double>(runs_), "runs", "", std::nullopt});
+  table.Add(
+      {"runs",
+       Format("%lld in %.0f s, %d side by side (seed 0x%016llx): read %lld, write %lld, "
+              "write --verify %lld, compare %lld; %lld in command mode; %lld READs into "
+              "a read-only folder; %lld WRITEs compared afterwards",
+              runs_, Seconds(wall), jobs, static_cast<unsigned long long>(seed), commands_[0],
+              commands_[1], commands_[2], commands_[3], commandMode_, readOnlyFolder_, compared_),
+       static_cast<double>(runs_), "runs", "", std::nullopt});
   std::string faults;
   for (int k = 0; k < kSoakFaultKinds; ++k) {
     if (!faults.empty()) faults += ", ";

@@ -38,8 +38,8 @@ class SoakTally {
   std::array<long long, kSoakFaultKinds> faults_{};
   std::map<std::string, long long> outcomes_;
   long long compared_ = 0;
-  Slowest slowest_;        // by wall time
-  Slowest nearestLimit_;   // by its share of the allowed time
+  Slowest slowest_;       // by wall time
+  Slowest nearestLimit_;  // by its share of the allowed time
 };
 
 }  // namespace zema::bench

@@ -38,8 +38,8 @@ bool CollectOutput(int outFd, int errFd, std::string& out, std::string& err,
   int open = (outFd >= 0 ? 1 : 0) + (errFd >= 0 ? 1 : 0);
   bool overran = false;
   while (open > 0) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     const int ready =
         ::poll(fds, 2, overran ? -1 : static_cast<int>(std::max<long long>(0, left.count())));
     if (ready < 0) continue;

@@ -43,8 +43,8 @@ struct ChildSpec {
 };
 
 struct ChildExit {
-  int status = -1;  // exit code; -1 when a signal ended it
-  int signal = 0;   // the signal that ended it, 0 when it exited
+  int status = -1;                 // exit code; -1 when a signal ended it
+  int signal = 0;                  // the signal that ended it, 0 when it exited
   std::chrono::nanoseconds cpu{};  // user + system time
   long peakRssKb = 0;              // the kernel's high-water mark of resident memory
   std::chrono::steady_clock::time_point exitedAt{};

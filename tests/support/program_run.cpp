@@ -57,9 +57,8 @@ ProgramOutcome ProgramRun::Wait(std::chrono::milliseconds limit) {
   ProgramOutcome outcome;
   outcome.started = child_.started();
   if (!child_.running()) return outcome;
-  outcome.overran = CollectOutput(child_.TakeOutFd(), child_.TakeErrFd(), outcome.out,
-                                  outcome.err, outcome.started + limit,
-                                  [this] { child_.Signal(SIGKILL); });
+  outcome.overran = CollectOutput(child_.TakeOutFd(), child_.TakeErrFd(), outcome.out, outcome.err,
+                                  outcome.started + limit, [this] { child_.Signal(SIGKILL); });
   outcome.ended = std::chrono::steady_clock::now();
   const ChildExit end = child_.Wait();
   if (end.signal == 0 && !outcome.overran) outcome.status = end.status;
