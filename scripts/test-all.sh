@@ -5,9 +5,10 @@
 # the default preset and under the address and undefined-behaviour
 # sanitizers, each followed by a short soak (zema-soak: unpaced runs of
 # zema-transfer against zema-sim under random faults, about 40 s, so that
-# a run that loses a file or hangs shows here); then the Debian package, installed, tried and removed again
-# (scripts/package-check.sh), and the fuzz targets for a short while each
-# (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS sets how long).
+# a run that loses a file or hangs shows here); then the Debian package,
+# installed, tried and removed again (scripts/package-check.sh), and the
+# fuzz targets for a short while each (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS
+# sets how long).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
