@@ -1,5 +1,6 @@
 #include "console/settings_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,11 +9,14 @@
 #include <system_error>
 
 #include "console/connection_control.h"
+#include "console/settings_text.h"
+#include "link/last_error.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_target.h"
+#include "transfer/utf8_path.h"
 
 namespace {
 
@@ -105,7 +109,7 @@ Choices ReadChoices(std::FILE* file) {
   }
   // All nine numeric lines were there, so the program wrote this file: no
   // tenth line means the operator had emptied the field.
-  choices.baseName = reader.ReadText();
+  choices.baseName = BaseNameFromSettings(reader.ReadText());
   return choices;
 }
 
@@ -139,7 +143,7 @@ std::string FileContent(const DialogControls& controls) {
                  kCtlComModeBox}) {
     content += controls.IsChecked(id) ? "1\n" : "0\n";
   }
-  content += controls.ControlText(kCtlBaseName);
+  content += BaseNameForSettings(controls.ControlText(kCtlBaseName));
   return content;
 }
 
@@ -159,12 +163,20 @@ bool SaveSettings(const std::string& path, const DialogControls& controls,
                   OperatorDialogs& dialogs) {
   // The fallback folder under the user's config home may not exist yet.
   std::error_code ignored;
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  const std::filesystem::path folder = PathFromUtf8(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
 
   const std::string content = FileContent(controls);
   StagedFile file;
+  errno = 0;
   const bool saved = file.Create(path) && file.Write(content) && file.Commit();
-  if (!saved) dialogs.ShowError(LoadMessage(kMsgSetupFileWriteFailed));
+  // The operator has to know which file, and why, to do anything about it.
+  // Without a system error the target itself was refused before writing.
+  if (!saved) {
+    const int cause = errno;
+    dialogs.ShowError(LoadMessage(kMsgSetupFileWriteFailed),
+                      cause != 0 ? SystemCauseDetail(path, cause)
+                                 : path + ": not a file that can be replaced");
+  }
   return saved;
 }
