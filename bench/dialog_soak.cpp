@@ -277,7 +277,11 @@ void DialogSoak::ExpectRun(Step step, bool fails, int message) {
     ++outcomes_[std::string(kStepNames[static_cast<int>(step)]) + " failed"];
     return;
   }
-  const int done = step == Step::kRead ? kMsgReadingCompleted : kMsgWritingCompleted;
+  // A WRITE whose every file was skipped (the READ before it made none)
+  // says it wrote nothing.
+  const int done = step == Step::kRead ? kMsgReadingCompleted
+                   : AnyFileMade()     ? kMsgWritingCompleted
+                                       : kMsgNoTargetForWriting;
   Check(run.result == kDialogResultOk, "a finished run ended with " + std::to_string(run.result));
   const auto line = run.controls.find(kCtlStepLine);
   Check(line != run.controls.end() && line->second.text == LoadMessage(done),
