@@ -48,6 +48,9 @@ CloseOutcome CloseDevice(NativePort& native) {
   return CloseOutcome::Closed;
 }
 
+// A memory line is never held exclusively.
+void ReleaseAllExclusive() {}
+
 bool ReadLineState(const NativePort&, LineState& state) {
   state = LineState{};
   return true;
