@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <utility>
 
 #include "cli/exit_status.h"
 #include "cli/ports_options.h"
@@ -105,6 +106,32 @@ void AddResume(CLI::App& command, CliOptions& o) {
                    "send the sensor back to normal operation after the run, as RUN does");
 }
 
+constexpr char kMoreHelp[] = "Run with --help for more information.";
+
+ParsedCommandLine UsageMistake(ParsedCommandLine parsed, const std::string& text) {
+  std::cerr << text << "\n" << kMoreHelp << "\n";
+  parsed.outcome = ParsedCommandLine::Outcome::Exit;
+  parsed.exitStatus = kExitUsage;
+  return parsed;
+}
+
+// The first word that is not an option names the command. CLI11 would take
+// a mistyped one for a stray argument and complain about something else
+// (a missing command, a missing --base); empty when the word is a command
+// or there is none.
+std::string UnknownCommand(const CLI::App& app, const std::vector<std::string>& arguments) {
+  for (const std::string& word : arguments) {
+    if (word.starts_with("-")) continue;
+    std::string known;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      if (command->get_name() == word) return {};
+      known += (known.empty() ? "" : ", ") + command->get_name();
+    }
+    return "unknown subcommand '" + word + "' (the subcommands are " + known + ")";
+  }
+  return {};
+}
+
 }  // namespace
 
 int SpeedIndexOf(const std::string& text) {
@@ -184,12 +211,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                  "run stops)");
   write->add_flag("--skip-missing", o.skipMissing,
                   "answer No to \"... is not found. Do you abort remaining file(s)?\": skip "
-                  "the missing file and go on (default Yes: the run stops)");
+                  "the missing file and go on (default: every file is looked for before "
+                  "connecting, and a missing one ends the run before anything is sent)");
   write->add_flag("--verify", o.verify,
                   "read back every item written and compare it with what was sent");
   AddConnection(*resume, o, speed);
   AddPortsOptions(*ports, o);
 
+  if (const std::string unknown = UnknownCommand(app, arguments); !unknown.empty()) {
+    return UsageMistake(std::move(parsed), unknown);
+  }
   // CLI11 wants the arguments in reverse order, the program name left out.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -207,6 +238,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (resume->parsed()) o.command = CliCommand::Resume;
   if (ports->parsed()) o.command = CliCommand::Ports;
   if (all) o.params = o.common = o.compensation = o.patterns = true;
+  // A run without a data kind would move nothing, and a nightly backup
+  // would seem to succeed.
+  const bool selecting = o.command == CliCommand::Read || o.command == CliCommand::Write ||
+                         o.command == CliCommand::Compare;
+  if (selecting && !o.params && !o.common && !o.compensation && !o.patterns) {
+    return UsageMistake(std::move(parsed),
+                        "choose what to transfer: --params, --common, --compensation, "
+                        "--patterns, or --all");
+  }
   ParseBankRange(banks, o.startBank, o.endBank);
   o.speedIndex = SpeedIndexOf(speed);
   return parsed;

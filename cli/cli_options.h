@@ -17,7 +17,7 @@ enum class CliCommand { Read, Write, Compare, Resume, Ports };
 struct CliOptions {
   CliCommand command = CliCommand::Ports;
 
-  // Selection. Nothing selected is allowed: the run then moves nothing.
+  // Selection; read, write and compare need at least one kind.
   bool params = false;
   bool common = false;
   bool compensation = false;

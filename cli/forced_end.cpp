@@ -11,6 +11,7 @@
 #endif
 
 #include "cli/exit_status.h"
+#include "link/serial_port.h"
 #include "transfer/staged_file.h"
 
 namespace {
@@ -46,5 +47,8 @@ void EndAtOnce() {
     if (g_lineOpen != 0) WriteError("\n", 1);
     WriteError(g_text, g_length);
   }
+  // Exit handlers do not run: the ports' exclusive marks are taken back
+  // here, or an ordinary user could not open the port again.
+  ComReleaseExclusive();
   std::_Exit(kExitCancelled);
 }

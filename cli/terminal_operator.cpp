@@ -1,6 +1,7 @@
 #include "cli/terminal_operator.h"
 
 #include "res/messages.h"
+#include "transfer/run_state.h"
 
 namespace {
 
@@ -35,11 +36,14 @@ bool TerminalOperator::AskYesNo(int question, const std::string& text,
   if (!quiet_) {
     view_.PrintLine(caption + ": " + text + " " + (answer.yes ? "Yes" : "No") + " (" +
                     answer.why + ")");
+    // The dialog's question names no file; a log of a script's run should.
+    if (question == kMsgFoundSameFilename) view_.PrintLine(std::string("  ") + g_filePath);
   }
   return answer.yes;
 }
 
 void TerminalOperator::ShowError(const std::string& text, const std::string& detail) {
-  view_.PrintLine(std::string(kCaptionError) + ": " + text);
+  // A failure ends what was in progress: nothing is redrawn below it.
+  view_.PrintFinalLine(std::string(kCaptionError) + ": " + text);
   if (!detail.empty()) view_.PrintLine("  " + detail);
 }

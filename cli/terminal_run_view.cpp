@@ -75,10 +75,15 @@ void TerminalRunView::Begin(std::uint64_t totalBytes) {
   started_ = Clock::now();
   position_ = low_;
   lastBankLine_.clear();
+  running_ = true;
 }
 
 void TerminalRunView::End() {
+  if (!running_) return;
+  running_ = false;
   if (style_ != Style::Live || !liveShown_) return;
+  // Drawn once more as the phase ended (no time left to estimate), then
+  // left alone: whatever is printed later goes below it.
   Draw(true);
   std::fputc('\n', out_);
   std::fflush(out_);
@@ -90,7 +95,12 @@ void TerminalRunView::PrintLine(const std::string& text) {
   EraseLive();
   std::fprintf(out_, "%s\n", text.c_str());
   std::fflush(out_);
-  if (style_ == Style::Live && !step_.empty()) Draw(true);
+  if (running_) Draw(true);
+}
+
+void TerminalRunView::PrintFinalLine(const std::string& text) {
+  End();
+  PrintLine(text);
 }
 
 void TerminalRunView::TakeStopRequest() {
@@ -102,22 +112,31 @@ void TerminalRunView::TakeStopRequest() {
 std::uint64_t TerminalRunView::Moved() const { return ComBytesMoved() - startBytes_; }
 
 std::string TerminalRunView::BarLine() const {
-  const int span = std::max(1, high_ - low_);
-  const int filled = std::clamp((position_ - low_) * kBarWidth / span, 0, kBarWidth);
+  // The bar shows what the byte counts beside it show: the whole phase,
+  // not the item in hand (whose position restarts for every image).
+  const std::uint64_t moved = Moved();
+  int filled = 0;
+  if (total_ > 0) {
+    filled = static_cast<int>(std::min<std::uint64_t>(moved, total_) * kBarWidth / total_);
+  } else {
+    filled = std::clamp((position_ - low_) * kBarWidth / std::max(1, high_ - low_), 0, kBarWidth);
+  }
   std::string line = "[";
   line.append(static_cast<std::size_t>(filled), '#');
   line.append(static_cast<std::size_t>(kBarWidth - filled), '.');
   line += "] ";
-  const double moved = static_cast<double>(Moved());
-  line += Bytes(moved) + " of " + Bytes(static_cast<double>(total_));
+  const double done = static_cast<double>(moved);
+  line += Bytes(done) + " of " + Bytes(static_cast<double>(total_));
   const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-  if (seconds >= 0.5 && moved > 0) {
-    const double rate = moved / seconds;
+  if (seconds >= 0.5 && done > 0) {
+    const double rate = done / seconds;
     line += ", " + Bytes(rate) + "/s";
-    const double left = static_cast<double>(total_) > moved
-                            ? (static_cast<double>(total_) - moved) / rate
-                            : 0.0;
-    line += ", " + Duration(left) + " left";
+    if (running_) {
+      const double left = static_cast<double>(total_) > done
+                              ? (static_cast<double>(total_) - done) / rate
+                              : 0.0;
+      line += ", " + Duration(left) + " left";
+    }
   }
   return line;
 }
@@ -131,7 +150,7 @@ void TerminalRunView::EraseLive() {
 }
 
 void TerminalRunView::Draw(bool now) {
-  if (style_ != Style::Live) return;
+  if (style_ != Style::Live || (!running_ && !liveShown_)) return;
   const auto at = Clock::now();
   if (!now && liveShown_ && at - drawn_ < kRedrawEvery) return;
   drawn_ = at;

@@ -1,8 +1,8 @@
 // The run view of the command line: progress on standard error.
 //
 // On a terminal (Live) three lines are redrawn in place: the step line, the
-// detail line, and a bar of the run's 0 to 512 positions with the bytes
-// moved, the rate and the time left for the whole run. Elsewhere (Lines)
+// detail line, and a bar with the bytes moved, the rate and the time left,
+// all for the whole run. Elsewhere (Lines)
 // one plain line per step and per bank, without carriage returns or escape
 // codes, for another program to read:
 //
@@ -30,12 +30,16 @@ class TerminalRunView : public RunView {
   // Starts a phase (a run, or the reading back after it) that will move
   // `totalBytes` on the line; rate and time left count from here.
   void Begin(std::uint64_t totalBytes);
-  // Ends the live lines, leaving them on screen as they were last drawn.
+  // Ends the phase: the live lines are drawn a last time and left on
+  // screen; nothing is drawn below them until the next Begin.
   void End();
 
-  // Prints a line of its own (a question, an error, a result), above the
-  // live lines when they are shown. Printed in every style.
+  // Prints a line of its own (a question, a result), above the live lines
+  // while the phase runs. Printed in every style.
   void PrintLine(const std::string& text);
+  // Prints a line that ends the phase (a failure): below the live lines,
+  // which stay as they were.
+  void PrintFinalLine(const std::string& text);
 
   // RunView
   void SetStepLine(const std::string& text) override;
@@ -71,5 +75,6 @@ class TerminalRunView : public RunView {
   Clock::time_point started_ = Clock::now();
   Clock::time_point drawn_{};
   bool liveShown_ = false;
+  bool running_ = false;  // between Begin and End
   bool stopTaken_ = false;
 };

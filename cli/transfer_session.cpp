@@ -1,5 +1,8 @@
 #include "cli/transfer_session.h"
 
+#include <cstdio>
+#include <string>
+
 #include "cli/adapter_choice.h"
 #include "cli/exit_status.h"
 #include "cli/port_listing.h"
@@ -8,7 +11,9 @@
 #include "link/last_error.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
+#include "transfer/file_naming.h"
 #include "transfer/sensor_compare.h"
+#include "transfer/source_file.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -60,7 +65,7 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
       return kExitFailed;
     case CompareEnd::Cancelled:
       g_cancelState = kCancelNone;
-      view.SetStepLine(LoadMessage(kMsgAborted));
+      if (!quiet) view.PrintLine(LoadMessage(kMsgAborted));
       return kExitCancelled;
     case CompareEnd::Failed:
       break;
@@ -70,10 +75,10 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
 }
 
 // Compares `items` of the sensor with the files, as a phase of its own.
-int Compare(TransferRun& run, const TransferItems& items, TerminalRunView& view,
-            TerminalOperator& op, bool quiet) {
+int Compare(TransferRun& run, const TransferItems& items, CompareLabel label,
+            TerminalRunView& view, TerminalOperator& op, bool quiet) {
   view.Begin(WireBytes(items));
-  const CompareReport report = CompareWithSensor(run, items);
+  const CompareReport report = CompareWithSensor(run, items, label);
   view.End();
   return ReportComparison(report, view, op, quiet);
 }
@@ -83,7 +88,7 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   const TransferTarget target = TargetOf(options, direction);
   TransferRun run{target, g_portNo, view, op};
   if (options.command == CliCommand::Compare) {
-    return Compare(run, SelectedItems(target), view, op, options.quiet);
+    return Compare(run, SelectedItems(target), CompareLabel::Reading, view, op, options.quiet);
   }
 
   view.Begin(WireBytes(SelectedItems(target)));
@@ -92,7 +97,33 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
 
   // Read back what the run wrote, now committed, against the same files.
-  return Compare(run, run.written, view, op, options.quiet);
+  return Compare(run, run.written, CompareLabel::Verifying, view, op, options.quiet);
+}
+
+// What can be known before the sensor is touched: a base name that names
+// no file, and, for a WRITE that is to abort on a missing file, every file
+// it needs. The dialog asks about a missing file at its turn; a script's
+// answer is known now, and waiting for it would leave the sensor
+// half-restored. kExitDone when the run may start.
+int CheckBeforeConnecting(const CliOptions& options, TerminalOperator& op) {
+  if (options.command == CliCommand::Resume) return kExitDone;
+  if (const int refusal = BaseNameRefusal(options.base); refusal != 0) {
+    op.ShowError(LoadMessage(refusal), std::string());
+    return kExitUsage;
+  }
+  if (options.command != CliCommand::Write || options.skipMissing) return kExitDone;
+  int status = kExitDone;
+  const TransferTarget target = TargetOf(options, kDirectionWrite);
+  for (const std::string& path : ItemFilePaths(SelectedItems(target), options.base)) {
+    if (std::FILE* file = OpenRegularFile(path)) {
+      std::fclose(file);
+      continue;
+    }
+    op.ShowError(LoadMessage(kMsgFileNotFound) + path, std::string());
+    status = kExitFailed;
+  }
+  if (status != kExitDone) op.ShowError(LoadMessage(kMsgTransferAborted), std::string());
+  return status;
 }
 
 }  // namespace
@@ -102,6 +133,7 @@ int RunSession(const CliOptions& options, TerminalRunView& view) {
                       {options.commandMode, options.assumePcMode, options.overwrite,
                        options.skipMissing},
                       options.quiet);
+  if (const int status = CheckBeforeConnecting(options, op); status != kExitDone) return status;
   std::string portError;
   const int portListIndex = PortListIndex(options, portError);
   if (portListIndex < 0) {

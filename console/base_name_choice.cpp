@@ -1,5 +1,8 @@
 #include "console/base_name_choice.h"
 
+#include <filesystem>
+#include <system_error>
+
 const std::array<FileFilter, 4> kBaseNameFilters = {{
     {"ZEMA Files ( *.zema *.bmp )", "*.zema;*.bmp"},
     {"ZEMA Parameter File ( *.zema )", "*.zema"},
@@ -35,4 +38,14 @@ std::string CutTransferSuffix(std::string_view path) {
 std::size_t FileNamePartStart(std::string_view text) {
   const std::size_t separator = text.find_last_of("\\/");
   return separator == std::string_view::npos ? 0 : separator + 1;
+}
+
+std::string InitialFolderOf(std::string_view baseName) {
+  const std::size_t nameStart = FileNamePartStart(baseName);
+  if (nameStart == 0) return {};
+  // The separator ends the folder, except the root's own ("/", "C:\\").
+  std::string folder(baseName.substr(0, nameStart - 1));
+  if (folder.empty() || folder.back() == ':') folder = baseName.substr(0, nameStart);
+  std::error_code error;
+  return std::filesystem::is_directory(folder, error) ? folder : std::string();
 }

@@ -27,3 +27,10 @@ std::string CutTransferSuffix(std::string_view path);
 // separator, which is "\" in a Windows path and "/" here (both count), or at
 // 0 when it has none.
 std::size_t FileNamePartStart(std::string_view text);
+
+// The folder Ref.'s file dialog opens in: the folder part of the base name,
+// as the Windows dialog, which remembers the last folder used, would open
+// where the base name points. Empty when the base name has no folder part
+// or its folder does not exist: the dialog's own choice, the current
+// folder, where a name without a folder puts its files.
+std::string InitialFolderOf(std::string_view baseName);

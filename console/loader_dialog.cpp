@@ -109,7 +109,8 @@ void CLoaderDlg::RunTransferDialog(int direction) {
 
 void CLoaderDlg::OnRefButton() {
   std::string chosen;
-  if (!window_->FileOpenDialog().PickFile(kBaseNameFilters, chosen)) return;
+  const std::string folder = InitialFolderOf(window_->ControlText(kCtlBaseName));
+  if (!window_->FileOpenDialog().PickFile(kBaseNameFilters, folder, chosen)) return;
   window_->SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
   SelectFileNamePart();
 }

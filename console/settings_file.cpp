@@ -1,5 +1,6 @@
 #include "console/settings_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "console/connection_control.h"
+#include "link/last_error.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "transfer/source_file.h"
@@ -164,7 +166,15 @@ bool SaveSettings(const std::string& path, const DialogControls& controls,
 
   const std::string content = FileContent(controls);
   StagedFile file;
+  errno = 0;
   const bool saved = file.Create(path) && file.Write(content) && file.Commit();
-  if (!saved) dialogs.ShowError(LoadMessage(kMsgSetupFileWriteFailed));
+  // The operator has to know which file, and why, to do anything about it.
+  // Without a system error the target itself was refused before writing.
+  if (!saved) {
+    const int cause = errno;
+    dialogs.ShowError(LoadMessage(kMsgSetupFileWriteFailed),
+                      cause != 0 ? SystemCauseDetail(path, cause)
+                                 : path + ": not a file that can be replaced");
+  }
   return saved;
 }

@@ -17,8 +17,10 @@ class FilePicker {
   virtual ~FilePicker() = default;
 
   // Lets the operator choose a file, offering `filters` in their order with
-  // the first preselected; a typed name of a file that does not exist is
-  // accepted. False when the operator cancelled or the dialog failed, and
+  // the first preselected, starting in `initialFolder` (empty: the dialog's
+  // own choice); a typed name of a file that does not exist is accepted.
+  // False when the operator cancelled or the dialog failed, and
   // `chosenPath` is then untouched.
-  virtual bool PickFile(std::span<const FileFilter> filters, std::string& chosenPath) = 0;
+  virtual bool PickFile(std::span<const FileFilter> filters, const std::string& initialFolder,
+                        std::string& chosenPath) = 0;
 };

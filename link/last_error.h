@@ -17,3 +17,11 @@ extern std::string g_lastErrorDetail;
 // Sets all three: g_lastError to message `message`, followed by `appended`.
 void SetLastError(int message, const std::string& appended = std::string(),
                   const std::string& detail = std::string());
+
+// Sets all three: g_lastError to `text`, made from message `message`.
+void SetLastErrorText(int message, const std::string& text,
+                      const std::string& detail = std::string());
+
+// A detail line naming `subject` (a file, a device) and the system's words
+// for `error`; `subject` alone when error is 0.
+std::string SystemCauseDetail(const std::string& subject, int error);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "link/frame_trace.h"
@@ -15,6 +16,27 @@ namespace {
 // A line that went away is named under any failure it caused: its replies
 // end short or never come.
 void Fail(int port, int messageId) { SetLastError(messageId, {}, ComLineGoneDetail(port)); }
+
+// Silence has few causes; the detail line names the device and what to
+// look at, unless the line has gone away.
+void FailNoReply(int port, int timeoutMs) {
+  if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgNoResponse);
+  SetLastError(kMsgNoResponse, std::string(),
+               ComDevicePath(port) + ": no reply within " + std::to_string(timeoutMs) +
+                   " ms; check that the sensor shows its \"PC LOAD/SAVE\" menu (in command "
+                   "mode: that its COMMUNIC speed is the one chosen) and that the cable is "
+                   "plugged in at both ends");
+}
+
+// How much of the reply came tells a cut line from a garbled one.
+void FailChecksum(int port, int received, int expected) {
+  if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgChecksumError);
+  const std::string counts = std::to_string(received) + " of " + std::to_string(expected);
+  SetLastError(kMsgChecksumError, std::string(),
+               ComDevicePath(port) + ": " + counts + " bytes of the reply arrived" +
+                   (received < expected ? " (the sensor stopped sending, or the cable is loose)"
+                                        : ", but their checksum is wrong (noise on the line)"));
+}
 
 void TraceReceived(std::span<const std::uint8_t> bytes, const char* meaning) {
   if (const FrameTraceHook& trace = FrameTrace()) trace(kTraceToPc, bytes, meaning);
@@ -48,7 +70,7 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   const std::span<const std::uint8_t> arrived(reply.data(), static_cast<std::size_t>(received));
   if (received == 0) {
     TraceReceived(arrived, "(no reply)");
-    Fail(port, kMsgNoResponse);
+    FailNoReply(port, timeoutMs);
     return 0;
   }
   if (reply[0] != kAck) {
@@ -63,7 +85,7 @@ int ReceiveReply(int port, std::uint8_t* buffer, int length, int timeoutMs) {
   const auto checked = static_cast<std::size_t>(length + 1);
   if (received < length + 2 || reply[checked] != FrameChecksum({reply.data(), checked})) {
     TraceReceived(arrived, received < length + 2 ? "reply cut short" : "checksum wrong");
-    Fail(port, kMsgChecksumError);
+    FailChecksum(port, received, length + 2);
     return 0;
   }
   if (FrameTrace()) TraceReceived(arrived, DescribeAck(static_cast<std::size_t>(length)).c_str());
@@ -82,7 +104,7 @@ int HandshakeSteps(int port, std::vector<std::uint8_t>& arrived) {
   };
   ComWrite(port, kPcModeRequest, kPcModeRequestLength);
   if (!readByte()) {
-    Fail(port, kMsgNoResponse);
+    FailNoReply(port, kOpenTimeoutMs);
     return 0;
   }
   if (byte == kNak) {

@@ -215,3 +215,5 @@ int ComPurgeRx(int port) {
   if (entry == nullptr) return kComNotUsable;
   return DiscardInput(entry->native) ? kComOk : kComSystemRefused;
 }
+
+void ComReleaseExclusive() { ReleaseAllExclusive(); }

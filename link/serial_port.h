@@ -79,6 +79,11 @@ const std::string& ComOpenFailureDetail();
 // closed.
 std::string ComLineGoneDetail(int port);
 
+// Takes back the exclusive mark of every open port without closing it, for
+// a program about to end without its exit handlers (a forced end); safe in
+// a signal handler. Ports closed or left open at a normal end need nothing.
+void ComReleaseExclusive();
+
 // Bytes read and written through the driver on all ports since the program
 // started: what a progress display counts.
 std::uint64_t ComBytesMoved();

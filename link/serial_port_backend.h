@@ -85,6 +85,9 @@ enum class CloseOutcome {
 };
 CloseOutcome CloseDevice(NativePort& native);
 
+// ComReleaseExclusive: safe in a signal handler.
+void ReleaseAllExclusive();
+
 // Line settings. ReadLineState takes the port's current settings; the Set*
 // helpers change the copy (false: the system cannot take the value), and
 // only WriteLineState reaches the port: it applies the whole copy or leaves

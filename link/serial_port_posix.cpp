@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -22,6 +24,7 @@
 #include "link/custom_baud_linux.h"
 #include "link/port_device_path.h"
 #include "link/port_trace.h"
+#include "link/serial_port.h"
 #include "link/serial_port_backend.h"
 
 namespace serial_backend {
@@ -131,6 +134,37 @@ int DrainOutput(int fd, std::optional<Clock::time_point> deadline) {
   }
 }
 
+// The exclusive mark (TIOCEXCL) belongs to the tty, not to a descriptor:
+// it outlives our close while another holder (a virtual sensor keeps its
+// end of a pseudo-terminal open) still has the tty, and then refuses every
+// later open by an ordinary user (root is never refused, which hides it).
+// So it is taken back on every way this program lets go of a port: by
+// ComClose, and at the program's end for a port still open (the command
+// line without RUN, EXIT while connected). The descriptors marked are kept
+// here, as fd + 1 so that 0 means a free entry.
+std::array<int, kLastPort> g_exclusiveFds{};
+
+void ReleaseExclusive(int fd) {
+  ::ioctl(fd, TIOCNXCL);
+  for (int& entry : g_exclusiveFds) {
+    if (entry == fd + 1) entry = 0;
+  }
+}
+
+extern "C" void ReleaseExclusiveAtExit() { ReleaseAllExclusive(); }
+
+void HoldExclusive(int fd) {
+  static const bool releaseAtExit = std::atexit(ReleaseExclusiveAtExit) == 0;
+  (void)releaseAtExit;
+  ::ioctl(fd, TIOCEXCL);
+  for (int& entry : g_exclusiveFds) {
+    if (entry == 0) {
+      entry = fd + 1;
+      return;
+    }
+  }
+}
+
 // The port's own low-latency setting, as it was before the open.
 void PutBackLowLatency(const NativePort& native) {
   if (native.lowLatency.outcome != LowLatencyChange::Outcome::Set) return;
@@ -166,7 +200,7 @@ bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSi
   // A lock held elsewhere is reported as the device being busy.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
   if (::tcgetattr(fd, &settings) != 0) return refuse(errno);
-  ::ioctl(fd, TIOCEXCL);
+  HoldExclusive(fd);
   MakeRaw(settings);
   ::tcsetattr(fd, TCSANOW, &settings);
   native = NativePort{};
@@ -206,12 +240,15 @@ std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
   }
 }
 
+void ReleaseAllExclusive() {
+  for (int entry : g_exclusiveFds) {
+    if (entry != 0) ::ioctl(entry - 1, TIOCNXCL);
+  }
+}
+
 CloseOutcome CloseDevice(NativePort& native) {
   PutBackLowLatency(native);
-  // The exclusive mark belongs to the tty, not to this descriptor: it would
-  // outlive the close while another holder (a virtual sensor) keeps the tty
-  // open, and then keep the next open out.
-  ::ioctl(native.fd, TIOCNXCL);
+  ReleaseExclusive(native.fd);
   // Unlike a Windows handle, the descriptor is gone even when close()
   // reports an error.
   return ::close(native.fd) == 0 ? CloseOutcome::Closed : CloseOutcome::RefusedHandleGone;

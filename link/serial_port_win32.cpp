@@ -76,6 +76,10 @@ std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
   return device + ": " + SystemText(systemError);
 }
 
+// A handle opened without sharing holds the port only while it is open;
+// the system closes it when the process ends, however it ends.
+void ReleaseAllExclusive() {}
+
 CloseOutcome CloseDevice(NativePort& native) {
   return CloseHandle(native.handle) ? CloseOutcome::Closed : CloseOutcome::RefusedStillOpen;
 }

@@ -172,9 +172,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "ZEMA weicht von der Datei ab: ",
      "ZEMAの内容がファイルと異なります: "},
     {143,
-     "value %1: file %2, ZEMA %3",
-     "Wert %1: Datei %2, ZEMA %3",
-     "値%1: ファイル %2、ZEMA %3"},
+     "line %1: file \"%2\", ZEMA %3",
+     "Zeile %1: Datei \"%2\", ZEMA %3",
+     "%1行目: ファイル「%2」、ZEMA %3"},
     {144,
      "block %1, value %2: file %3, ZEMA %4",
      "Block %1, Wert %2: Datei %3, ZEMA %4",
@@ -187,4 +187,26 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "File not found: ",
      "Datei nicht gefunden: ",
      "ファイルが見つかりません: "},
+    // A parameter file refused before anything is sent: %1 the file, %2 the
+    // line (counted from 1), %3 its text.
+    {147,
+     "Line %2 of the parameter file %1 is not a whole number from -32768 to 65535: \"%3\"",
+     "Zeile %2 der Parameterdatei %1 ist keine ganze Zahl von -32768 bis 65535: \"%3\"",
+     "設定値ファイル %1 の%2行目が-32768～65535の整数ではありません: 「%3」"},
+    {148,
+     "The parameter file %1 holds more than 32 values (line %2: \"%3\").",
+     "Die Parameterdatei %1 enthaelt mehr als 32 Werte (Zeile %2: \"%3\").",
+     "設定値ファイル %1 に33個以上の値があります(%2行目: 「%3」)。"},
+    {149,
+     "The base name has no file name (it is empty or ends with a folder separator): "
+     "enter a name for the files, for example line1.",
+     "Der Basisname enthaelt keinen Dateinamen (er ist leer oder endet mit einem "
+     "Ordnertrennzeichen): bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
+     "ベース名にファイル名がありません(空欄か、フォルダー区切り文字で終わっています)。"
+     "ファイル名を入力してください(例: line1)。"},
+    // The step line while a WRITE's items are read back and compared.
+    {150,
+     "Verifying: reading back what was written",
+     "Pruefen: das Geschriebene wird zurueckgelesen",
+     "確認中: 書き込んだデータを読み戻しています"},
 }};

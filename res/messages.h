@@ -51,10 +51,15 @@ enum MessageId : int {
   kMsgImageFileRejected = 141,  // followed by the file's path
   // Comparing the sensor with files (zema-transfer compare, write --verify).
   kMsgDiffersFromFile = 142,  // followed by the file's path
-  kMsgValueDiffers = 143,     // %1 value, %2 in the file, %3 in the sensor
+  kMsgValueDiffers = 143,     // %1 line, %2 its text in the file, %3 in the sensor
   kMsgBlockValueDiffers = 144,  // %1 block, %2 value, %3 file, %4 sensor
   kMsgSameAsFiles = 145,
   kMsgFileNotFound = 146,  // followed by the file's path
+  // Refused before anything is sent.
+  kMsgParamNotANumber = 147,     // %1 file, %2 line, %3 its text
+  kMsgParamTooManyValues = 148,  // %1 file, %2 line, %3 its text
+  kMsgBaseNameWithoutName = 149,
+  kMsgVerifying = 150,
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

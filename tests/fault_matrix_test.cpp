@@ -328,9 +328,9 @@ TEST(FaultMatrixTest, ALateReplyNeverAnswersTheNextRun) {
       EXPECT_EQ(g_lastError, LoadMessage(c.nextMessage));
     }
     if (c.next.direction == kDirectionRead) {
-      ParamSet set{};
-      ASSERT_EQ(LoadParamFile((base + ".pr3.zema").c_str(), set), ParamFileStatus::Ok);
-      EXPECT_EQ(set, sim.Memory().params[3]);
+      ParamFile file;
+      ASSERT_EQ(LoadParamFile((base + ".pr3.zema").c_str(), file), ParamFileStatus::Ok);
+      EXPECT_EQ(file.values, sim.Memory().params[3]);
     }
     EXPECT_TRUE(ResumeSensor().done()) << g_lastError;
   }

@@ -18,6 +18,7 @@
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/image_file.h"
+#include "transfer/parameter_file.h"
 #include "transfer/pattern_image.h"
 #include "transfer/transfer_run.h"
 
@@ -437,7 +438,7 @@ TEST_F(ImageTransferTest, ABadImageFileIsRefusedBeforeTheRunSendsAnything) {
   SelectPatterns(3, 4);
   for (const Case& test : cases) {
     for (const char* suffix : {".pr3.zema", ".pr4.zema"})
-      WriteFileBytes(PathOf(suffix), std::string(64, '\n'));
+      WriteFileBytes(PathOf(suffix), FormatParamFile(ParamSet{}));
     for (const char* suffix : {".cmp.bmp", ".pt3.bmp", ".pt4.bmp"}) {
       WriteFileBytes(PathOf(suffix), ImageFileOf(0x10, 0x20, 0x30));
     }

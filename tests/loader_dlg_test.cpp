@@ -73,11 +73,14 @@ TEST_F(LoaderDlgTest, RefPutsTheChosenFilesBaseNameIntoTheFieldWithItsNameSelect
     std::optional<std::string> chosen;  // nullopt: the picker was cancelled
     std::string field;
     const char* selected;
+    std::string opensIn;  // the folder the picker opened in: the field's, when it exists
   } kChoices[] = {
-      {folder + "lineA.pr3.zema", folder + "lineA", "lineA"},
-      {std::nullopt, folder + "lineA", "lineA"},
-      {folder + "photo.bmp", folder + "photo.bmp", "photo.bmp"},
-      {"C:\\data\\Größe.pr0.zema", "C:\\data\\Größe", "Größe"},
+      {folder + "lineA.pr3.zema", folder + "lineA", "lineA", ""},
+      {std::nullopt, folder + "lineA", "lineA", ""},
+      {folder + "photo.bmp", folder + "photo.bmp", "photo.bmp", ""},
+      {"C:\\data\\Größe.pr0.zema", "C:\\data\\Größe", "Größe", ""},
+      {folder_.path().string() + "/lineB.pt0.bmp", folder_.path().string() + "/lineB", "lineB", ""},
+      {std::nullopt, folder_.path().string() + "/lineB", "lineB", folder_.path().string()},
   };
   window_.Open();
   for (const auto& choice : kChoices) {
@@ -86,6 +89,7 @@ TEST_F(LoaderDlgTest, RefPutsTheChosenFilesBaseNameIntoTheFieldWithItsNameSelect
     EXPECT_TRUE(window_.Click(kCtlRef));
     EXPECT_EQ(script_.picker.offered.data(), kBaseNameFilters.data());
     EXPECT_EQ(script_.picker.offered.size(), kBaseNameFilters.size());
+    EXPECT_EQ(script_.picker.openedIn, choice.opensIn);
     EXPECT_EQ(window_.ControlText(kCtlBaseName), choice.field);
     EXPECT_EQ(window_.SelectedText(kCtlBaseName), choice.selected);
   }

@@ -94,19 +94,23 @@ struct BadReplyCase {
   Bytes reply;
   int replyLength;
   int message;
+  std::string detail;  // after the device's path; what to look at
 };
 
-TEST_F(PacketTest, BadRepliesReportTheirMessage) {
+TEST_F(PacketTest, BadRepliesReportTheirMessageAndWhatToCheck) {
   Bytes goodSet = AckReply(Bytes(4, 0x11));
   Bytes wrongSum = goodSet;
   wrongSum.back() ^= 0x01;
   const BadReplyCase cases[] = {
-      {"nothing", {}, 0, kMsgNoResponse},
-      {"NAK", {0x15, 0xEA}, 0, kMsgInvalidResponse},
-      {"garbage", {0x41, 0x42, 0x43}, 0, kMsgInvalidResponse},
-      {"wrong checksum", wrongSum, 4, kMsgChecksumError},
-      {"cut short", Bytes(goodSet.begin(), goodSet.begin() + 3), 4, kMsgChecksumError},
-      {"ACK only", {0x06}, 0, kMsgChecksumError},
+      {"nothing", {}, 0, kMsgNoResponse,
+       ": no reply within 50 ms; check that the sensor shows its \"PC LOAD/SAVE\" menu"},
+      {"NAK", {0x15, 0xEA}, 0, kMsgInvalidResponse, ""},
+      {"garbage", {0x41, 0x42, 0x43}, 0, kMsgInvalidResponse, ""},
+      {"wrong checksum", wrongSum, 4, kMsgChecksumError,
+       ": 6 of 6 bytes of the reply arrived, but their checksum is wrong"},
+      {"cut short", Bytes(goodSet.begin(), goodSet.begin() + 3), 4, kMsgChecksumError,
+       ": 3 of 6 bytes of the reply arrived (the sensor stopped sending"},
+      {"ACK only", {0x06}, 0, kMsgChecksumError, ": 1 of 2 bytes of the reply arrived"},
   };
   ComSetReadTimeout(peer.port(), 50);
   for (const BadReplyCase& c : cases) {
@@ -117,6 +121,8 @@ TEST_F(PacketTest, BadRepliesReportTheirMessage) {
     std::uint8_t buffer[8];
     EXPECT_EQ(ReceiveReply(peer.port(), buffer, c.replyLength, 50), 0);
     EXPECT_EQ(g_lastError, LoadMessage(c.message));
+    const std::string detail = c.detail.empty() ? "" : ComDevicePath(peer.port()) + c.detail;
+    EXPECT_EQ(g_lastErrorDetail.substr(0, detail.size()), detail);
   }
 }
 

@@ -262,7 +262,7 @@ std::string FiveDigitsCrLf() {
 class ParameterWriteConversion : public ParameterTransferTest,
                                  public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(ParameterWriteConversion, SendsTheLow16BitsOfEachLine) {
+TEST_P(ParameterWriteConversion, SendsEachLinesValue) {
   SelectBanks(6, 6, false);
   WriteFileBytes(PathOf(".pr6.zema"), GetParam().file);
   peer_.ReplyAfter(kWriteCommandBytes, AckReply());
@@ -280,14 +280,58 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WriteCase{"Max", "65535\n" + Lines(31, "1"), Sent({65535}, 1)},
         WriteCase{"MinusOne", "-1\n" + Lines(31, "1"), Sent({65535}, 1)},
-        WriteCase{"Above16Bits", "70000\n" + Lines(31, "1"), Sent({4464}, 1)},
-        WriteCase{"EmptyLine", "\n" + Lines(31, "1"), Sent({0}, 1)},
-        WriteCase{"NotANumber", "abc\n12abc\n" + Lines(30, "1"), Sent({0, 12}, 1)},
-        WriteCase{"SixDigitsAreOneValue", "123456\n2\n" + Lines(30, "1"), Sent({57920, 2}, 1)},
-        WriteCase{"MoreThan32Lines", Lines(32, "3") + Lines(5, "9"), Sent({}, 3)},
+        WriteCase{"Lowest", " -32768 \n" + Lines(31, "1"), Sent({32768}, 1)},
+        WriteCase{"EmptyLinesAtTheEnd", Lines(32, "3") + "\n\n", Sent({}, 3)},
         WriteCase{"NoLineFeedAtTheEnd", Lines(31, "4") + "4", Sent({}, 4)},
         WriteCase{"CrLfFiveDigits", FiveDigitsCrLf(), SetStartingAt(60000)}),
     CaseName<WriteCase>);
+
+struct RefusedCase {
+  const char* name;
+  std::string bank2File;
+  std::string text;  // FILE stands for the file's path
+};
+
+void PrintTo(const RefusedCase& test, std::ostream* out) { *out << test.name; }
+
+std::string NotWhole(int line, const std::string& text) {
+  return "Line " + std::to_string(line) +
+         " of the parameter file FILE is not a whole number from -32768 to 65535: \"" + text +
+         "\"";
+}
+
+class ParameterWriteRefusal : public ParameterTransferTest,
+                              public ::testing::WithParamInterface<RefusedCase> {};
+
+// A hand-edited file is refused before the first set is sent, naming the
+// file, the line as an editor counts it, and the line's text.
+TEST_P(ParameterWriteRefusal, RefusesTheFileBeforeAnythingIsSent) {
+  SelectBanks(0, 2, false);
+  WriteFileBytes(PathOf(".pr0.zema"), Lines(32, "1"));
+  WriteFileBytes(PathOf(".pr1.zema"), Lines(32, "1"));
+  WriteFileBytes(PathOf(".pr2.zema"), GetParam().bank2File);
+
+  EXPECT_EQ(Run(kDirectionWrite), RunEnd::Failed);
+  EXPECT_TRUE(peer_.Received().empty());
+  ASSERT_EQ(operator_.boxes.size(), 1u);
+  std::string expected = GetParam().text;
+  expected.replace(expected.find("FILE"), 4, PathOf(".pr2.zema"));
+  EXPECT_EQ(operator_.boxes[0].text, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParameterWriteRefusal,
+    ::testing::Values(
+        RefusedCase{"Word", Lines(2, "1") + "abc\n" + Lines(29, "1"), NotWhole(3, "abc")},
+        RefusedCase{"TwoNumbers", "12 34\n" + Lines(31, "1"), NotWhole(1, "12 34")},
+        RefusedCase{"Fraction", "3.5\n" + Lines(31, "1"), NotWhole(1, "3.5")},
+        RefusedCase{"Exponent", "1e3\n" + Lines(31, "1"), NotWhole(1, "1e3")},
+        RefusedCase{"EmptyLine", Lines(8, "1") + "\n" + Lines(23, "1"), NotWhole(9, "")},
+        RefusedCase{"Above16Bits", "65536\n" + Lines(31, "1"), NotWhole(1, "65536")},
+        RefusedCase{"SixDigits", "999999\n" + Lines(31, "1"), NotWhole(1, "999999")},
+        RefusedCase{"ThirtyThreeValues", Lines(33, "1"),
+                    "The parameter file FILE holds more than 32 values (line 33: \"1\")."}),
+    CaseName<RefusedCase>);
 
 TEST_F(ParameterTransferTest, WriteAsksAboutAMissingBankFileAndNoSkipsIt) {
   SelectBanks(2, 4, false);

@@ -166,6 +166,9 @@ TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
       ASSERT_EQ(dialogs.boxes.size(), 1u);
       EXPECT_EQ(dialogs.boxes[0].text, "Failed to write a setup file.");
       EXPECT_FALSE(dialogs.boxes[0].question);
+      // The detail names the file and the system's reason.
+      EXPECT_EQ(dialogs.boxes[0].detail.rfind(storedPath.string() + ": ", 0), 0u)
+          << dialogs.boxes[0].detail;
       EXPECT_EQ(ReadFileBytes(storedPath), c.stored) << "the earlier file stays whole";
       EXPECT_EQ(Entries(bin), 1);
     } else {

@@ -33,6 +33,7 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/parameter_file.h"
 #include "transfer/image_file.h"
 #include "transfer/transfer_run.h"
 
@@ -161,7 +162,7 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
     const char* where;   // the start of the place named
   };
   const Case cases[] = {
-      {"--params", 0x82, ".pr3.zema", "value "},
+      {"--params", 0x82, ".pr3.zema", "line 17: file \"3016\", ZEMA 3017"},
       {"--patterns", 0x86, ".pt2.bmp", "block "},
   };
   for (const Case& c : cases) {
@@ -176,6 +177,7 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
     const std::string named = std::string("Error: ZEMA differs from the file: ") + Base() +
                               c.file + "\n  " + c.where;
     EXPECT_NE(verify.err.find(named), std::string::npos) << verify.err;
+    EXPECT_NE(verify.err.find(" Verifying: reading back what was written\n"), std::string::npos);
     const ProgramOutcome compare =
         Transfer(With({"compare", c.kinds, "--banks", "2-3", "--base", Base()}));
     EXPECT_EQ(compare.status, 1);
@@ -196,27 +198,38 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
     int status;
     std::vector<std::string> printed;  // on standard error (standard output for ports)
     std::vector<std::string> environment = {};
+    bool sendsNothing = false;  // the sensor is not even connected
   };
   const std::string com = "COM" + std::to_string(sim.port());
   const std::vector<std::string> kPortChoices = {"--port", "--device", "--adapter-serial"};
   const Case cases[] = {
-      {"NothingSelectedCompletes", [] {}, {"read", "--base", base}, 0,
-       {"Reading from ZEMA is completed."}},
+      {"NothingSelectedIsAMistake", [] {}, {"read", "--base", base}, 2,
+       {"choose what to transfer: --params, --common, --compensation, --patterns, or --all"},
+       {}, true},
+      {"MistypedCommand", [] {}, {"reed", "--all", "--base", base}, 2,
+       {"unknown subcommand 'reed'"}, {}, true},
+      {"BaseNameWithoutName", [] {}, {"read", "--all", "--base", base + "/"}, 2,
+       {"Error: " + LoadMessage(kMsgBaseNameWithoutName)}, {}, true},
       {"ExistingFileRefused", [&] { WriteFileBytes(base + ".prM.zema", "1\n"); },
        {"read", "--common", "--base", base}, 3,
-       {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)"}},
+       {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)\n  " + base +
+        ".prM.zema"}},
       {"ExistingFileOverwritten", [] {}, {"read", "--common", "--base", base, "--overwrite"}, 0,
        {"Found same filename. Do you overwrite? Yes (--overwrite)",
         "Reading from ZEMA is completed."}},
-      {"MissingFileAborts", [&] { fs::remove(base + ".pr3.zema"); },
-       {"write", "--params", "--banks", "3-4", "--base", base}, 1,
-       {"Warning: The file of bank parameters3 is not found. Do you abort remaining file(s)? "
-        "Yes (No with --skip-missing)",
-        "Error: Transfering is aborted."}},
+      {"MissingFileAbortsBeforeConnecting",
+       [&] {
+         WriteFileBytes(base + ".pr2.zema", FormatParamFile(ParamSet{}));
+         WriteFileBytes(base + ".pr4.zema", FormatParamFile(ParamSet{}));
+         fs::remove(base + ".pr3.zema");
+       },
+       {"write", "--params", "--banks", "2-4", "--base", base}, 1,
+       {"Error: File not found: " + base + ".pr3.zema\nError: Transfering is aborted."},
+       {}, true},
       {"MissingFileSkipped", [] {},
        {"write", "--params", "--banks", "3", "--base", base, "--skip-missing"}, 0,
        {"is not found. Do you abort remaining file(s)? No (--skip-missing)",
-        "Writing to ZEMA is completed."}},
+        "No target data fo writing in."}},
       {"BadImageFileRefused", [&] { WriteFileBytes(image, "BM not a bitmap at all, 29 bytes"); },
        {"write", "--patterns", "--banks", "4", "--base", base}, 1,
        {"Error: " + LoadMessage(kMsgImageFileRejected) + image}},
@@ -248,8 +261,8 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
       {"AdapterSerialUnknown", [] {}, {"resume", "--adapter-serial", "NO-SUCH-ADAPTER"}, 1,
        {"Error: Failed to open COM port.\n  no serial adapter has the USB serial number "
         "NO-SUCH-ADAPTER"}},
-      {"UserLanguage", [] {}, {"read", "--base", base, "--resume"}, 0, {"ZEMA ausgelesen."},
-       {"LANG=de_DE.UTF-8"}},
+      {"UserLanguage", [] {}, {"read", "--common", "--base", base, "--overwrite", "--resume"}, 0,
+       {"ZEMA ausgelesen."}, {"LANG=de_DE.UTF-8"}},
       {"BadUsage", [] {}, {"read", "--banks", "3-1", "--base", base}, 2, {"--banks"}},
       {"OverwriteOnlyWhereFilesAreWritten", [] {}, {"write", "--overwrite", "--base", base}, 2,
        {"--overwrite"}},
@@ -269,8 +282,12 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
                                                       kPortChoices.begin(), kPortChoices.end()) !=
                                        arguments.end();
     if (!ownPort) arguments = With(arguments);
+    const std::size_t commandsBefore = sim.Commands().size();
     const ProgramOutcome outcome = Transfer(arguments, c.environment);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
+    if (c.sendsNothing) {
+      EXPECT_EQ(sim.Commands().size(), commandsBefore);
+    }
     const std::string printed = outcome.out + outcome.err;  // help and ports: standard output
     for (const std::string& text : c.printed) {
       EXPECT_NE(printed.find(text), std::string::npos) << text << "\n---\n" << printed;

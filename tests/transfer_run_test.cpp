@@ -39,10 +39,10 @@ class TransferRunTest : public ::testing::Test {
   ScriptedOperator operator_;
 };
 
-TEST_F(TransferRunTest, AReadWithNothingSelectedPassesEveryStepAndCompletes) {
+TEST_F(TransferRunTest, AReadWithNothingSelectedPassesEveryStep) {
   EXPECT_EQ(Run(), RunEnd::Finished);
   EXPECT_TRUE(FolderIsEmpty());
-  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(121), Msg(122), Msg(137)}));
+  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(121), Msg(122), Msg(135)}));
   std::vector<int> positions{0};
   positions.insert(positions.end(), 16, 512);
   positions.insert(positions.end(), {0, 512, 512});
@@ -56,21 +56,27 @@ TEST_F(TransferRunTest, AReadWithNothingSelectedPassesEveryStepAndCompletes) {
   EXPECT_TRUE(operator_.boxes.empty());
 }
 
-TEST_F(TransferRunTest, AWriteWithNothingSelectedReportsWritingCompleted) {
-  target_.direction = kDirectionWrite;
-  EXPECT_EQ(Run(), RunEnd::Finished);
-  EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(129), Msg(132), Msg(138)}));
-}
-
-TEST_F(TransferRunTest, StartBankAboveEndBankMovesNoBankSilently) {
-  for (int direction : {kDirectionRead, kDirectionWrite}) {
+// Completion is reported only when something was transferred: a run with
+// no data kind, or whose bank range is empty, says there was nothing to do.
+TEST_F(TransferRunTest, ARunThatMovesNothingSaysSo) {
+  struct Case {
+    int direction;
+    bool banks;  // bank parameters and patterns, banks 3 to 1
+    int finalText;
+  };
+  const Case cases[] = {{kDirectionRead, false, 135},
+                        {kDirectionWrite, false, 136},
+                        {kDirectionRead, true, 135},
+                        {kDirectionWrite, true, 136}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.direction << " banks " << c.banks);
     view_.events.clear();
-    target_.direction = direction;
-    target_.bankParams = 1;
-    target_.patterns = 1;
-    target_.startBank = 5;
-    target_.endBank = 4;
+    target_.direction = c.direction;
+    target_.bankParams = target_.patterns = c.banks ? 1 : 0;
+    target_.startBank = 3;
+    target_.endBank = 1;
     EXPECT_EQ(Run(), RunEnd::Finished);
+    EXPECT_EQ(view_.LastStepLine(), Msg(c.finalText));
     EXPECT_TRUE(FolderIsEmpty());
     EXPECT_TRUE(operator_.boxes.empty());
     EXPECT_EQ(view_.Positions().back(), 512);
@@ -91,20 +97,36 @@ TEST_F(TransferRunTest, CancelBeforeTheFirstStepEndsAborted) {
   EXPECT_TRUE(FolderIsEmpty());
 }
 
-TEST_F(TransferRunTest, ABaseNameTooLongIsRefusedBeforeAnythingIsSent) {
-  for (int direction : {kDirectionRead, kDirectionWrite}) {
-    view_.events.clear();
-    operator_.boxes.clear();
-    target_.direction = direction;
-    target_.commonParams = 1;
-    target_.baseName = (dir_ / std::string(251, 'n')).string();
-    EXPECT_EQ(Run(), RunEnd::Failed);
-    ASSERT_EQ(operator_.boxes.size(), 1u);
-    EXPECT_EQ(operator_.boxes[0].text, Msg(140));
-    EXPECT_EQ(operator_.boxes[0].caption, "Error");
-    EXPECT_EQ(view_.EndResult(), kRunResultFailed);
-    EXPECT_EQ(view_.Count(Kind::OfferOk), 0);
-    EXPECT_EQ(view_.Count(Kind::Step), 0);
+// A base name whose paths would not fit, or that names no file of its own
+// (the files would be hidden ones such as ".pr0.zema"), is refused before
+// anything is sent.
+TEST_F(TransferRunTest, AnUnusableBaseNameIsRefusedBeforeAnythingIsSent) {
+  struct Case {
+    std::string baseName;
+    int message;
+  };
+  const Case cases[] = {{(dir_ / std::string(251, 'n')).string(), 140},
+                        {"", 149},
+                        {dir_.path().string() + "/", 149},
+                        {dir_.path().string() + "\\", 149},
+                        {(dir_ / ".").string(), 149}};
+  for (const Case& c : cases) {
+    for (int direction : {kDirectionRead, kDirectionWrite}) {
+      SCOPED_TRACE(c.baseName);
+      view_.events.clear();
+      operator_.boxes.clear();
+      target_.direction = direction;
+      target_.commonParams = 1;
+      target_.baseName = c.baseName;
+      EXPECT_EQ(Run(), RunEnd::Failed);
+      ASSERT_EQ(operator_.boxes.size(), 1u);
+      EXPECT_EQ(operator_.boxes[0].text, Msg(c.message));
+      EXPECT_EQ(operator_.boxes[0].caption, "Error");
+      EXPECT_EQ(view_.EndResult(), kRunResultFailed);
+      EXPECT_EQ(view_.Count(Kind::OfferOk), 0);
+      EXPECT_EQ(view_.Count(Kind::Step), 0);
+      EXPECT_TRUE(FolderIsEmpty());
+    }
   }
 }
 

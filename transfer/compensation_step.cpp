@@ -40,7 +40,11 @@ void ReadTable(TransferRun& run) {
     SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
-  if (!file.Commit()) FailFileCreation(run);
+  if (!file.Commit()) {
+    FailFileCreation(run);
+    return;
+  }
+  run.flags.anyDone = true;
 }
 
 // The blocks only reach the sensor's transfer area; the flash commit after
@@ -63,15 +67,12 @@ void WriteTable(TransferRun& run) {
   }
   if (FlashCommit(run, kCompensationSelector) == 0) return;
   run.written.compensation = true;
+  run.flags.anyDone = true;
   run.view.SetDetailLine(" ");
 }
 
-// Completion counts also when the table was not selected.
 StepOutcome CloseCompensationStep(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !run.flags.failed) {
-    SetProgress(run, kProgressEnd);
-    run.flags.anyDone = true;
-  }
+  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
   return OutcomeOf(run);
 }
 

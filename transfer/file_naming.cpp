@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/commands.h"
+#include "res/messages.h"
 #include "transfer/run_state.h"
 
 std::string FileSuffix(int slot, bool isImage) {
@@ -28,4 +29,13 @@ bool BuildFilePath(const std::string& baseName, char* dest, std::size_t destSize
 bool BaseNameFits(const std::string& baseName) {
   return baseName.size() <= kMaxBaseNameLength &&
          baseName.find('\0') == std::string::npos;
+}
+
+int BaseNameRefusal(const std::string& baseName) {
+  if (!BaseNameFits(baseName)) return kMsgBaseNameTooLong;
+  const std::size_t separator = baseName.find_last_of("\\/");
+  const std::string name =
+      separator == std::string::npos ? baseName : baseName.substr(separator + 1);
+  if (name.empty() || name == "." || name == "..") return kMsgBaseNameWithoutName;
+  return 0;
 }

@@ -25,3 +25,9 @@ bool BuildFilePath(const std::string& baseName, char* dest, std::size_t destSize
 
 // True when every file of a run with this base name fits the path buffer.
 bool BaseNameFits(const std::string& baseName);
+
+// Why a run may not use this base name: message 140 when its paths would
+// not fit the path buffer, 149 when it names no file of its own (empty,
+// ending in a folder separator "/" or "\\", or "." or ".."), which would
+// make every file hidden (".pr0.zema", ".cmp.bmp"); 0 when it may.
+int BaseNameRefusal(const std::string& baseName);

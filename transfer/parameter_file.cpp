@@ -6,72 +6,56 @@
 
 namespace {
 
-// Follows strtoul through one line, a character at a time, so that a line
-// of any length needs no buffer.
-class ValueScanner {
- public:
-  void Feed(char c) {
-    switch (phase_) {
-      case Phase::Blank:
-        if (IsBlank(c)) return;
-        if (c == '+' || c == '-') {
-          negative_ = c == '-';
-          phase_ = Phase::Sign;
-          return;
-        }
-        phase_ = Phase::Sign;
-        [[fallthrough]];
-      case Phase::Sign:
-        if (!IsDigit(c)) {
-          // A sign without digits converts nothing.
-          negative_ = false;
-          phase_ = Phase::Rest;
-          return;
-        }
-        phase_ = Phase::Digits;
-        [[fallthrough]];
-      case Phase::Digits:
-        if (!IsDigit(c)) {
-          phase_ = Phase::Rest;
-          return;
-        }
-        if (!overflow_) {
-          value_ = value_ * 10 + static_cast<std::uint64_t>(c - '0');
-          if (value_ > kMax32) overflow_ = true;
-        }
-        return;
-      case Phase::Rest:
-        return;
-    }
-  }
+// More of a line than this is never a value; a longer line is kept only as
+// far as a message shows it, so a file without line ends needs no memory.
+constexpr std::size_t kLineKept = 256;
+// What a message shows of a line.
+constexpr std::size_t kLineShown = 40;
 
-  std::uint16_t Result() const {
-    std::uint32_t number;
-    if (overflow_) {
-      number = kMax32;
-    } else if (negative_) {
-      number = static_cast<std::uint32_t>(0u - static_cast<std::uint32_t>(value_));
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The line as a message shows it, cut where a UTF-8 character begins.
+std::string ShownText(std::string_view line, bool longer) {
+  std::size_t end = line.size();
+  if (end > kLineShown) {
+    end = kLineShown;
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
+    longer = true;
+  }
+  std::string shown;
+  for (char c : line.substr(0, end)) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown += byte < 0x20 || byte == 0x7F ? '?' : c;
+  }
+  if (longer) shown += "...";
+  return shown;
+}
+
+// One line of the stream, without its line end; false at the end of the
+// stream when no character was left. `longer`: more than kLineKept
+// characters, of which only those are kept.
+bool NextLine(std::FILE* stream, std::string& line, bool& longer) {
+  line.clear();
+  longer = false;
+  int c = std::fgetc(stream);
+  if (c == EOF) return false;
+  for (; c != EOF && c != '\n'; c = std::fgetc(stream)) {
+    if (line.size() < kLineKept) {
+      line += static_cast<char>(c);
     } else {
-      number = static_cast<std::uint32_t>(value_);
+      longer = true;
     }
-    return static_cast<std::uint16_t>(number & 0xFFFFu);
   }
-
- private:
-  enum class Phase { Blank, Sign, Digits, Rest };
-  static constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
-
-  // The white space of isspace in the "C" locale.
-  static bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-  }
-  static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-  Phase phase_ = Phase::Blank;
-  bool negative_ = false;
-  bool overflow_ = false;
-  std::uint64_t value_ = 0;
-};
+  if (!longer && !line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
 
 struct FileCloser {
   void operator()(std::FILE* stream) const { std::fclose(stream); }
@@ -103,31 +87,50 @@ std::string FormatParamFile(const ParamSet& set) {
   return text;
 }
 
-std::uint16_t ParamValueFromText(std::string_view text) {
-  ValueScanner scanner;
-  for (char c : text) scanner.Feed(c);
-  return scanner.Result();
+std::optional<std::uint16_t> ParamValueFromText(std::string_view text) {
+  text = TrimBlanks(text);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  long value = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > kHighestParamValue) return std::nullopt;  // out of range with either sign
+  }
+  if (negative) value = -value;
+  if (value < kLowestParamValue) return std::nullopt;
+  return static_cast<std::uint16_t>(value & 0xFFFF);
 }
 
-ParamFileStatus ReadParamFile(std::FILE* stream, ParamSet& set) {
-  set.fill(0);
-  for (int line = 0; line < kParamValuesPerSet; ++line) {
-    int c = std::fgetc(stream);
-    if (c == EOF) return ParamFileStatus::TooShort;
-    ValueScanner scanner;
-    // A carriage return is white space to the conversion, so one before
-    // the line feed changes no value.
-    while (c != EOF && c != '\n') {
-      scanner.Feed(static_cast<char>(c));
-      c = std::fgetc(stream);
+ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file) {
+  file = ParamFile{};
+  std::string line;
+  bool longer = false;
+  for (int at = 0; at < kParamValuesPerSet; ++at) {
+    if (!NextLine(stream, line, longer)) return ParamFileStatus::TooShort;
+    file.lines[at] = ShownText(line, longer);
+    const std::optional<std::uint16_t> value = longer ? std::nullopt : ParamValueFromText(line);
+    if (!value) {
+      file.badLine = at + 1;
+      file.badText = file.lines[at];
+      return ParamFileStatus::NotANumber;
     }
-    set[line] = scanner.Result();
+    file.values[at] = *value;
+  }
+  // An editor's empty lines at the end are no values.
+  for (int number = kParamValuesPerSet + 1; NextLine(stream, line, longer); ++number) {
+    if (longer || !TrimBlanks(line).empty()) {
+      file.badLine = number;
+      file.badText = ShownText(line, longer);
+      return ParamFileStatus::TooManyValues;
+    }
   }
   return ParamFileStatus::Ok;
 }
 
-ParamFileStatus LoadParamFile(const char* path, ParamSet& set) {
+ParamFileStatus LoadParamFile(const char* path, ParamFile& file) {
   std::unique_ptr<std::FILE, FileCloser> stream(OpenRegularFile(path));
   if (!stream) return ParamFileStatus::Missing;
-  return ReadParamFile(stream.get(), set);
+  return ReadParamFile(stream.get(), file);
 }

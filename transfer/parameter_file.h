@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,21 +20,38 @@ void EncodeParamSet(const ParamSet& set, std::uint8_t* wire);
 // The file's text: 32 lines of "%u\n".
 std::string FormatParamFile(const ParamSet& set);
 
-// Converts one line's text the way strtoul(text, nullptr, 10) does on a
-// 32-bit unsigned long (leading white space, an optional sign, the digits up
-// to the first non-digit; no digits give 0; a minus sign negates modulo
-// 2^32; too large a number gives 0xFFFFFFFF), keeping the low 16 bits.
-std::uint16_t ParamValueFromText(std::string_view text);
+// A line of a parameter file holds one whole decimal number from -32768
+// to 65535; a negative number stands for its 16-bit two's complement, as
+// the sensor takes it (-1 is 65535).
+inline constexpr int kLowestParamValue = -32768;
+inline constexpr int kHighestParamValue = 65535;
+
+// The value a line's text stands for: the number with an optional sign,
+// blanks (spaces, tabs) around it allowed; nothing for any other text (an
+// empty line, a fraction, two numbers, a number out of range).
+std::optional<std::uint16_t> ParamValueFromText(std::string_view text);
 
 enum class ParamFileStatus {
   Ok,
-  Missing,   // cannot be opened for reading, or not a regular file
-  TooShort,  // fewer than 32 lines
+  Missing,        // cannot be opened for reading, or not a regular file
+  TooShort,       // fewer than 32 lines
+  NotANumber,     // one of the first 32 lines holds no value
+  TooManyValues,  // a line after the 32nd holds more than blanks
 };
 
-// Reads the first 32 lines of a parameter file, one value per line. A
-// carriage return before the line feed belongs to the line end; a line of
-// any length is one value; a last line without a line feed still counts.
-// Lines after the 32nd are not read.
-ParamFileStatus ReadParamFile(std::FILE* stream, ParamSet& set);
-ParamFileStatus LoadParamFile(const char* path, ParamSet& set);
+struct ParamFile {
+  ParamSet values{};
+  // Each line's text as a message shows it: without its line end, control
+  // characters as "?", a long line cut short with "...".
+  std::array<std::string, kParamValuesPerSet> lines;
+  // NotANumber, TooManyValues: the first such line (counted from 1, as an
+  // editor counts) and its text as shown.
+  int badLine = 0;
+  std::string badText;
+};
+
+// Reads a parameter file: 32 lines of one value each, then nothing but
+// blank lines. A carriage return before the line feed belongs to the line
+// end; a last line without a line feed still counts.
+ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file);
+ParamFileStatus LoadParamFile(const char* path, ParamFile& file);

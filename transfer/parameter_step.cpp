@@ -16,8 +16,14 @@ bool SlotSelected(const TransferTarget& target, int slot) {
   return target.bankParams != 0 && BankInRange(target, slot);
 }
 
-void FailTooShort(TransferRun& run) {
-  FailStep(run, kMsgParamFileTooShort, g_filePath);
+// Fails the step with the text that refuses the parameter file in
+// g_filePath; false when the file is fine or missing (asked at its turn).
+bool FailRefusedFile(TransferRun& run, ParamFileStatus status, const ParamFile& file) {
+  const RefusedParamFile refused = RefuseParamFile(status, file, g_filePath);
+  if (refused.message == 0) return false;
+  SetLastErrorText(refused.message, refused.text);
+  run.flags.failed = true;
+  return true;
 }
 
 // The file is created before the request is sent, so a file that cannot be
@@ -49,21 +55,17 @@ void WriteOneSet(TransferRun& run, int slot) {
       LoadMessage(slot == kCommonSlot ? kMsgWritingCommonParams : kMsgWritingBankParams));
   if (!BuildItemPath(run, slot, false)) return;
 
-  ParamSet set;
-  switch (LoadParamFile(g_filePath, set)) {
-    case ParamFileStatus::Missing:
-      AskAbortMissing(run, kMsgIsNotFoundAbort,
-                      LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
-                          LoadMessage(kMsgIsNotFoundAbort));
-      return;
-    case ParamFileStatus::TooShort:
-      FailTooShort(run);  // shortened since the run checked it
-      return;
-    case ParamFileStatus::Ok:
-      break;
+  ParamFile file;
+  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  if (status == ParamFileStatus::Missing) {
+    AskAbortMissing(run, kMsgIsNotFoundAbort,
+                    LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
+                        LoadMessage(kMsgIsNotFoundAbort));
+    return;
   }
+  if (FailRefusedFile(run, status, file)) return;  // changed since the run checked it
   g_xfer[0] = static_cast<std::uint8_t>(slot);
-  EncodeParamSet(set, g_xfer + 1);
+  EncodeParamSet(file.values, g_xfer + 1);
   if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
   run.written.paramSlots.set(static_cast<std::size_t>(slot));
@@ -89,11 +91,26 @@ StepOutcome CheckParameterFiles(TransferRun& run) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (!SlotSelected(run.target, slot)) continue;
     if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
-    ParamSet set;
-    if (LoadParamFile(g_filePath, set) == ParamFileStatus::TooShort) {
-      FailTooShort(run);
-      return StepOutcome::Failed;
-    }
+    ParamFile file;
+    if (FailRefusedFile(run, LoadParamFile(g_filePath, file), file)) return StepOutcome::Failed;
   }
   return StepOutcome::Done;
+}
+
+RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
+                                 const std::string& path) {
+  const std::string line = std::to_string(file.badLine);
+  switch (status) {
+    case ParamFileStatus::TooShort:
+      return {kMsgParamFileTooShort, LoadMessage(kMsgParamFileTooShort) + path};
+    case ParamFileStatus::NotANumber:
+      return {kMsgParamNotANumber, FillMessage(kMsgParamNotANumber, {path, line, file.badText})};
+    case ParamFileStatus::TooManyValues:
+      return {kMsgParamTooManyValues,
+              FillMessage(kMsgParamTooManyValues, {path, line, file.badText})};
+    case ParamFileStatus::Ok:
+    case ParamFileStatus::Missing:
+      break;
+  }
+  return {};
 }

@@ -45,7 +45,11 @@ void ReadBank(TransferRun& run, int bank) {
       if (PollCancel(run, file)) return;
     }
   }
-  if (!file.Commit()) FailFileCreation(run);
+  if (!file.Commit()) {
+    FailFileCreation(run);
+    return;
+  }
+  run.flags.anyDone = true;
 }
 
 // Each section is committed on its own: a stop in section 1 leaves
@@ -72,6 +76,7 @@ void WriteBank(TransferRun& run, int bank) {
     ShowBankNo(run, bank);
   }
   run.written.patternBanks.set(static_cast<std::size_t>(bank));
+  run.flags.anyDone = true;
 }
 
 bool BankSelected(const TransferRun& run, int bank) {

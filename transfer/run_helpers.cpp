@@ -1,7 +1,6 @@
 #include "transfer/run_helpers.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -106,8 +105,7 @@ bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std
 void FailFileCreation(TransferRun& run) {
   // Taken at once: the cleanup that follows a failed write may change errno.
   const int cause = errno;
-  SetLastError(kMsgFailedToCreateFile, std::string(),
-               cause != 0 ? std::string(g_filePath) + ": " + std::strerror(cause) : g_filePath);
+  SetLastError(kMsgFailedToCreateFile, std::string(), SystemCauseDetail(g_filePath, cause));
   run.flags.failed = true;
 }
 

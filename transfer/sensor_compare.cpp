@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "link/packet.h"
 #include "res/messages.h"
@@ -25,7 +26,14 @@ struct FirstDifference {
 
 class Comparer {
  public:
-  Comparer(TransferRun& run, CompareReport& report) : run_(run), report_(report) {}
+  Comparer(TransferRun& run, CompareReport& report, CompareLabel label)
+      : run_(run), report_(report), label_(label) {}
+
+  // The step line of an item of kind `readingText`.
+  void ShowStep(int readingText) {
+    run_.view.SetStepLine(
+        LoadMessage(label_ == CompareLabel::Verifying ? kMsgVerifying : readingText));
+  }
 
   // False when the comparison is to stop (link failure, cancel).
   bool ParameterSet(int slot);
@@ -56,36 +64,32 @@ class Comparer {
 
   TransferRun& run_;
   CompareReport& report_;
+  CompareLabel label_;
   bool itemDiffers_ = false;
 };
 
 bool Comparer::ParameterSet(int slot) {
-  run_.view.SetStepLine(
-      LoadMessage(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams));
+  ShowStep(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams);
   if (!BuildItemPath(run_, slot, false)) return false;
-  ParamSet fromFile;
-  switch (LoadParamFile(g_filePath, fromFile)) {
-    case ParamFileStatus::Missing:
-      Record(kMsgFileNotFound);
-      return true;
-    case ParamFileStatus::TooShort:
-      Record(kMsgParamFileTooShort);
-      return true;
-    case ParamFileStatus::Ok:
-      break;
+  ParamFile file;
+  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  if (status == ParamFileStatus::Missing) {
+    Record(kMsgFileNotFound);
+    return true;
   }
-  // The file's values as a WRITE sends them, and back: the low 16 bits.
-  std::array<std::uint8_t, kParamSetBytes> wire;
-  EncodeParamSet(fromFile, wire.data());
-  const ParamSet expected = DecodeParamSet(wire.data());
+  if (RefusedParamFile refused = RefuseParamFile(status, file, g_filePath); refused.message != 0) {
+    report_.differences.push_back({refused.message, std::move(refused.text), {}});
+    return true;
+  }
   g_xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run_, kCmdReadParamSet, kProgressEnd / 2)) return false;
   const ParamSet inSensor = DecodeParamSet(g_xfer);
   for (int i = 0; i < kParamValuesPerSet; ++i) {
-    if (expected[i] == inSensor[i]) continue;
-    Record(kMsgDiffersFromFile, FillMessage(kMsgValueDiffers, {std::to_string(i),
-                                                               std::to_string(expected[i]),
-                                                               std::to_string(inSensor[i])}));
+    if (file.values[i] == inSensor[i]) continue;
+    // Named as an editor shows the file: the line and its text.
+    Record(kMsgDiffersFromFile,
+           FillMessage(kMsgValueDiffers, {std::to_string(i + 1), file.lines[i],
+                                          std::to_string(inSensor[i])}));
     break;
   }
   return true;
@@ -125,7 +129,7 @@ bool Comparer::Image(std::uint8_t selector, int first, int count, Expected expec
 }
 
 bool Comparer::Compensation() {
-  run_.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
+  ShowStep(kMsgReadingCompensation);
   SetProgress(run_, 0);
   if (!BuildItemPath(run_, kCommonSlot, true)) return false;
   SourceFile file;
@@ -186,9 +190,10 @@ bool Comparer::PatternBank(int bank) {
 
 }  // namespace
 
-CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items) {
+CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
+                                CompareLabel label) {
   CompareReport report;
-  Comparer comparer(run, report);
+  Comparer comparer(run, report, label);
   run.flags = RunFlags{};
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
@@ -200,7 +205,7 @@ CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items) {
   }
   if (going && items.compensation) going = comparer.Compensation();
   if (going && items.patternBanks.any()) {
-    run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
+    comparer.ShowStep(kMsgReadingPatterns);
     for (int bank = 0; going && bank < kBankCount; ++bank) {
       if (items.patternBanks.test(static_cast<std::size_t>(bank))) going = comparer.PatternBank(bank);
       going = going && g_cancelState == kCancelNone;

@@ -19,7 +19,7 @@
 
 // The first difference of one item, or why it could not be compared.
 struct ItemDifference {
-  int message;         // 142 differs, 146 file missing, 139 or 141 file refused
+  int message;         // 142 differs, 146 file missing, 139, 141, 147, 148 refused
   std::string text;    // the message, followed by the file's path
   std::string detail;  // 143 or 144: where the first difference lies; else empty
 };
@@ -36,7 +36,14 @@ struct CompareReport {
   std::vector<ItemDifference> differences;  // one per item, in the run's order
 };
 
+// What the step line says while items are read back.
+enum class CompareLabel {
+  Reading,    // the READ texts of each kind: a comparison of its own
+  Verifying,  // one text: reading back what a WRITE has just sent
+};
+
 // Compares `items` with the files named by run.target.baseName, on the open
 // port run.port. The run's flags and g_cancelState are used as a run uses
 // them; g_cancelState is left as it was found.
-CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items);
+CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
+                                CompareLabel label = CompareLabel::Reading);

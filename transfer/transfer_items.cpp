@@ -1,6 +1,7 @@
 #include "transfer/transfer_items.h"
 
 #include "transfer/compensation_image.h"
+#include "transfer/file_naming.h"
 
 namespace {
 
@@ -41,4 +42,20 @@ TransferItems SelectedItems(const TransferTarget& target) {
 std::uint64_t WireBytes(const TransferItems& items) {
   return items.paramSlots.count() * kParamSetBytesOnLine +
          (items.compensation ? kCompensationBytes : 0) + items.patternBanks.count() * kPatternBytes;
+}
+
+std::vector<std::string> ItemFilePaths(const TransferItems& items, const std::string& baseName) {
+  std::vector<std::string> paths;
+  for (int slot = 0; slot <= kCommonSlot; ++slot) {
+    if (items.paramSlots.test(static_cast<std::size_t>(slot))) {
+      paths.push_back(baseName + FileSuffix(slot, false));
+    }
+  }
+  if (items.compensation) paths.push_back(baseName + FileSuffix(kCommonSlot, true));
+  for (int bank = 0; bank < kBankCount; ++bank) {
+    if (items.patternBanks.test(static_cast<std::size_t>(bank))) {
+      paths.push_back(baseName + FileSuffix(bank, true));
+    }
+  }
+  return paths;
 }

@@ -5,6 +5,8 @@
 
 #include <bitset>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "link/commands.h"
 #include "transfer/transfer_target.h"
@@ -26,3 +28,6 @@ TransferItems SelectedItems(const TransferTarget& target);
 // and replies. READ and WRITE move the same number; comparing moves what a
 // READ does.
 std::uint64_t WireBytes(const TransferItems& items);
+
+// The files of these items for `baseName`, in the order a run handles them.
+std::vector<std::string> ItemFilePaths(const TransferItems& items, const std::string& baseName);

@@ -35,13 +35,16 @@ RunEnd Finish(TransferRun& run) {
 // The three steps in their fixed order, after the checks that come before
 // anything is sent; stops at the first that failed.
 StepOutcome RunSteps(TransferRun& run) {
-  // Every path of the run must fit the path buffer; refuse the name before
-  // anything is sent rather than cut a path short half-way. A run that moves
-  // nothing builds no path.
-  if (g_cancelState == kCancelNone && !SelectedItems(run.target).empty() &&
-      !BaseNameFits(run.target.baseName)) {
-    FailStep(run, kMsgBaseNameTooLong);
-    return StepOutcome::Failed;
+  // Every path of the run must fit the path buffer and name a file of its
+  // own; refuse the name before anything is sent rather than cut a path
+  // short half-way or write hidden files. A run that moves nothing builds no
+  // path.
+  if (g_cancelState == kCancelNone && !SelectedItems(run.target).empty()) {
+    const int refusal = BaseNameRefusal(run.target.baseName);
+    if (refusal != 0) {
+      FailStep(run, refusal);
+      return StepOutcome::Failed;
+    }
   }
   const bool reading = IsReadRun(run.target);
   using Step = StepOutcome (*)(TransferRun&);

@@ -5,6 +5,9 @@
 // non-zero.
 #pragma once
 
+#include <string>
+
+#include "transfer/parameter_file.h"
 #include "transfer/run_helpers.h"
 
 enum class StepOutcome { Done, Failed };
@@ -23,6 +26,16 @@ StepOutcome WritePatterns(TransferRun& run);
 StepOutcome CheckParameterFiles(TransferRun& run);
 StepOutcome CheckCompensationFile(TransferRun& run);
 StepOutcome CheckPatternFiles(TransferRun& run);
+
+// Why a parameter file read with `status` is refused: the message and its
+// text, which names `path` (and the line at fault); message 0 for a file
+// that is fine or missing.
+struct RefusedParamFile {
+  int message = 0;
+  std::string text;
+};
+RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
+                                 const std::string& path);
 
 // Where the bar stands once a block has been moved: the 96 blocks of the
 // compensation table, or the 416 blocks of a bank's pattern, span the whole

@@ -45,7 +45,7 @@ TEST(QtFilePicker, OffersTheFourTypesAndTakesANameThatDoesNotExistYet) {
     static_cast<QDialog&>(dialog).accept();  // as the Open button does
   });
   std::string chosen = "before";
-  ASSERT_TRUE(picker.PickFile(kBaseNameFilters, chosen));
+  ASSERT_TRUE(picker.PickFile(kBaseNameFilters, {}, chosen));
   EXPECT_EQ(chosen, typed);
   // Qt takes the patterns from the last parentheses and shows the text
   // before them; "*.*" matches names without a dot too, as on Windows.
@@ -55,7 +55,7 @@ TEST(QtFilePicker, OffersTheFourTypesAndTakesANameThatDoesNotExistYet) {
   EXPECT_EQ(preselected.toStdString(), "ZEMA Files ( *.zema *.bmp )") << "shown as it reads";
 
   WhenTheDialogIsOpen([](QFileDialog& dialog) { dialog.reject(); });
-  EXPECT_FALSE(picker.PickFile(kBaseNameFilters, chosen));
+  EXPECT_FALSE(picker.PickFile(kBaseNameFilters, {}, chosen));
   EXPECT_EQ(chosen, typed) << "a cancelled dialog leaves the result alone";
 }
 

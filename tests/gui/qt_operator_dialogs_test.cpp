@@ -60,12 +60,18 @@ TEST_F(QtOperatorDialogsTest, ErrorsShowTheStopIconAndAnOkButton) {
   EXPECT_EQ(answerer.seen()->buttons, (std::vector<std::string>{"OK"}));
   EXPECT_EQ(answerer.seen()->informativeText, "");
 
-  // The system's cause goes under the text, never read as markup.
+  // The system's cause goes under the text, never read as markup; a word
+  // with a folder separator is never wrapped inside (a word joiner after
+  // each separator and hyphen), in the text as in the detail.
+  const std::string j = "\u2060";
   BoxAnswerer withDetail(QMessageBox::Ok);
-  dialogs.ShowError("Failed to open COM port.", "/dev/ttyS2: <b>Permission</b> denied");
+  dialogs.ShowError("Failed to create the file /tmp/line-1.prM.zema.",
+                    "/dev/ttyS2: <b>Permission</b> denied");
   ASSERT_TRUE(withDetail.seen().has_value());
-  EXPECT_EQ(withDetail.seen()->text, "Failed to open COM port.");
-  EXPECT_EQ(withDetail.seen()->informativeText, "/dev/ttyS2: <b>Permission</b> denied");
+  EXPECT_EQ(withDetail.seen()->text,
+            "Failed to create the file /" + j + "tmp/" + j + "line-" + j + "1.prM.zema.");
+  EXPECT_EQ(withDetail.seen()->informativeText,
+            "/" + j + "dev/" + j + "ttyS2: <b>Permission</" + j + "b> denied");
   EXPECT_EQ(withDetail.seen()->informativeFormat, Qt::PlainText);
 }
 

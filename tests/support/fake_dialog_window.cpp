@@ -14,8 +14,10 @@ constexpr int kTurnsAllowed = 100000;
 
 }  // namespace
 
-bool ScriptedPicker::PickFile(std::span<const FileFilter> filters, std::string& chosenPath) {
+bool ScriptedPicker::PickFile(std::span<const FileFilter> filters,
+                              const std::string& initialFolder, std::string& chosenPath) {
   offered = filters;
+  openedIn = initialFolder;
   if (queued.empty()) return false;
   const std::optional<std::string> next = queued.front();
   queued.erase(queued.begin());

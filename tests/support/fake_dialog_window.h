@@ -29,10 +29,12 @@
 // none is left; records the type list each time.
 class ScriptedPicker : public FilePicker {
  public:
-  bool PickFile(std::span<const FileFilter> filters, std::string& chosenPath) override;
+  bool PickFile(std::span<const FileFilter> filters, const std::string& initialFolder,
+                std::string& chosenPath) override;
 
   std::vector<std::optional<std::string>> queued;  // nullopt: cancelled
   std::span<const FileFilter> offered;
+  std::string openedIn;
 };
 
 class FakeDialogWindow;

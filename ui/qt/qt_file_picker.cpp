@@ -20,7 +20,8 @@ QString QtFilter(const FileFilter& filter) {
 
 }  // namespace
 
-bool QtFilePicker::PickFile(std::span<const FileFilter> filters, std::string& chosenPath) {
+bool QtFilePicker::PickFile(std::span<const FileFilter> filters, const std::string& initialFolder,
+                            std::string& chosenPath) {
   QStringList nameFilters;
   for (const FileFilter& filter : filters) nameFilters << QtFilter(filter);
 
@@ -31,6 +32,7 @@ bool QtFilePicker::PickFile(std::span<const FileFilter> filters, std::string& ch
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(nameFilters);
   if (!nameFilters.isEmpty()) dialog.selectNameFilter(nameFilters.front());
+  if (!initialFolder.empty()) dialog.setDirectory(QFile::decodeName(initialFolder.c_str()));
 
   const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   if (owner_ != nullptr) {

@@ -14,7 +14,8 @@ class QtFilePicker : public FilePicker {
  public:
   explicit QtFilePicker(QWidget* owner) : owner_(owner) {}
 
-  bool PickFile(std::span<const FileFilter> filters, std::string& chosenPath) override;
+  bool PickFile(std::span<const FileFilter> filters, const std::string& initialFolder,
+                std::string& chosenPath) override;
 
  private:
   QWidget* owner_;
