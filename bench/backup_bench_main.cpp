@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "bench/backup_runs.h"
+#include "bench/dialog_pace.h"
 #include "bench/pty_round_trip.h"
 #include "bench/result_table.h"
 #include "bench/sim_pacing.h"
@@ -84,6 +85,24 @@ std::string LoadAverage() {
   double one = 0, five = 0, fifteen = 0;
   in >> one >> five >> fifteen;
   return Format("%.2f %.2f %.2f", one, five, fifteen);
+}
+
+// The compensation step of a dialog's paced READ against the wire, from the
+// sensor's trace: the event pumping between blocks must not slow the line.
+ResultRow DialogPaceRow(const std::string& measurement, const std::string& trace, unsigned baud) {
+  StepPace pace;
+  if (!CompensationStepPace(trace, baud, pace)) {
+    return {measurement, "not measured: no whole table in " + trace, 0, "× wire", "", std::nullopt};
+  }
+  ResultRow row;
+  row.measurement = measurement;
+  row.figure = Format("%.3f × wire: %.3f s against %.3f s on the wire for %d blocks", pace.Ratio(),
+                      Seconds(pace.wall), Seconds(pace.bound), pace.blocks);
+  row.value = pace.Ratio();
+  row.unit = "× wire";
+  row.goal = "≤ 1.01 × wire";
+  row.met = pace.Ratio() <= 1.01;
+  return row;
 }
 
 std::string Machine() {
@@ -370,12 +389,32 @@ class BackupBench {
                          "compensation table)",
                          loaderKb / 1024.0),
                   loaderKb / 1024.0, "MB", "", std::nullopt});
+      table_.Add(DialogPaceRow("dialog READ, compensation table: zema-loader (Qt, Xvfb)",
+                               LoaderTrace(setup_), setup_.baud));
     } else {
       std::cerr << "zema-bench-backup: " << error << std::endl;
       table_.Add({"peak RSS: zema-loader (dialog, under Xvfb)", "not measured (see above)", 0, "MB",
                   "", std::nullopt});
     }
+    WineDialogPace();
     return true;
+  }
+
+  // The Windows dialog's paced READ of the compensation table under Wine.
+  void WineDialogPace() {
+    Progress("the Windows dialog's READ under Wine (Xvfb)");
+    const char* row = "dialog READ, compensation table: zema-loader.exe (Wine, Xvfb)";
+    std::string trace;
+    std::string error;
+    if (!fs::exists(setup_.windowsBinFolder + "/zema-loader.exe")) {
+      table_.Add({row, "not measured: no " + setup_.windowsBinFolder + "/zema-loader.exe", 0,
+                  "× wire", "", std::nullopt});
+    } else if (RunWineLoaderRead(setup_, trace, error)) {
+      table_.Add(DialogPaceRow(row, trace, setup_.baud));
+    } else {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+      table_.Add({row, "not measured (see above)", 0, "× wire", "", std::nullopt});
+    }
   }
 
   // Side by side: N sensors, N processes, paced.
@@ -526,6 +565,8 @@ int main(int argc, char** argv) {
   setup.binFolder = ExecutableFolder();
   setup.flashDelayMs = options.flashDelayMs;
   setup.loaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_peak_rss.sh";
+  setup.wineLoaderScript = ZEMA_BENCH_SOURCE_DIR "/loader_wine_read.sh";
+  setup.windowsBinFolder = ZEMA_BENCH_WINDOWS_BIN;
   const bool temporary = options.workFolder.empty();
   setup.workFolder =
       temporary ? (fs::temp_directory_path() / ("zema-bench-backup-" + std::to_string(::getpid())))

@@ -282,27 +282,47 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
   return true;
 }
 
+// Runs one of the dialog scripts to its end; its output, and whether it
+// ended with status 0.
+bool RunDialogScript(const std::vector<std::string>& command, std::string& output,
+                     std::string& error) {
+  ChildProcess script;
+  if (!script.Start(command, "", error)) return false;
+  LineReader reader(script.outputFd());
+  std::string line;
+  while (reader.Next(line, -1)) output += line + "\n";
+  if (script.Wait().exitStatus == 0) return true;
+  error = "the dialog could not be measured (" + command[1] + "):\n" + Tail(output, 8);
+  return false;
+}
+
 bool MeasureLoaderPeakRss(const BenchSetup& setup, long& peakKb, std::string& error) {
   const std::string folder = InWork(setup, "loader");
   fs::create_directories(folder);
-  ChildProcess script;
-  if (!script.Start({"/bin/bash", setup.loaderScript, setup.binFolder, folder}, "", error)) {
+  std::string output;
+  if (!RunDialogScript({"/bin/bash", setup.loaderScript, setup.binFolder, folder}, output,
+                       error)) {
     return false;
   }
-  LineReader reader(script.outputFd());
-  std::string line;
-  std::string output;
   peakKb = -1;
-  while (reader.Next(line, -1)) {
-    output += line + "\n";
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
     if (line.rfind("peak_rss_kb=", 0) == 0) peakKb = std::stol(line.substr(12));
   }
-  const ChildUsage usage = script.Wait();
-  if (usage.exitStatus != 0 || peakKb < 0) {
-    error = "the dialog could not be measured (" + setup.loaderScript + "):\n" + Tail(output, 8);
-    return false;
-  }
-  return true;
+  if (peakKb < 0) error = "the dialog script gave no peak_rss_kb:\n" + Tail(output, 8);
+  return peakKb >= 0;
+}
+
+std::string LoaderTrace(const BenchSetup& setup) { return InWork(setup, "loader") + "/sim.log"; }
+
+bool RunWineLoaderRead(const BenchSetup& setup, std::string& trace, std::string& error) {
+  const std::string folder = InWork(setup, "wine-loader");
+  fs::create_directories(folder);
+  trace = folder + "/sim.log";
+  std::string output;
+  return RunDialogScript({"/bin/bash", setup.wineLoaderScript, setup.windowsBinFolder,
+                          setup.binFolder, folder},
+                         output, error);
 }
 
 }  // namespace zema::bench

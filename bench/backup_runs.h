@@ -22,6 +22,8 @@ struct BenchSetup {
   std::string binFolder;   // zema-transfer, zema-sim, zema-loader
   std::string workFolder;  // files, traces, the sensors' state files
   std::string loaderScript;
+  std::string wineLoaderScript;  // zema-loader.exe's READ under Wine
+  std::string windowsBinFolder;  // the Windows build's zema-loader.exe
   unsigned baud = 57600;   // a sensor in its "PC LOAD/SAVE" menu
   int flashDelayMs = 2000; // a paced sensor's flash store
 };
@@ -85,5 +87,11 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
 // The dialog's peak resident memory during a paced READ of the parameter
 // sets and the compensation table, driven under Xvfb (the loader script).
 bool MeasureLoaderPeakRss(const BenchSetup& setup, long& peakKb, std::string& error);
+// The sensor's trace of that READ.
+std::string LoaderTrace(const BenchSetup& setup);
+
+// The same READ by zema-loader.exe under Wine (the Wine loader script);
+// `trace` names the sensor's trace of it.
+bool RunWineLoaderRead(const BenchSetup& setup, std::string& trace, std::string& error);
 
 }  // namespace zema::bench

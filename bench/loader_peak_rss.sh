@@ -9,7 +9,7 @@
 #
 # Prints idle_rss_kb=N (the loader's VmHWM once its window is up) and
 # peak_rss_kb=N (its VmHWM once the READ has finished: the peak of the
-# whole run). WORK_FOLDER gets a copy of the loader, its settings file and
+# whole run). The sensor's trace of the run is WORK_FOLDER/sim.log. WORK_FOLDER gets a copy of the loader, its settings file and
 # COM1's link, so the build folder's settings stay untouched. Needs xvfb and
 # xdotool (scripts/install-deps.sh).
 set -euo pipefail
@@ -23,7 +23,7 @@ vm_hwm() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
 # stops what it started).
 session() {
   local work=$1 bin=$2
-  start_sensor_and_loader "$work" "$bin/zema-sim"
+  start_sensor_and_loader "$work" "$bin/zema-sim" --trace
 
   local main progress idle
   main=$(new_window)

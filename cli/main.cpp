@@ -8,6 +8,7 @@
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
 #include "cli/ports_command.h"
+#include "cli/program_arguments.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_run_view.h"
@@ -28,8 +29,7 @@ TerminalRunView::Style ProgressStyle(const CliOptions& options, bool canRedraw) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ParsedCommandLine parsed =
-      ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const ParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
   if (parsed.outcome == ParsedCommandLine::Outcome::Exit) return parsed.exitStatus;
   const CliOptions& options = parsed.options;
 

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "transfer/utf8_path.h"
+
 const std::array<FileFilter, 4> kBaseNameFilters = {{
     {"ZEMA Files ( *.zema *.bmp )", "*.zema;*.bmp"},
     {"ZEMA Parameter File ( *.zema )", "*.zema"},
@@ -47,5 +49,5 @@ std::string InitialFolderOf(std::string_view baseName) {
   std::string folder(baseName.substr(0, nameStart - 1));
   if (folder.empty() || folder.back() == ':') folder = baseName.substr(0, nameStart);
   std::error_code error;
-  return std::filesystem::is_directory(folder, error) ? folder : std::string();
+  return std::filesystem::is_directory(PathFromUtf8(folder), error) ? folder : std::string();
 }

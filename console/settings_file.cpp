@@ -9,12 +9,14 @@
 #include <system_error>
 
 #include "console/connection_control.h"
+#include "console/settings_text.h"
 #include "link/last_error.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 #include "transfer/transfer_target.h"
+#include "transfer/utf8_path.h"
 
 namespace {
 
@@ -107,7 +109,7 @@ Choices ReadChoices(std::FILE* file) {
   }
   // All nine numeric lines were there, so the program wrote this file: no
   // tenth line means the operator had emptied the field.
-  choices.baseName = reader.ReadText();
+  choices.baseName = BaseNameFromSettings(reader.ReadText());
   return choices;
 }
 
@@ -141,7 +143,7 @@ std::string FileContent(const DialogControls& controls) {
                  kCtlComModeBox}) {
     content += controls.IsChecked(id) ? "1\n" : "0\n";
   }
-  content += controls.ControlText(kCtlBaseName);
+  content += BaseNameForSettings(controls.ControlText(kCtlBaseName));
   return content;
 }
 
@@ -161,7 +163,7 @@ bool SaveSettings(const std::string& path, const DialogControls& controls,
                   OperatorDialogs& dialogs) {
   // The fallback folder under the user's config home may not exist yet.
   std::error_code ignored;
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  const std::filesystem::path folder = PathFromUtf8(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
 
   const std::string content = FileContent(controls);

@@ -7,11 +7,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "res/wide_text.h"
 #else
 #include <unistd.h>
 #endif
 
 #include "transfer/staged_file.h"
+#include "transfer/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -36,11 +39,13 @@ bool IsInstallFolder(const std::string& folder) {
 
 std::string ExecutablePath() {
 #ifdef _WIN32
-  std::vector<char> buffer(MAX_PATH);
-  const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(),
-                                            static_cast<DWORD>(buffer.size()));
+  // Wide, as every path of the program is UTF-8: a folder named in another
+  // language than the system's code page still holds the settings file.
+  std::vector<wchar_t> buffer(MAX_PATH);
+  const DWORD length =
+      ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
-  return std::string(buffer.data(), length);
+  return Utf8FromWide(std::wstring(buffer.data(), length));
 #else
   std::vector<char> buffer(4096);
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
@@ -67,14 +72,14 @@ std::string UserConfigHome() {
 std::string SettingsPathBeside(const std::string& executablePath) {
   // path::replace_extension looks at the file name only and treats a name
   // that starts with its only "." as having no extension.
-  return fs::path(executablePath).replace_extension("ini").string();
+  return Utf8FromPath(PathFromUtf8(executablePath).replace_extension("ini"));
 }
 
 bool FolderIsWritable(const std::string& folder) {
   // The probe file goes through the same creation as a saved settings
   // file, so the answer is the one a save would meet.
   StagedFile probe;
-  const bool created = probe.Create((fs::path(folder) / ".zema-loader-probe").string());
+  const bool created = probe.Create(Utf8FromPath(PathFromUtf8(folder) / ".zema-loader-probe"));
   probe.Discard();
   return created;
 }
@@ -84,9 +89,9 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
   const std::string beside = SettingsPathBeside(executablePath);
   if (configHome.empty()) return beside;
   std::error_code error;
-  if (fs::exists(beside, error)) return beside;
-  if (folderIsWritable(fs::path(beside).parent_path().string())) return beside;
-  return (fs::path(configHome) / kConfigFolderName / kConfigFileName).string();
+  if (fs::exists(PathFromUtf8(beside), error)) return beside;
+  if (folderIsWritable(Utf8FromPath(PathFromUtf8(beside).parent_path()))) return beside;
+  return Utf8FromPath(PathFromUtf8(configHome) / kConfigFolderName / kConfigFileName);
 }
 
 std::string DefaultSettingsPath() {

@@ -24,12 +24,14 @@ wait_for_end() {
   return 1
 }
 
-# Starts the virtual sensor SIM with WORK's COM1 linked to it, waits until it
-# is ready, then starts the copy of the loader in WORK. Sets sim_pid and
+# Starts the virtual sensor SIM (with the options after SIM, if any) with
+# WORK's COM1 linked to it, its standard error in WORK/sim.log, waits until
+# it is ready, then starts the copy of the loader in WORK. Sets sim_pid and
 # loader, and stops both when the calling shell exits.
 start_sensor_and_loader() {
   local work=$1 sim=$2
-  "$sim" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
+  shift 2
+  "$sim" "$@" --link "$work/dosdevices/com1" >"$work/sim-ready" 2>"$work/sim.log" &
   sim_pid=$!
   trap 'kill ${loader:-} $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true' EXIT
   until [ -s "$work/sim-ready" ]; do

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "transfer/utf8_path.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -64,8 +66,10 @@ bool WriteFrom(HANDLE file, std::span<const std::uint8_t> content) {
 
 bool InPlaceFile::Open(const std::string& path) {
   Close();
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The wide call, so that a name the ANSI code page lacks names its file.
+  const HANDLE file =
+      ::CreateFileW(PathFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     NoteSystemError();
     return false;

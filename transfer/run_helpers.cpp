@@ -11,6 +11,7 @@
 #include "transfer/image_file.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
+#include "transfer/utf8_path.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   SendCommand(run.port, command);
@@ -60,7 +61,7 @@ bool AskOverwrite(TransferRun& run) {
   // Any existing entry counts, also one this user may not read: the
   // question must come before anything of that name is replaced.
   std::error_code error;
-  if (!std::filesystem::exists(std::filesystem::path(g_filePath), error)) return true;
+  if (!std::filesystem::exists(PathFromUtf8(g_filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
   if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
                             kCaptionWarning, BoxIcon::Warning)) {

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "transfer/utf8_path.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +13,7 @@ std::FILE* OpenRegularFile(const std::string& path) {
 #ifdef _WIN32
   // A folder cannot be opened here at all; a device name (CON, NUL, COM1)
   // can, and is told apart by its type.
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  std::FILE* stream = OpenUtf8Path(path, "rb");
   if (stream == nullptr) return nullptr;
   struct _stat64 info {};
   if (::_fstat64(::_fileno(stream), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {

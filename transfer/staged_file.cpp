@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "transfer/utf8_path.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -14,6 +16,8 @@
 
 #include <cerrno>
 #include <random>
+
+#include "res/wide_text.h"
 #else
 #include <fcntl.h>
 #include <limits.h>
@@ -41,20 +45,12 @@ std::size_t NameStart(const std::string& path) {
 // for a shorter one). A longer name would fail near the file system's name
 // limit (255 bytes) or Windows' path limit although the target fits; the
 // start of the name tells a leftover's origin. The kept start never ends in
-// the middle of a character: inside a UTF-8 sequence on POSIX, and on
-// Windows, whose code page may have two-byte characters, before the first
-// non-ASCII byte.
+// the middle of a UTF-8 sequence.
 std::string TemporaryPathTemplate(const std::string& targetPath) {
   const std::size_t nameStart = NameStart(targetPath);
   const std::string name = targetPath.substr(nameStart);
   std::size_t kept = name.size() > kUniqueTailLength + 1 ? name.size() - kUniqueTailLength - 1 : 0;
-#ifdef _WIN32
-  for (std::size_t i = 0; i < kept; ++i) {
-    if (static_cast<unsigned char>(name[i]) >= 0x80) kept = i;
-  }
-#else
   while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
-#endif
   return targetPath.substr(0, nameStart) + "." + name.substr(0, kept) + "~XXXXXX";
 }
 
@@ -64,7 +60,7 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 // not write it. A folder or a device of the target's name is refused here,
 // before the run sends anything, not at the rename after the transfer.
 bool MayReplace(const std::string& targetPath) {
-  const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(targetPath).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there yet
   return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
                         FILE_ATTRIBUTE_DEVICE)) == 0;
@@ -83,8 +79,8 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
     for (std::size_t i = tail; i < pathTemplate.size(); ++i) {
       pathTemplate[i] = kCharacters[pick(generator)];
     }
-    const int fd = ::_open(pathTemplate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                           _S_IREAD | _S_IWRITE);
+    const int fd = ::_wopen(WideFromUtf8(pathTemplate).c_str(),
+                            _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
@@ -92,7 +88,7 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
     std::FILE* stream = ::_fdopen(fd, "wb");
     if (stream == nullptr) {
       ::_close(fd);
-      ::_unlink(pathTemplate.c_str());
+      ::_wunlink(WideFromUtf8(pathTemplate).c_str());
     }
     return stream;
   }
@@ -180,7 +176,7 @@ bool FlushToDisk(std::FILE* stream) {
 // folder still has the file renamed); on Windows the move is written through.
 bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 #ifdef _WIN32
-  return ::MoveFileExA(tempPath.c_str(), targetPath.c_str(),
+  return ::MoveFileExW(WideFromUtf8(tempPath).c_str(), WideFromUtf8(targetPath).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
   if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) return false;
@@ -274,7 +270,7 @@ bool StagedFile::Finish() {
     return true;
   }
   std::error_code error;
-  std::filesystem::remove(tempPath_, error);
+  std::filesystem::remove(PathFromUtf8(tempPath_), error);
   tempPath_.clear();
   return false;
 }
@@ -286,7 +282,7 @@ void StagedFile::Discard() {
     std::fclose(stream_);
     stream_ = nullptr;
     std::error_code error;
-    std::filesystem::remove(tempPath_, error);
+    std::filesystem::remove(PathFromUtf8(tempPath_), error);
     tempPath_.clear();
   }
   Count(false);

@@ -22,6 +22,7 @@
 
 #include "console/settings_file.h"
 #include "console/settings_location.h"
+#include "console/settings_text.h"
 #include "link/commands.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
@@ -161,6 +162,22 @@ void CheckSettingsFile() {
   std::filesystem::remove(expected, error);
 }
 
+// The base name on the settings file's tenth line, on a system whose ANSI
+// code page is 1252 (Wine's under an English or German locale): what the
+// code page holds is stored in it, anything else as marked UTF-8.
+void CheckSettingsBaseNames() {
+  if (GetACP() != 1252) return;
+  const std::pair<std::string, std::string> names[] = {
+      {"C:\\data\\line1", "C:\\data\\line1"},
+      {"C:\\Prüfung\\line1", "C:\\Pr\xFC" "fung\\line1"},
+      {"C:\\検査\\line1", "\xEF\xBB\xBF" "C:\\検査\\line1"},
+  };
+  for (const auto& [name, stored] : names) {
+    Check(BaseNameForSettings(name) == stored, "stored bytes of " + name);
+    Check(BaseNameFromSettings(stored) == name, "name read from the bytes of " + name);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,6 +197,7 @@ int main(int argc, char** argv) {
     Check(ComClose(port) == kComOk, "final close");
   }
   CheckSettingsFile();
+  CheckSettingsBaseNames();
   std::printf("%s: %d passed, %d failed\n", wine ? "Wine" : "Windows", g_passed, g_failed);
   return g_failed == 0 ? 0 : 1;
 }

@@ -212,6 +212,21 @@ TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   EXPECT_TRUE(FolderEntries(dir / "stop/wine").empty());
 }
 
+// A base name in a language beside the system's code page names exactly
+// that file, read and written back; Wine hands the arguments over in UTF-8
+// under a UTF-8 locale.
+TEST_F(WineTransferTest, NonAsciiBaseNamesNameTheirFiles) {
+  for (const std::string folder : {"Prüfung", "検査"}) {
+    SCOPED_TRACE(folder);
+    const std::vector<std::string> utf8{"LC_ALL=C.UTF-8"};
+    const ProgramOutcome read = Windows({"read", "--common", "--base", "BASE"}, folder, utf8);
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(FolderEntries(dir / folder / "wine"), std::vector<std::string>{"line1.prM.zema"});
+    const ProgramOutcome write = Windows({"write", "--common", "--base", "BASE"}, folder, utf8);
+    EXPECT_EQ(write.status, 0) << write.err;
+  }
+}
+
 // The Windows parts zema-transfer does not print (windows_checks.cpp), and
 // the port list, which opens "\\.\COM<n>" above COM99.
 TEST_F(WineTransferTest, WindowsChecksPass) {
