@@ -23,14 +23,21 @@ namespace {
 constexpr char kConfigFolderName[] = "zema-loader";
 constexpr char kConfigFileName[] = "zema-loader.ini";
 
-// The folder the build installs its programs into (a package's /usr/bin).
+// The folder an installation put the program into: a package's /usr/bin,
+// or on Windows a folder the setup program left its uninstaller in.
 bool IsInstallFolder(const std::string& folder) {
-#ifdef ZEMA_INSTALL_BINDIR
-  // equivalent() sees through links such as /bin -> /usr/bin.
   std::error_code error;
+#if defined(ZEMA_INSTALL_BINDIR)
+  // equivalent() sees through links such as /bin -> /usr/bin.
   return fs::equivalent(folder, ZEMA_INSTALL_BINDIR, error);
+#elif defined(ZEMA_UNINSTALLER_NAME)
+  // Wine, and an administrator on Windows, can write into Program Files:
+  // the uninstaller, not the folder's permissions, tells that the program
+  // was installed there.
+  return fs::is_regular_file(PathFromUtf8(folder) / ZEMA_UNINSTALLER_NAME, error);
 #else
   (void)folder;
+  (void)error;
   return false;
 #endif
 }
@@ -56,10 +63,12 @@ std::string ExecutablePath() {
 
 std::string UserConfigHome() {
 #ifdef _WIN32
-  // A Windows program keeps its settings beside itself, as the loader always
-  // has there. HOME, which some shells set on Windows, is no folder Windows
-  // programs keep settings in.
-  return {};
+  // The roaming profile's folder, where Windows programs keep their
+  // settings. HOME, which some shells set on Windows, is no such folder.
+  // Read wide, as every path of the program is UTF-8.
+  const wchar_t* appData = ::_wgetenv(L"APPDATA");
+  if (appData == nullptr || !fs::path(appData).is_absolute()) return {};
+  return Utf8FromWide(appData);
 #else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && *xdg == '/') return xdg;
@@ -94,8 +103,10 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
   return Utf8FromPath(PathFromUtf8(configHome) / kConfigFolderName / kConfigFileName);
 }
 
-std::string DefaultSettingsPath() {
-  return SettingsPathFor(ExecutablePath(), UserConfigHome(), [](const std::string& folder) {
+std::string SettingsPathForProgram(const std::string& executablePath) {
+  return SettingsPathFor(executablePath, UserConfigHome(), [](const std::string& folder) {
     return !IsInstallFolder(folder) && FolderIsWritable(folder);
   });
 }
+
+std::string DefaultSettingsPath() { return SettingsPathForProgram(ExecutablePath()); }

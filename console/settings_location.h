@@ -11,9 +11,11 @@
 // there. A portable copy (a writable folder, or a file already beside it)
 // keeps its file beside it.
 //
-// The folder a package installed the program into counts as not writable
-// even for root, who can write it: a settings file there would be a file
-// the package manager does not know, left behind when the package goes.
+// The folder an installation put the program into counts as not writable
+// even for root or an administrator, who can write it: a settings file there
+// would be a file the package manager or the uninstaller does not know, left
+// behind when the program goes. That is a package's /usr/bin on Linux, and
+// on Windows a folder holding the uninstaller of the setup program.
 #pragma once
 
 #include <functional>
@@ -22,8 +24,8 @@
 // The running program's own full path; empty when the system cannot say.
 std::string ExecutablePath();
 
-// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; empty when
-// neither is known, and always on Windows (the file stays beside the .exe).
+// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; on Windows
+// %APPDATA% when it is an absolute path. Empty when none is known.
 std::string UserConfigHome();
 
 // The settings file beside `executablePath`.
@@ -39,5 +41,10 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
                             const std::function<bool(const std::string&)>& folderIsWritable =
                                 FolderIsWritable);
 
-// SettingsPathFor the running program and the user's config home.
+// SettingsPathFor a program at `executablePath`, the user's config home and
+// the folder's writability, an installation's folder counting as not
+// writable.
+std::string SettingsPathForProgram(const std::string& executablePath);
+
+// SettingsPathForProgram for the running program.
 std::string DefaultSettingsPath();

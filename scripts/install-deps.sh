@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest libcli11-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+  nsis
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
   clang libclang-rt-14-dev

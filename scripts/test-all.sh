@@ -35,6 +35,12 @@ for program in build-windows/bin/*.exe; do
   fi
 done
 
+# The Windows release: the setup program and the portable ZIP in
+# build-windows/release, which the default build then tries under Wine.
+echo "=== windows: setup program and ZIP"
+cmake --build --preset windows --target windows-release
+ls -l build-windows/release
+
 for preset in default asan; do
   echo "=== ${preset}: configure, build, test"
   cmake --preset "$preset"

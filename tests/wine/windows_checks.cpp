@@ -1,7 +1,7 @@
 // The Windows parts of the core that zema-transfer does not show on its
 // output: device names, the serial driver's answers where Wine's
-// communications calls differ from Windows', and the settings file beside
-// the .exe. Run under Wine by wine_transfer_test.cpp, and as it is on
+// communications calls differ from Windows', and where the settings file
+// lives. Run under Wine by wine_transfer_test.cpp, and as it is on
 // Windows:
 //
 //   zema-windows-checks.exe PORT
@@ -137,6 +137,36 @@ void CheckExclusiveOpen(int port, bool wine) {
   Check(ComOpen(port, 512, 512) == kOpenOk, "reopen once the other holder is gone");
 }
 
+// An installed copy (its folder holds the setup program's uninstaller)
+// keeps its settings in %APPDATA%, unless a file is beside it already.
+void CheckInstalledSettingsLocation() {
+  namespace fs = std::filesystem;
+  const char* appData = std::getenv("APPDATA");
+  Check(appData != nullptr && UserConfigHome() == appData, "config home: " + UserConfigHome());
+  if (appData == nullptr) return;
+  const std::string inAppData = std::string(appData) + "\\zema-loader\\zema-loader.ini";
+  const std::string restoreAppData = std::string("APPDATA=") + appData;
+  const fs::path folder = fs::temp_directory_path() / "zema-installed";
+  std::error_code error;
+  fs::remove_all(folder, error);
+  fs::create_directories(folder);
+  std::ofstream(folder / ZEMA_UNINSTALLER_NAME).put('x');
+  const std::string beside = (folder / "zema-loader.ini").string();
+  const struct {
+    const char* setting;  // "NAME=value" for _putenv, or nullptr
+    bool fileBeside;
+    const std::string& expected;
+  } kCases[] = {{nullptr, false, inAppData}, {"APPDATA=", false, beside}, {nullptr, true, beside}};
+  for (const auto& c : kCases) {
+    if (c.fileBeside) std::ofstream(beside).put('x');
+    if (c.setting != nullptr) _putenv(c.setting);
+    const std::string path = SettingsPathForProgram((folder / "zema-loader.exe").string());
+    Check(path == c.expected, "an installed copy keeps its settings in " + path);
+    _putenv(restoreAppData.c_str());
+  }
+  fs::remove_all(folder, error);
+}
+
 void CheckSettingsFile() {
   const std::string exe = ExecutablePath();
   const std::string expected = exe.substr(0, exe.size() - 3) + "ini";
@@ -196,6 +226,7 @@ int main(int argc, char** argv) {
     CheckExclusiveOpen(port, wine);
     Check(ComClose(port) == kComOk, "final close");
   }
+  CheckInstalledSettingsLocation();
   CheckSettingsFile();
   CheckSettingsBaseNames();
   std::printf("%s: %d passed, %d failed\n", wine ? "Wine" : "Windows", g_passed, g_failed);

@@ -3,6 +3,8 @@
 #
 #   wine_prefix.sh create DIR   a fresh prefix in DIR, with its wineserver
 #                               kept running for the run's cases
+#   wine_prefix.sh create DIR transient   the same, with a server that
+#                               ends with the last program (wineserver -w)
 #   wine_prefix.sh remove DIR   stops that wineserver and removes DIR
 #
 # The wineserver is started here, persistent and with its output going
@@ -51,8 +53,9 @@ case "$action" in
       done
       export DISPLAY=":$(cat "$prefix/.display")"
     fi
-    wineserver -p </dev/null >/dev/null 2>&1
+    [ "${3:-}" = transient ] || wineserver -p </dev/null >/dev/null 2>&1
     wineboot -i </dev/null >/dev/null 2>&1
+    [ "${3:-}" != transient ] || wineserver -w
     echo "Wine prefix ${prefix} made in $(($(date +%s) - started)) s"
     ;;
   remove)
