@@ -15,6 +15,7 @@
 
 #include "bench/sim_process.h"
 #include "link/commands.h"
+#include "support/child_output.h"
 
 namespace zema::bench {
 namespace {
@@ -75,45 +76,6 @@ std::string Tail(const std::string& text, int lines) {
   }
   return at == std::string::npos ? text : text.substr(at + 1);
 }
-
-// Lines from a pipe as they come.
-class LineReader {
- public:
-  explicit LineReader(int fd) : fd_(fd) {}
-
-  // The next line; false at the end of the output or, with a time-out
-  // (milliseconds, -1 for none), when none came in time.
-  bool Next(std::string& line, int timeoutMs) {
-    for (;;) {
-      const std::size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        line = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        return true;
-      }
-      if (ended_) return false;
-      pollfd wait{fd_, POLLIN, 0};
-      const int ready = ::poll(&wait, 1, timeoutMs);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return false;
-      char chunk[4096];
-      const ssize_t got = ::read(fd_, chunk, sizeof chunk);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        ended_ = true;
-        continue;
-      }
-      buffer_.append(chunk, static_cast<std::size_t>(got));
-    }
-  }
-
-  bool ended() const { return ended_; }
-
- private:
-  int fd_;
-  std::string buffer_;
-  bool ended_ = false;
-};
 
 }  // namespace
 

@@ -1,11 +1,6 @@
 #include "bench/child_process.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,10 +10,6 @@
 
 namespace zema::bench {
 namespace {
-
-std::chrono::nanoseconds Duration(const timeval& t) {
-  return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
-}
 
 // A name for the launcher's report, in the temporary folder.
 std::string NewReportPath() {
@@ -48,82 +39,38 @@ bool ReadReport(const std::string& path, ChildUsage& usage) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    Wait();
-  }
-  if (outputFd_ >= 0) ::close(outputFd_);
-  if (exitFd_ >= 0) ::close(exitFd_);
   if (!reportPath_.empty()) ::unlink(reportPath_.c_str());
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& outputPath,
                          std::string& error, const std::string& launcher) {
-  std::vector<std::string> copy = argv;
+  ChildSpec spec;
+  spec.argv = argv;
   if (!launcher.empty()) {
     reportPath_ = NewReportPath();
     if (reportPath_.empty()) {
       error = std::string("cannot create a report file: ") + std::strerror(errno);
       return false;
     }
-    copy.insert(copy.begin(), {launcher, reportPath_});
+    spec.argv.insert(spec.argv.begin(), {launcher, reportPath_});
   }
-  std::vector<char*> pointers;
-  for (std::string& argument : copy) pointers.push_back(argument.data());
-  pointers.push_back(nullptr);
-
-  int output = -1;
-  int pipeEnds[2] = {-1, -1};
-  if (outputPath.empty()) {
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
-      error = std::string("cannot create a pipe: ") + std::strerror(errno);
-      return false;
-    }
-    output = pipeEnds[1];
-  } else {
-    output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (output < 0) {
-      error = "cannot create " + outputPath + ": " + std::strerror(errno);
-      return false;
-    }
-  }
-
-  started_ = BenchClock::now();
-  pid_ = ::fork();
-  if (pid_ < 0) {
-    error = "cannot start " + copy[0] + ": " + std::strerror(errno);
-    ::close(output);
-    if (pipeEnds[0] >= 0) ::close(pipeEnds[0]);
-    return false;
-  }
-  if (pid_ == 0) {
-    const int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0) ::dup2(null, STDIN_FILENO);
-    ::dup2(output, STDOUT_FILENO);
-    ::dup2(output, STDERR_FILENO);
-    ::execv(pointers[0], pointers.data());
-    ::_exit(127);
-  }
-  ::close(output);
-  outputFd_ = pipeEnds[0];
-  exitFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
-  return true;
+  spec.inputFromNull = true;
+  spec.out = outputPath.empty() ? ChildStream::kPipe : ChildStream::kFile;
+  spec.outPath = outputPath;
+  spec.err = ChildStream::kAsOutput;
+  return child_.Start(spec, error);
 }
 
 ChildUsage ChildProcess::Wait() {
   ChildUsage usage;
-  if (pid_ <= 0) return usage;
-  int status = 0;
-  rusage used{};
-  while (::wait4(pid_, &status, 0, &used) < 0 && errno == EINTR) {
-  }
-  usage.exitedAt = BenchClock::now();
-  usage.startedAt = started_;
-  usage.wall = usage.exitedAt - started_;
-  pid_ = -1;
-  usage.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  usage.cpu = Duration(used.ru_utime) + Duration(used.ru_stime);
-  usage.peakRssKb = used.ru_maxrss;
+  if (!child_.running()) return usage;
+  const ChildExit end = child_.Wait();
+  usage.exitedAt = end.exitedAt;
+  usage.startedAt = child_.started();
+  usage.wall = usage.exitedAt - usage.startedAt;
+  usage.exitStatus = end.ShellStatus();
+  usage.cpu = end.cpu;
+  usage.peakRssKb = end.peakRssKb;
   if (!reportPath_.empty()) {
     // The program's own figures; without them the launcher's status (it
     // could not start the program) stands.
@@ -136,7 +83,7 @@ ChildUsage ChildProcess::Wait() {
 
 BenchClock::time_point ChildProcess::Signal(int signal) const {
   const auto at = BenchClock::now();
-  if (pid_ > 0) ::kill(pid_, signal);
+  child_.Signal(signal);
   return at;
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/subprocess.h"
+
 namespace zema::bench {
 
 using BenchClock = std::chrono::steady_clock;
@@ -44,21 +46,18 @@ class ChildProcess {
   // Waits for the end and collects its usage (only once).
   ChildUsage Wait();
   // A descriptor that poll() finds readable once the program has ended.
-  int exitFd() const { return exitFd_; }
+  int exitFd() const { return child_.exitFd(); }
 
   // Sends `signal` (a launcher passes it on); returns the moment it was sent.
   BenchClock::time_point Signal(int signal) const;
 
-  pid_t pid() const { return pid_; }
-  int outputFd() const { return outputFd_; }
-  BenchClock::time_point started() const { return started_; }
+  pid_t pid() const { return child_.pid(); }
+  int outputFd() const { return child_.outFd(); }
+  BenchClock::time_point started() const { return child_.started(); }
 
  private:
-  pid_t pid_ = -1;
-  int outputFd_ = -1;
-  int exitFd_ = -1;
+  Subprocess child_;
   std::string reportPath_;  // the launcher's, when there is one
-  BenchClock::time_point started_{};
 };
 
 // Waits for all of them, each timed at its own exit rather than when its

@@ -10,14 +10,13 @@
 // launcher holds next to nothing, so the figure is the program's own.
 // SIGINT, SIGTERM and SIGHUP sent to the launcher are passed on.
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <initializer_list>
+#include <string>
+
+#include "support/subprocess.h"
 
 namespace {
 
@@ -32,8 +31,6 @@ long long Now() {
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
-
-long long Nanoseconds(const timeval& t) { return t.tv_sec * 1000000000LL + t.tv_usec * 1000LL; }
 
 }  // namespace
 
@@ -50,24 +47,19 @@ int main(int argc, char** argv) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &passOn, nullptr);
 
   const long long started = Now();
-  const pid_t child = ::fork();
-  if (child < 0) {
-    std::perror("zema-bench-launch: fork");
+  Subprocess child;
+  ChildSpec spec;
+  spec.argv.assign(argv + 2, argv + argc);
+  std::string error;
+  if (!child.Start(spec, error)) {
+    std::fprintf(stderr, "zema-bench-launch: %s\n", error.c_str());
     return 2;
   }
-  if (child == 0) {
-    ::execv(argv[2], argv + 2);
-    std::perror("zema-bench-launch: exec");
-    ::_exit(127);
-  }
-  g_child = child;
+  g_child = child.pid();
 
-  int status = 0;
-  rusage used{};
-  while (::wait4(child, &status, 0, &used) < 0 && errno == EINTR) {
-  }
+  const ChildExit end = child.Wait();
   const long long ended = Now();
-  const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  const int exitStatus = end.ShellStatus();
 
   std::FILE* report = std::fopen(argv[1], "w");
   if (report == nullptr) {
@@ -75,7 +67,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::fprintf(report, "%d %lld %lld %lld %ld\n", exitStatus, started, ended,
-               Nanoseconds(used.ru_utime) + Nanoseconds(used.ru_stime), used.ru_maxrss);
+               static_cast<long long>(end.cpu.count()), end.peakRssKb);
   std::fclose(report);
   return 0;
 }

@@ -1,11 +1,10 @@
 // A zema-sim program started for a benchmark, reachable through the link
 // layer as a COM number of its own.
 //
-// The COM number is claimed in the dosdevices folder beside the running
-// executable with a lock file (.com<n>.lock), the same way the test suite
-// claims its ports, so benchmarks and tests side by side never share one.
-// zema-sim itself makes the dosdevices/com<n> link (--link) and removes it
-// when it ends.
+// The COM number is claimed as the test suite claims its ports
+// (support/com_port_claim.h), so benchmarks and tests side by side never
+// share one. zema-sim itself makes the dosdevices/com<n> link (--link) and
+// removes it when it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -13,6 +12,9 @@
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "support/com_port_claim.h"
+#include "support/subprocess.h"
 
 namespace zema::bench {
 
@@ -24,17 +26,19 @@ class SimProcess {
   SimProcess& operator=(const SimProcess&) = delete;
 
   // Claims a COM number, starts `program` with `arguments` and --link, and
-  // waits until it has printed its terminal's path. Its standard error goes
-  // to `errorLog` (empty: discarded). false with `error` set.
+  // waits until it has printed its terminal's path, at most `startLimit`.
+  // Its standard error goes to `errorLog` (empty: discarded). false with
+  // `error` set.
   bool Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& errorLog, std::string& error);
+             const std::string& errorLog, std::string& error,
+             std::chrono::milliseconds startLimit = std::chrono::seconds(10));
 
   // Ends it with SIGTERM (it saves its state file, if any) and waits. false
   // when it did not end cleanly.
   bool Stop();
 
-  int port() const { return port_; }
-  pid_t pid() const { return pid_; }
+  int port() const { return claim_.port(); }
+  pid_t pid() const { return child_.pid(); }
   const std::string& devicePath() const { return devicePath_; }
 
   // CPU time all of its threads have used so far (from /proc); negative when
@@ -42,11 +46,8 @@ class SimProcess {
   std::chrono::nanoseconds CpuTime() const;
 
  private:
-  bool ClaimPort(std::string& error);
-
-  pid_t pid_ = -1;
-  int port_ = 0;
-  int lockFd_ = -1;
+  ComPortClaim claim_;
+  Subprocess child_;
   std::string devicePath_;
 };
 

@@ -3,9 +3,12 @@
 # (MinGW-w64) of everything that does not need Qt, so that the default
 # build finds it and runs it under Wine; then the build and test suite in
 # the default preset and under the address and undefined-behaviour
-# sanitizers; then the Debian package, installed, tried and removed again
-# (scripts/package-check.sh), and the fuzz targets for a short while each
-# (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS sets how long).
+# sanitizers, each followed by a short soak (zema-soak: unpaced runs of
+# zema-transfer against zema-sim under random faults, about 40 s, so that
+# a run that loses a file or hangs shows here); then the Debian package,
+# installed, tried and removed again (scripts/package-check.sh), and the
+# fuzz targets for a short while each (scripts/fuzz.sh; ZEMA_FUZZ_SECONDS
+# sets how long).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,6 +49,11 @@ for preset in default asan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset"
+  folder=build
+  [ "$preset" = default ] || folder="build-${preset}"
+  echo "=== ${preset}: short soak"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "${folder}/bin/zema-soak" --seconds 40 --jobs 2
 done
 
 bash scripts/package-check.sh

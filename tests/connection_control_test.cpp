@@ -17,7 +17,7 @@
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"

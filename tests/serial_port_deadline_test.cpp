@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 #include "tests/support/pty_peer.h"
 
 namespace {

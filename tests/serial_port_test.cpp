@@ -8,7 +8,7 @@
 #include "link/line_mode.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 #include "tests/support/pty_peer.h"
 
 namespace {

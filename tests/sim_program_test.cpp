@@ -2,16 +2,14 @@
 // a run with --link that the link layer reaches and SIGTERM ends cleanly.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "link/packet.h"
 #include "link/port_device_path.h"
@@ -20,7 +18,9 @@
 #include "sim/device_link.h"
 #include "sim/program_options.h"
 #include "sim/state_file.h"
-#include "tests/support/com_port_claim.h"
+#include "support/child_output.h"
+#include "support/com_port_claim.h"
+#include "support/subprocess.h"
 
 using namespace zema::sim;
 namespace fs = std::filesystem;
@@ -30,60 +30,37 @@ namespace {
 // The program is built beside the test executable (build/bin).
 std::string ProgramPath() { return ExecutableFolder() + "/zema-sim"; }
 
-struct Child {
-  pid_t pid = -1;
-  int out = -1;  // the child's standard output
-};
-
-Child Spawn(const std::vector<std::string>& arguments) {
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(pipeFds[1], STDOUT_FILENO);
-    const int quiet = ::open("/dev/null", O_WRONLY);
-    ::dup2(quiet, STDERR_FILENO);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    std::vector<char*> argv;
-    const std::string program = ProgramPath();
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  return {pid, pipeFds[0]};
+// Starts the program with its standard output in a pipe.
+std::unique_ptr<Subprocess> Spawn(const std::vector<std::string>& arguments) {
+  auto child = std::make_unique<Subprocess>();
+  ChildSpec spec;
+  spec.argv = {ProgramPath()};
+  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
+  spec.out = ChildStream::kPipe;
+  spec.err = ChildStream::kNull;
+  std::string error;
+  EXPECT_TRUE(child->Start(spec, error)) << error;
+  return child;
 }
 
-// Reads the child's output until it ends (or `lineOnly` and a line is in).
-std::string ReadOutput(int fd, bool lineOnly) {
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 10000) <= 0) break;
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (lineOnly && text.find('\n') != std::string::npos) break;
+// The child's output until it ends (or `lineOnly` and a line is in).
+std::string ReadOutput(const Subprocess& child, bool lineOnly) {
+  LineReader reader(child.outFd());
+  std::string text, line;
+  while (reader.Next(line, 10000)) {
+    text += line + "\n";
+    if (lineOnly) break;
   }
   return text;
 }
 
-int WaitExit(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int WaitExit(Subprocess& child) { return child.Wait().status; }
 
 TEST(SimProgramTest, HelpSaysHowToUseItWithTheLoader) {
   ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
-  const Child child = Spawn({"--help"});
-  const std::string help = ReadOutput(child.out, false);
-  ::close(child.out);
-  EXPECT_EQ(WaitExit(child.pid), 0);
+  const auto child = Spawn({"--help"});
+  const std::string help = ReadOutput(*child, false);
+  EXPECT_EQ(WaitExit(*child), 0);
   for (const char* needle : {"--link", "dosdevices/com1", "zema-loader", "COM1", "--fault",
                              "--state", "--mode", "--communic", "--no-pace"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
@@ -91,10 +68,9 @@ TEST(SimProgramTest, HelpSaysHowToUseItWithTheLoader) {
 }
 
 TEST(SimProgramTest, BadOptionsEndWithStatus2) {
-  const Child child = Spawn({"--communic", "9", "--mode", "command"});
-  ReadOutput(child.out, false);
-  ::close(child.out);
-  EXPECT_EQ(WaitExit(child.pid), 2);
+  const auto child = Spawn({"--communic", "9", "--mode", "command"});
+  ReadOutput(*child, false);
+  EXPECT_EQ(WaitExit(*child), 2);
 }
 
 TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
@@ -102,8 +78,8 @@ TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
                           ("zema-sim-program-" + std::to_string(::getpid())) / "dosdevices";
   fs::remove_all(folder.parent_path());
   const std::string link = (folder / "com7").string();
-  const Child child = Spawn({"--link", link, "--no-pace", "--mode", "command", "--communic", "2"});
-  const std::string device = ReadOutput(child.out, true);
+  const auto child = Spawn({"--link", link, "--no-pace", "--mode", "command", "--communic", "2"});
+  const std::string device = ReadOutput(*child, true);
   ASSERT_FALSE(device.empty());
   EXPECT_EQ(fs::read_symlink(link).string() + "\n", device);
 
@@ -115,9 +91,8 @@ TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
     EXPECT_EQ(Exchange(claim.port(), kCmdConfirm), 1) << g_lastError;
     ComClose(claim.port());
   }
-  ::kill(child.pid, SIGTERM);
-  EXPECT_EQ(WaitExit(child.pid), 0);
-  ::close(child.out);
+  child->Signal(SIGTERM);
+  EXPECT_EQ(WaitExit(*child), 0);
   EXPECT_FALSE(fs::is_symlink(link));
   fs::remove_all(folder.parent_path());
 }
@@ -129,8 +104,8 @@ TEST(SimProgramTest, KilledSimulatorLeavesWhatItHadStored) {
   fs::create_directories(folder);
   const std::string state = (folder / "sensor.state").string();
   const std::string link = (folder / "com1").string();
-  const Child child = Spawn({"--link", link, "--no-pace", "--state", state});
-  ASSERT_FALSE(ReadOutput(child.out, true).empty());
+  const auto child = Spawn({"--link", link, "--no-pace", "--state", state});
+  ASSERT_FALSE(ReadOutput(*child, true).empty());
   {
     ComPortClaim claim(fs::read_symlink(link).string());
     ASSERT_EQ(ComOpen(claim.port(), 512, 512), kOpenOk);
@@ -142,10 +117,8 @@ TEST(SimProgramTest, KilledSimulatorLeavesWhatItHadStored) {
     EXPECT_EQ(Exchange(claim.port(), kCmdWriteParamSet), 1) << g_lastError;
     ComClose(claim.port());
   }
-  ::kill(child.pid, SIGKILL);
-  int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  ::close(child.out);
+  child->Signal(SIGKILL);
+  child->Wait();
 
   SensorMemory memory;
   std::string error;

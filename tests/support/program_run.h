@@ -6,16 +6,16 @@
 //
 // ProgramRun starts it and waits separately, for tests that act on the
 // process while it runs (a signal, a second program beside it). Runs may be
-// started from several threads at once: everything the child needs is made
-// before fork(), and the child only rearranges descriptors and executes.
+// started from several threads at once (see support/subprocess.h).
 #pragma once
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "support/subprocess.h"
 
 struct ProgramOutcome {
   int status = -1;       // exit status; -1 when it did not exit by itself
@@ -33,7 +33,6 @@ struct ProgramOutcome {
 class ProgramRun {
  public:
   ProgramRun() = default;
-  ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
@@ -45,7 +44,7 @@ class ProgramRun {
   void Start(const std::string& program, const std::vector<std::string>& arguments,
              const std::vector<std::string>& environment = {});
 
-  pid_t pid() const { return pid_.load(); }
+  pid_t pid() const { return child_.pid(); }
 
   // CPU time (user and system) the running process has used so far; 0 once
   // it has ended.
@@ -57,10 +56,7 @@ class ProgramRun {
   ProgramOutcome Wait(std::chrono::milliseconds limit = std::chrono::seconds(90));
 
  private:
-  std::atomic<pid_t> pid_{0};
-  int out_ = -1;
-  int err_ = -1;
-  std::chrono::steady_clock::time_point started_;
+  Subprocess child_;
 };
 
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "link/packet.h"  // FrameChecksum
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -9,7 +9,7 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 
 using namespace zema::sim;
 

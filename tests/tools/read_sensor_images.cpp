@@ -10,7 +10,7 @@
 #include "link/serial_port.h"
 #include "sim/demo_content.h"
 #include "sim/virtual_sensor.h"
-#include "tests/support/com_port_claim.h"
+#include "support/com_port_claim.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/program_state_reset.h"
 #include "tests/support/recording_run_view.h"

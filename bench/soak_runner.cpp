@@ -1,0 +1,156 @@
+#include "bench/soak_runner.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "bench/child_process.h"
+#include "bench/sim_process.h"
+#include "sim/state_file.h"
+#include "support/child_output.h"
+#include "support/subprocess.h"
+
+namespace zema::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// After its allowed time a run is given this much more before it is killed,
+// so that a slow run is told from a hung one.
+constexpr auto kHardLimitBeyond = std::chrono::seconds(10);
+// The sanitizer build's zema-sim takes seconds to start on a busy machine.
+constexpr auto kSensorStartLimit = std::chrono::seconds(60);
+
+struct Transfer {
+  int status = -1;
+  int signal = 0;
+  bool overran = false;
+  std::string out, err;
+  std::chrono::nanoseconds wall{};
+};
+
+// Root writes into a folder whatever its mode: a run meant to meet a
+// read-only folder runs without that override (setpriv drops it from the
+// capabilities the program can have).
+std::vector<std::string> Launch(const SoakSetup& setup, bool asOrdinaryUser) {
+  std::vector<std::string> program = {setup.binFolder + "/zema-transfer"};
+  if (asOrdinaryUser && ::geteuid() == 0) {
+    program.insert(program.begin(),
+                   {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
+  }
+  return program;
+}
+
+bool RunTransfer(const SoakSetup& setup, const std::vector<std::string>& arguments,
+                 bool asOrdinaryUser, std::chrono::nanoseconds limit, Transfer& result,
+                 std::string& error) {
+  ChildSpec spec;
+  spec.argv = Launch(setup, asOrdinaryUser);
+  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
+  spec.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
+  spec.inputFromNull = true;
+  spec.out = ChildStream::kPipe;
+  spec.err = ChildStream::kPipe;
+  Subprocess child;
+  if (!child.Start(spec, error)) return false;
+  result.overran =
+      CollectOutput(child.TakeOutFd(), child.TakeErrFd(), result.out, result.err,
+                    child.started() + std::chrono::duration_cast<Clock::duration>(limit),
+                    [&child] { child.Signal(SIGKILL); });
+  const ChildExit end = child.Wait();
+  result.status = end.status;
+  result.signal = end.signal;
+  result.wall = end.exitedAt - child.started();
+  return true;
+}
+
+bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPlan& plan,
+                 const sim::SensorMemory& memory, SimProcess& sim, std::string& error) {
+  const std::string state = folder + "/sensor.state";
+  std::error_code ignored;
+  fs::remove(state + ".journal", ignored);
+  if (!sim::SaveState(state, memory, error)) return false;
+  return sim.Start(setup.binFolder + "/zema-sim", SimArguments(plan, state), folder + "/sensor.log",
+                   error, kSensorStartLimit);
+}
+
+// Stops the sensor and reads what it holds; whether it ended cleanly.
+bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome) {
+  const bool clean = sim.Stop();
+  outcome.simLog = ReadWholeFile(folder + "/sensor.log");
+  std::string error;
+  outcome.sensorRead = sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
+                       sim::StateLoadResult::kLoaded;
+  return clean && outcome.simLog.find("Sanitizer") == std::string::npos &&
+         outcome.simLog.find("runtime error:") == std::string::npos;
+}
+
+// Starts the sensor of `plan` holding `memory`, runs zema-transfer's
+// `plan` against it and stops it again; with `outcome`, notes there how it
+// ended and what it then holds.
+bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const SoakPlan& plan,
+                      const sim::SensorMemory& memory, const std::string& base,
+                      std::chrono::nanoseconds limit, Transfer& run, SoakOutcome* outcome,
+                      std::string& error) {
+  SimProcess sim;
+  if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
+  const fs::path folder = fs::path(base).parent_path();
+  if (plan.readOnlyFolder)
+    fs::permissions(folder,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  const bool ran = RunTransfer(setup, TransferArguments(plan, base, sim.port()),
+                               plan.readOnlyFolder, limit, run, error);
+  if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  if (!ran) return false;
+  if (outcome != nullptr) {
+    outcome->sensorDevice = sim.devicePath();
+    outcome->simClean = StopSensor(root, sim, *outcome);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const SoakScene& scene,
+              SoakOutcome& outcome, std::string& error) {
+  const std::string root = setup.workFolder + "/worker" + std::to_string(worker);
+  const std::string files = root + "/files";
+  fs::create_directories(root);
+  if (!WriteFolder(files, scene.files, error)) return false;
+  const std::string base = files + "/" + kSoakBaseName;
+
+  outcome.allowed = plan.AllowedTime(setup.slack);
+  Transfer run;
+  if (!RunAgainstSensor(setup, root, plan, scene.sensor, base, outcome.allowed + kHardLimitBeyond,
+                        run, &outcome, error)) {
+    return false;
+  }
+  outcome.status = run.status;
+  outcome.signal = run.signal;
+  outcome.overran = run.overran;
+  outcome.out = std::move(run.out);
+  outcome.err = std::move(run.err);
+  outcome.wall = run.wall;
+  outcome.filesAfter = ReadFolder(files);
+  if (!WantsComparison(plan, scene, outcome) || !outcome.sensorRead) return true;
+
+  // The same selection compared by the program itself, against a sensor
+  // without faults holding what the WRITE left.
+  SoakPlan compare = plan;
+  compare.command = SoakCommand::kCompare;
+  compare.fault = {};
+  compare.resume = false;
+  Transfer check;
+  if (!RunAgainstSensor(setup, root, compare, outcome.sensorAfter, base,
+                        setup.slack + kHardLimitBeyond, check, nullptr, error)) {
+    return false;
+  }
+  outcome.compareStatus = check.overran || check.signal != 0 ? 2 : check.status;
+  outcome.compareErr = check.err;
+  return true;
+}
+
+}  // namespace zema::bench
