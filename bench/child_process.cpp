@@ -44,21 +44,21 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& outputPath,
                          std::string& error, const std::string& launcher) {
-  ChildSpec spec;
-  spec.argv = argv;
+  ChildCommand command;
+  command.argv = argv;
   if (!launcher.empty()) {
     reportPath_ = NewReportPath();
     if (reportPath_.empty()) {
       error = std::string("cannot create a report file: ") + std::strerror(errno);
       return false;
     }
-    spec.argv.insert(spec.argv.begin(), {launcher, reportPath_});
+    command.argv.insert(command.argv.begin(), {launcher, reportPath_});
   }
-  spec.inputFromNull = true;
-  spec.out = outputPath.empty() ? ChildStream::kPipe : ChildStream::kFile;
-  spec.outPath = outputPath;
-  spec.err = ChildStream::kAsOutput;
-  return child_.Start(spec, error);
+  command.inputFromNull = true;
+  command.out = outputPath.empty() ? ChildStream::kPipe : ChildStream::kFile;
+  command.outPath = outputPath;
+  command.err = ChildStream::kAsOutput;
+  return child_.Start(command, error);
 }
 
 ChildUsage ChildProcess::Wait() {

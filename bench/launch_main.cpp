@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
 
   const long long started = Now();
   Subprocess child;
-  ChildSpec spec;
-  spec.argv.assign(argv + 2, argv + argc);
+  ChildCommand command;
+  command.argv.assign(argv + 2, argv + argc);
   std::string error;
-  if (!child.Start(spec, error)) {
+  if (!child.Start(command, error)) {
     std::fprintf(stderr, "zema-bench-launch: %s\n", error.c_str());
     return 2;
   }

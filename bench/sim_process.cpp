@@ -27,13 +27,13 @@ bool SimProcess::Start(const std::string& program, const std::vector<std::string
                        const std::string& errorLog, std::string& error,
                        std::chrono::milliseconds startLimit) {
   if (!claim_.Claim("", error)) return false;
-  ChildSpec spec;
-  spec.argv = {program, "--link", claim_.linkPathFor()};
-  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-  spec.out = ChildStream::kPipe;
-  spec.err = errorLog.empty() ? ChildStream::kNull : ChildStream::kFile;
-  spec.errPath = errorLog;
-  if (!child_.Start(spec, error)) return false;
+  ChildCommand command;
+  command.argv = {program, "--link", claim_.linkPathFor()};
+  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+  command.out = ChildStream::kPipe;
+  command.err = errorLog.empty() ? ChildStream::kNull : ChildStream::kFile;
+  command.errPath = errorLog;
+  if (!child_.Start(command, error)) return false;
 
   // The first line it prints is the terminal's path; the link exists by then.
   LineReader reader(child_.outFd());

@@ -46,15 +46,15 @@ std::vector<std::string> Launch(const SoakSetup& setup, bool asOrdinaryUser) {
 bool RunTransfer(const SoakSetup& setup, const std::vector<std::string>& arguments,
                  bool asOrdinaryUser, std::chrono::nanoseconds limit, Transfer& result,
                  std::string& error) {
-  ChildSpec spec;
-  spec.argv = Launch(setup, asOrdinaryUser);
-  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-  spec.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
-  spec.inputFromNull = true;
-  spec.out = ChildStream::kPipe;
-  spec.err = ChildStream::kPipe;
+  ChildCommand command;
+  command.argv = Launch(setup, asOrdinaryUser);
+  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+  command.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
+  command.inputFromNull = true;
+  command.out = ChildStream::kPipe;
+  command.err = ChildStream::kPipe;
   Subprocess child;
-  if (!child.Start(spec, error)) return false;
+  if (!child.Start(command, error)) return false;
   result.overran =
       CollectOutput(child.TakeOutFd(), child.TakeErrFd(), result.out, result.err,
                     child.started() + std::chrono::duration_cast<Clock::duration>(limit),

@@ -93,20 +93,20 @@ Subprocess::~Subprocess() {
   CloseAll({outFd_, errFd_, exitFd_});
 }
 
-bool Subprocess::Start(const ChildSpec& spec, std::string& error) {
-  std::vector<std::string> argvTexts = spec.argv;
-  std::vector<std::string> envTexts = spec.environment;
+bool Subprocess::Start(const ChildCommand& command, std::string& error) {
+  std::vector<std::string> argvTexts = command.argv;
+  std::vector<std::string> envTexts = command.environment;
   const std::vector<char*> argv = Pointers(argvTexts);
   const std::vector<char*> envp = Pointers(envTexts);
-  const std::string cannotExecute = "cannot execute " + spec.argv.at(0) + "\n";
+  const std::string cannotExecute = "cannot execute " + command.argv.at(0) + "\n";
 
   int out = -1, err = -1, input = -1;
-  if (!OpenStream(spec.out, spec.outPath, out, outFd_, error)) return false;
-  if (!OpenStream(spec.err, spec.errPath, err, errFd_, error)) {
+  if (!OpenStream(command.out, command.outPath, out, outFd_, error)) return false;
+  if (!OpenStream(command.err, command.errPath, err, errFd_, error)) {
     CloseAll({out});
     return false;
   }
-  if (spec.inputFromNull) input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (command.inputFromNull) input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   // Held until the parent has noted the pid.
   int go[2];
   if (::pipe2(go, O_CLOEXEC) != 0) {
@@ -118,7 +118,7 @@ bool Subprocess::Start(const ChildSpec& spec, std::string& error) {
   started_ = Clock::now();
   const pid_t pid = ::fork();
   if (pid < 0) {
-    error = "cannot start " + spec.argv[0] + ": " + std::strerror(errno);
+    error = "cannot start " + command.argv[0] + ": " + std::strerror(errno);
     CloseAll({out, err, input, go[0], go[1]});
     return false;
   }
@@ -126,7 +126,7 @@ bool Subprocess::Start(const ChildSpec& spec, std::string& error) {
     if (input >= 0) ::dup2(input, STDIN_FILENO);
     if (out >= 0) ::dup2(out, STDOUT_FILENO);
     if (err >= 0) ::dup2(err, STDERR_FILENO);
-    if (spec.err == ChildStream::kAsOutput) ::dup2(STDOUT_FILENO, STDERR_FILENO);
+    if (command.err == ChildStream::kAsOutput) ::dup2(STDOUT_FILENO, STDERR_FILENO);
     char ready;
     (void)!::read(go[0], &ready, 1);
     if (envTexts.empty()) {

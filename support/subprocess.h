@@ -2,10 +2,10 @@
 // environment, and what the kernel counted for it when it ends.
 //
 //   Subprocess child;
-//   ChildSpec spec;
-//   spec.argv = {"/usr/bin/env"};
-//   spec.out = ChildStream::kPipe;
-//   if (!child.Start(spec, error)) ...
+//   ChildCommand command;
+//   command.argv = {"/usr/bin/env"};
+//   command.out = ChildStream::kPipe;
+//   if (!child.Start(command, error)) ...
 //   ... read child.outFd() ...
 //   const ChildExit end = child.Wait();
 //
@@ -31,7 +31,7 @@ enum class ChildStream {
   kAsOutput,  // standard error only: wherever standard output goes
 };
 
-struct ChildSpec {
+struct ChildCommand {
   std::vector<std::string> argv;  // argv[0] is the path executed
   // The whole environment ("NAME=value"); empty: the parent's.
   std::vector<std::string> environment;
@@ -63,7 +63,7 @@ class Subprocess {
 
   // false with `error` set when a stream or the process could not be made.
   // A program that cannot be executed ends with status 127.
-  bool Start(const ChildSpec& spec, std::string& error);
+  bool Start(const ChildCommand& command, std::string& error);
 
   // Waits for the end (EINTR retried) and collects it; only once.
   ChildExit Wait();

@@ -33,13 +33,13 @@ std::string ProgramPath() { return ExecutableFolder() + "/zema-sim"; }
 // Starts the program with its standard output in a pipe.
 std::unique_ptr<Subprocess> Spawn(const std::vector<std::string>& arguments) {
   auto child = std::make_unique<Subprocess>();
-  ChildSpec spec;
-  spec.argv = {ProgramPath()};
-  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-  spec.out = ChildStream::kPipe;
-  spec.err = ChildStream::kNull;
+  ChildCommand command;
+  command.argv = {ProgramPath()};
+  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+  command.out = ChildStream::kPipe;
+  command.err = ChildStream::kNull;
   std::string error;
-  EXPECT_TRUE(child->Start(spec, error)) << error;
+  EXPECT_TRUE(child->Start(command, error)) << error;
   return child;
 }
 

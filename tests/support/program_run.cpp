@@ -28,15 +28,15 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::string>& added)
 
 void ProgramRun::Start(const std::string& program, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment) {
-  ChildSpec spec;
-  spec.argv = {program.find('/') == std::string::npos ? ExecutableFolder() + "/" + program
+  ChildCommand command;
+  command.argv = {program.find('/') == std::string::npos ? ExecutableFolder() + "/" + program
                                                       : program};
-  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-  spec.environment = ChildEnvironment(environment);
-  spec.out = ChildStream::kPipe;
-  spec.err = ChildStream::kPipe;
+  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+  command.environment = ChildEnvironment(environment);
+  command.out = ChildStream::kPipe;
+  command.err = ChildStream::kPipe;
   std::string error;
-  child_.Start(spec, error);
+  child_.Start(command, error);
 }
 
 double ProgramRun::CpuSecondsSoFar() const {
