@@ -1,12 +1,14 @@
 // Backups of the virtual sensor in their dated folders: what counts as a
-// good backup, "latest" and retention.
+// good backup, "latest", retention, and what changed between two.
 #include "backup/backup_store.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "backup/backup_diff.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/program_run.h"
 #include "tests/support/sensor_backup.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -128,4 +130,44 @@ TEST_F(BackupStoreTest, KeepingTheNewestNeverRemovesTheOnlyGoodOneNorForeignFold
   std::string error;
   ASSERT_TRUE(ResolveBackup((press / "latest").string(), latest, error));
   EXPECT_EQ(latest, made[1]);
+}
+
+TEST_F(BackupStoreTest, ADiffListsChangedValuesAndPixelsWithAPictureOfThem) {
+  const std::string before = MakeSensorBackup(sim.port(), root.path().string(), "press-1");
+  sim.EditMemory([](zema::sim::SensorMemory& memory) {
+    memory.params[4][6] = static_cast<std::uint16_t>(memory.params[4][6] + 5);
+    memory.params[15][0] = 7;
+    // Pixels 10 to 19 of the first row (the bottom one on screen).
+    for (int x = 10; x < 20; ++x) memory.patterns[3][0][2 * x] ^= 0x42;
+  });
+  const std::string after = MakeSensorBackup(sim.port(), root.path().string(), "press-1");
+  Manifest older;
+  Manifest newer;
+  ASSERT_TRUE(VerifyBackup(before, &older).good && VerifyBackup(after, &newer).good);
+  BackupDiff diff;
+  std::string error;
+  ASSERT_TRUE(CompareBackups(before, older, after, newer, after, diff, error)) << error;
+  ASSERT_EQ(diff.items.size(), 3u);
+  EXPECT_EQ(diff.items[0].values.size(), 1u);
+  EXPECT_EQ(diff.items[0].values[0].line, 7);
+  EXPECT_EQ(diff.items[0].values[0].after, diff.items[0].values[0].before + 5);
+  EXPECT_EQ(diff.items[2].changedPixels, 10u);
+  EXPECT_EQ(SummaryLine(diff), "changed since " + older.started.substr(0, 10) +
+                                   ": 1 value in bank 4, 1 value in the common set, "
+                                   "pattern of bank 3");
+  // Pillow sees a picture of the bank's size with exactly those pixels red.
+  const ProgramOutcome pillow = RunProgram(
+      "/usr/bin/python3",
+      {"-c",
+       "import sys; from PIL import Image\n"
+       "im = Image.open(sys.argv[1]); assert im.size == (236, 208) and im.mode == 'RGB'\n"
+       "red = [(x, y) for y in range(208) for x in range(236)\n"
+       "       if im.getpixel((x, y)) == (255, 0, 0)]\n"
+       "assert red == [(x, 207) for x in range(10, 20)], red\n"
+       "assert all(len(set(im.getpixel((x, 100)))) == 1 for x in range(236))\n",
+       after + "/changes-pt3.png"});
+  EXPECT_EQ(pillow.status, 0) << pillow.err;
+
+  ASSERT_TRUE(CompareBackups(after, newer, after, newer, "", diff, error));
+  EXPECT_EQ(SummaryLine(diff), "unchanged since " + newer.started.substr(0, 10));
 }
