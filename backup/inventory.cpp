@@ -360,7 +360,9 @@ std::string SensorPlace::Describe() const {
 }
 
 std::string InventoryError::Text() const {
-  return file + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + key + ": " + what;
+  std::string text = file;
+  if (line > 0) text.append(":").append(std::to_string(line));
+  return text.append(": ").append(key).append(": ").append(what);
 }
 
 bool IsSensorName(std::string_view name) {
