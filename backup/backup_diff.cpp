@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "backup/backup_store.h"
 #include "backup/png_file.h"
 #include "link/commands.h"
 #include "transfer/file_naming.h"
@@ -84,10 +85,10 @@ void WriteChangeImage(const std::string& imageFolder, const std::string& suffix,
   const std::vector<std::uint8_t> png =
       EncodePng(kImageWidth, kImageHeight, ChangePicture(older, newer));
   StagedFile file;
-  if (file.Create(imageFolder + "/" + name) && file.Write(png) && file.Commit()) {
+  if (file.Create(JoinPath(imageFolder, name)) && file.Write(png) && file.Commit()) {
     item.image = name;
   } else {
-    diff.problems.push_back(imageFolder + "/" + name + ": cannot be written");
+    diff.problems.push_back(JoinPath(imageFolder, name) + ": cannot be written");
   }
 }
 
@@ -163,13 +164,13 @@ bool CompareBackups(const std::string& oldFolder, const Manifest& older,
     if (before.empty() || after.empty()) {
       item.change = before.empty() ? Change::Added : Change::Removed;
     } else if (item.kind == Kind::Params) {
-      if (!CompareParams(oldFolder + "/" + before, newFolder + "/" + after, item, error)) {
+      if (!CompareParams(JoinPath(oldFolder, before), JoinPath(newFolder, after), item, error)) {
         return false;
       }
       if (item.values.empty()) continue;
     } else {
-      if (!CompareImages(oldFolder + "/" + before, newFolder + "/" + after, imageFolder, suffix,
-                         diff, item, error)) {
+      if (!CompareImages(JoinPath(oldFolder, before), JoinPath(newFolder, after), imageFolder,
+                         suffix, diff, item, error)) {
         return false;
       }
       if (item.changedPixels == 0) continue;

@@ -48,7 +48,7 @@ BackupCheck Damaged(std::string file, std::string what, bool manifestRead = true
 }
 
 BackupCheck CheckFile(const std::string& folder, const ManifestFile& listed) {
-  const std::string path = folder + "/" + listed.name;
+  const std::string path = JoinPath(folder, listed.name);
   std::error_code error;
   const fs::file_status status = fs::symlink_status(PathFromUtf8(path), error);
   if (!fs::exists(status)) return Damaged(listed.name, "is missing");
@@ -98,7 +98,7 @@ bool RemoveBackup(const std::string& sensorFolder, const StoredBackup& backup, s
     why = error.message();
     return false;
   }
-  const std::string hidden = sensorFolder + "/.removing-" + backup.name;
+  const std::string hidden = JoinPath(sensorFolder, ".removing-" + backup.name);
   if (!RenameFolderNoReplace(backup.path, hidden)) {
     why = std::strerror(errno);
     return false;
@@ -109,6 +109,17 @@ bool RemoveBackup(const std::string& sensorFolder, const StoredBackup& backup, s
 }
 
 }  // namespace
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+  const bool backslashes =
+      folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+#else
+  const bool backslashes = false;  // a name's own character here
+#endif
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + name;
+  return folder + (backslashes ? "\\" : "/") + name;
+}
 
 std::vector<std::string> BackupFileNames(const CopySelection& copied, const std::string& baseName) {
   return ItemFilePaths(SelectedItems(TargetOfCopy(copied, baseName, kDirectionRead)), baseName);
@@ -168,7 +179,7 @@ std::vector<StoredBackup> ListBackups(const std::string& sensorFolder) {
     if (!IsFolderStamp(name) || !entry.is_directory(error) || entry.is_symlink(error)) continue;
     StoredBackup backup;
     backup.name = name;
-    backup.path = sensorFolder + "/" + name;
+    backup.path = JoinPath(sensorFolder, name);
     backup.check = VerifyBackup(backup.path, &backup.manifest);
     backups.push_back(std::move(backup));
   }
@@ -187,9 +198,10 @@ bool ResolveBackup(const std::string& path, std::string& folder, std::string& er
       return false;
     }
     // A sensor's folder where one of its backups was meant.
-    if (!fs::exists(PathFromUtf8(named + "/" + kManifestName), status) &&
+    if (!fs::exists(PathFromUtf8(JoinPath(named, kManifestName)), status) &&
         !ListBackups(named).empty()) {
-      error = named + ": a sensor's folder: name one of its backups, or " + named + "/" + kLatest;
+      error =
+          named + ": a sensor's folder: name one of its backups, or " + JoinPath(named, kLatest);
       return false;
     }
     folder = named;
@@ -219,7 +231,7 @@ bool ResolveBackup(const std::string& path, std::string& folder, std::string& er
 bool PendingBackup::Begin(const std::string& root, const std::string& sensor, std::string& error) {
   Abandon();
   sensor_ = sensor;
-  sensorFolder_ = WithoutTrailingSeparators(root) + "/" + sensor;
+  sensorFolder_ = JoinPath(WithoutTrailingSeparators(root), sensor);
   std::error_code made;
   fs::create_directories(PathFromUtf8(sensorFolder_), made);
   if (made) {
@@ -230,7 +242,7 @@ bool PendingBackup::Begin(const std::string& root, const std::string& sensor, st
   for (int attempt = 0; attempt < 100; ++attempt) {
     char tail[16];
     std::snprintf(tail, sizeof tail, "%08x", static_cast<unsigned>(random()));
-    const std::string candidate = sensorFolder_ + "/" + kPendingPrefix + tail;
+    const std::string candidate = JoinPath(sensorFolder_, std::string(kPendingPrefix) + tail);
     if (fs::create_directory(PathFromUtf8(candidate), made)) {
       folder_ = candidate;
       if (BaseNameFits(basePath())) return true;
@@ -256,18 +268,18 @@ bool PendingBackup::Publish(Manifest& manifest, WallClock::time_point stamp, std
   for (const std::string& name : BackupFileNames(manifest.copied, sensor_)) {
     ManifestFile file{name, 0, {}};
     std::string reason;
-    if (!Sha256OfFile(folder_ + "/" + name, file.sha256, file.size, reason)) {
+    if (!Sha256OfFile(JoinPath(folder_, name), file.sha256, file.size, reason)) {
       error = name + ": " + reason;
       return false;
     }
-    if (!SyncFile(folder_ + "/" + name)) {
+    if (!SyncFile(JoinPath(folder_, name))) {
       error = name + ": " + std::strerror(errno);
       return false;
     }
     manifest.files.push_back(std::move(file));
   }
   const std::string text = ManifestText(manifest);
-  const std::string manifestPath = folder_ + "/" + kManifestName;
+  const std::string manifestPath = JoinPath(folder_, kManifestName);
   std::FILE* stream = OpenUtf8Path(manifestPath, "wb");
   bool written =
       stream != nullptr && std::fwrite(text.data(), 1, text.size(), stream) == text.size();
@@ -289,9 +301,9 @@ bool PendingBackup::Publish(Manifest& manifest, WallClock::time_point stamp, std
     if (count > 1) std::snprintf(suffix, sizeof suffix, "-%02d", count);
     const std::string name = base + suffix;
     if (name <= after) continue;
-    if (RenameFolderNoReplace(folder_, sensorFolder_ + "/" + name)) {
+    if (RenameFolderNoReplace(folder_, JoinPath(sensorFolder_, name))) {
       SyncFolder(sensorFolder_);
-      published = sensorFolder_ + "/" + name;
+      published = JoinPath(sensorFolder_, name);
       folder_.clear();
       return true;
     }

@@ -20,6 +20,11 @@
 #include "backup/time_stamp.h"
 #include "transfer/transfer_target.h"
 
+// `name` in `folder`, with the separator the folder's path uses (on
+// Windows a backslash after C:\backups, "/" elsewhere), so that printed
+// paths read as typed.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 // What is wrong with a backup, if anything: the file and why.
 struct BackupCheck {
   bool good = false;
