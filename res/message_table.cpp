@@ -2,7 +2,9 @@
 // Japanese (UTF-8), by message number.
 #include "res/message_table.h"
 
-const std::array<MessageRow, kMessageCount> kMessageTable{{
+namespace {
+
+constexpr MessageRow kRows[] = {
     {102,
      "Agree to Exit?",
      "Programm verlassen?",
@@ -209,4 +211,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "Verifying: reading back what was written",
      "Pruefen: das Geschriebene wird zurueckgelesen",
      "確認中: 書き込んだデータを読み戻しています"},
-}};
+};
+
+}  // namespace
+
+const std::span<const MessageRow> kMessageTable(kRows);
