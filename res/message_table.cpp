@@ -211,6 +211,14 @@ constexpr MessageRow kRows[] = {
      "Verifying: reading back what was written",
      "Pruefen: das Geschriebene wird zurueckgelesen",
      "確認中: 書き込んだデータを読み戻しています"},
+    // A parameter file an editor saved as UTF-16 ("Unicode"): %1 the file.
+    {153,
+     "The parameter file %1 is saved as Unicode (UTF-16). Save it as ANSI or UTF-8 in the "
+     "editor and try again.",
+     "Die Parameterdatei %1 ist als Unicode (UTF-16) gespeichert. Bitte im Editor als ANSI "
+     "oder UTF-8 speichern und erneut versuchen.",
+     "設定値ファイル %1 はUnicode (UTF-16) で保存されています。"
+     "エディターでANSIまたはUTF-8として保存し直してから、もう一度実行してください。"},
 };
 
 }  // namespace

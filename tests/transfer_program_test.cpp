@@ -210,6 +210,10 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
        {"unknown subcommand 'reed'"}, {}, true},
       {"BaseNameWithoutName", [] {}, {"read", "--all", "--base", base + "/"}, 2,
        {"Error: " + LoadMessage(kMsgBaseNameWithoutName)}, {}, true},
+      {"Utf16FileRefused",
+       [&] { WriteFileBytes(base + ".pr6.zema", std::string("\xFF\xFE" "1", 4)); },
+       {"write", "--params", "--banks", "6", "--base", base}, 1,
+       {"Error: The parameter file " + base + ".pr6.zema is saved as Unicode (UTF-16)."}},
       {"ExistingFileRefused", [&] { WriteFileBytes(base + ".prM.zema", "1\n"); },
        {"read", "--common", "--base", base}, 3,
        {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)\n  " + base +
