@@ -200,12 +200,9 @@ constexpr MessageRow kRows[] = {
      "Die Parameterdatei %1 enthaelt mehr als 32 Werte (Zeile %2: \"%3\").",
      "設定値ファイル %1 に33個以上の値があります(%2行目: 「%3」)。"},
     {149,
-     "The base name has no file name (it is empty or ends with a folder separator): "
-     "enter a name for the files, for example line1.",
-     "Der Basisname enthaelt keinen Dateinamen (er ist leer oder endet mit einem "
-     "Ordnertrennzeichen): bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
-     "ベース名にファイル名がありません(空欄か、フォルダー区切り文字で終わっています)。"
-     "ファイル名を入力してください(例: line1)。"},
+     "The base name is empty: enter a name for the files, for example line1.",
+     "Der Basisname ist leer: bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
+     "ベース名が空欄です。ファイル名を入力してください(例: line1)。"},
     // The step line while a WRITE's items are read back and compared.
     {150,
      "Verifying: reading back what was written",
