@@ -210,8 +210,7 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
       {"MistypedCommand", [] {}, {"reed", "--all", "--base", base}, 2,
        {"unknown subcommand 'reed'"}, {}, true},
       {"EmptyBaseName", [] {}, {"read", "--all", "--base", ""}, 2,
-       {"Error: The base name is empty: enter a name for the files, for example line1."}, {},
-       true},
+       {"Error: " + LoadMessage(kMsgBaseNameWithoutName)}, {}, true},
       // A folder as the base name: the files ".prM.zema" and ".cmp.bmp" in it.
       {"FolderRead", [] {}, {"read", "--common", "--compensation", "--base", folder}, 0,
        {"Reading from ZEMA is completed."}},

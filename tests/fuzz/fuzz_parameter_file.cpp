@@ -2,12 +2,12 @@
 //
 // Checked against a plain reference: a file is taken only when it has 32
 // lines, or 31 and more text after the last; each of them, without a
-// carriage return at its end (the first without a UTF-8 byte-order mark),
-// converts with strtol to a number from -32768 to 65535, and its value is
-// that number's low 16 bits; no later line begins with a digit after blanks
-// and a sign, else the first such is named. A refused file names one of its
-// lines; one that begins with a UTF-16 mark is refused as such, and only
-// such a file. A set written by the writer reads back unchanged.
+// carriage return at its end, converts with strtol to a number from -32768
+// to 65535, and its value is that number's low 16 bits. A refused file
+// names one of its lines. A set written by the writer reads back unchanged.
+// A UTF-8 mark before the first line is no part of it; only a file that
+// begins with a UTF-16 mark is refused as such; after the 32nd line the
+// first that begins with a digit (after blanks and a sign) is refused.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
