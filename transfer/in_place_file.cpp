@@ -89,14 +89,17 @@ void InPlaceFile::Close() {
 
 namespace {
 
-// A file system that cannot reserve room (EOPNOTSUPP, EINVAL) still takes
-// the write: the reservation only moves a full disk's failure forward.
+// Only a file system that is full, or a file past its size limit, makes a
+// failed reservation fatal: one that cannot reserve room (NFSv3, sshfs and
+// other FUSE file systems answer EOPNOTSUPP, and the C library's emulation
+// may then fail in other ways) still takes the write; the reservation only
+// moves a full disk's failure forward.
 bool ReserveRoom(int fd, std::size_t length) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return false;
   if (static_cast<std::size_t>(info.st_size) >= length) return true;
   const int result = ::posix_fallocate(fd, 0, static_cast<off_t>(length));
-  if (result == 0 || result == EOPNOTSUPP || result == EINVAL) return true;
+  if (result != ENOSPC && result != EDQUOT && result != EFBIG) return true;
   errno = result;
   return false;
 }
@@ -120,8 +123,12 @@ bool InPlaceFile::Open(const std::string& path) {
   Close();
   // O_NONBLOCK: a FIFO of the file's name must not block the opening.
   // O_NOFOLLOW: the path names the file itself, so a link put in its place
-  // since is not followed.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  // since is not followed. Read access too where granted: the C library's
+  // reservation of room, where the file system has none of its own, reads
+  // the file.
+  constexpr int kFlags = O_NOCTTY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
