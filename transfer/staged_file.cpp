@@ -151,16 +151,42 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 
 std::atomic<int> g_openStagedFiles{0};
 
+#ifdef _WIN32
+// The console's control handler runs on a thread of its own: the count and
+// the forced end's look at it must not cross (see EndUnlessStagedFileOpen).
+SRWLOCK g_countLock = SRWLOCK_INIT;
+#endif
+
 }  // namespace
 
 bool StagedFileOpen() { return g_openStagedFiles.load() != 0; }
+
+void EndUnlessStagedFileOpen(void (*end)()) {
+#ifdef _WIN32
+  // Held up to the end: a Create on the program's thread waits at its count
+  // and so begins no file that the end would leave behind.
+  ::AcquireSRWLockExclusive(&g_countLock);
+  if (g_openStagedFiles.load() == 0) end();
+  ::ReleaseSRWLockExclusive(&g_countLock);
+#else
+  // A signal handler interrupts the program's own thread between two
+  // statements: the count alone tells.
+  if (g_openStagedFiles.load() == 0) end();
+#endif
+}
 
 StagedFile::~StagedFile() { Discard(); }
 
 void StagedFile::Count(bool open) {
   if (open == counted_) return;
   counted_ = open;
+#ifdef _WIN32
+  ::AcquireSRWLockExclusive(&g_countLock);
   g_openStagedFiles += open ? 1 : -1;
+  ::ReleaseSRWLockExclusive(&g_countLock);
+#else
+  g_openStagedFiles += open ? 1 : -1;
+#endif
 }
 
 bool StagedFile::Create(const std::string& targetPath) {
@@ -171,6 +197,9 @@ bool StagedFile::Create(const std::string& targetPath) {
     return false;
   }
   targetPath_ = target.file;
+  // Counted before any file exists, so that a forced end never comes
+  // between the file's creation and its count.
+  Count(true);
   int cause = 0;
   if (target.way == WriteWay::Replace) {
     tempPath_ = TemporaryPathTemplate(targetPath_);
@@ -179,22 +208,19 @@ bool StagedFile::Create(const std::string& targetPath) {
 #else
     stream_ = CreateUniqueFile(tempPath_, targetPath_);
 #endif
-    if (stream_ != nullptr) {
-      Count(true);
-      return true;
-    }
+    if (stream_ != nullptr) return true;
     tempPath_.clear();
     // No new file here after all (only the attempt tells on Windows, or on
     // a file system that takes none), yet the target may be the user's to
     // write: it is rewritten in place, as "wb" would do.
     cause = errno;
   }
-  if (!inPlace_.Open(targetPath_)) {
-    if (cause != 0) errno = cause;  // the folder's refusal, not the missing target's
-    return false;
-  }
-  Count(true);
-  return true;
+  if (inPlace_.Open(targetPath_)) return true;
+  if (cause != 0) errno = cause;  // the folder's refusal, not the missing target's
+  const int reason = errno;
+  Count(false);
+  errno = reason;
+  return false;
 }
 
 bool StagedFile::Write(std::span<const std::uint8_t> bytes) {

@@ -29,6 +29,11 @@
 // behind or, rewriting in place, half a file. Safe in a signal handler.
 bool StagedFileOpen();
 
+// Calls `end`, which does not return, unless a StagedFile is open; no
+// StagedFile is begun meanwhile, also from another thread (the Windows
+// console's control handler has one of its own). Safe in a signal handler.
+void EndUnlessStagedFileOpen(void (*end)());
+
 class StagedFile {
  public:
   StagedFile() = default;
