@@ -48,6 +48,8 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 
 // Replaces the six X at the end of pathTemplate until a name is free; the
 // file is created exclusively, so no other file is ever opened by mistake.
+// It is hidden, as its name would hide it on POSIX, so that Explorer does
+// not show it come and go during a READ.
 std::FILE* CreateUniqueFile(std::string& pathTemplate) {
   static constexpr char kCharacters[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -59,17 +61,25 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
     for (std::size_t i = tail; i < pathTemplate.size(); ++i) {
       pathTemplate[i] = kCharacters[pick(generator)];
     }
-    const int fd = ::_wopen(WideFromUtf8(pathTemplate).c_str(),
-                            _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
+    const std::wstring path = WideFromUtf8(pathTemplate);
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      NoteLastWindowsError();
       return nullptr;
     }
-    std::FILE* stream = ::_fdopen(fd, "wb");
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    std::FILE* stream = fd >= 0 ? ::_fdopen(fd, "wb") : nullptr;
     if (stream == nullptr) {
       const int cause = errno;
-      ::_close(fd);
-      ::_wunlink(WideFromUtf8(pathTemplate).c_str());
+      if (fd >= 0) {
+        ::_close(fd);
+      } else {
+        ::CloseHandle(handle);
+      }
+      ::DeleteFileW(path.c_str());
       errno = cause;
     }
     return stream;
@@ -130,7 +140,14 @@ bool FlushToDisk(std::FILE* stream) {
 // folder still has the file renamed); on Windows the move is written through.
 bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 #ifdef _WIN32
-  if (::MoveFileExW(WideFromUtf8(tempPath).c_str(), WideFromUtf8(targetPath).c_str(),
+  // A rename keeps the attributes: the file shows under its final name.
+  const std::wstring temporary = WideFromUtf8(tempPath);
+  const DWORD attributes = ::GetFileAttributesW(temporary.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0) {
+    const DWORD shown = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
+    (void)::SetFileAttributesW(temporary.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
+  }
+  if (::MoveFileExW(temporary.c_str(), WideFromUtf8(targetPath).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
     return true;
   }
