@@ -14,7 +14,8 @@
 #include "res/messages.h"
 #include "transfer/comu_dlg.h"
 
-CLoaderDlg::CLoaderDlg(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+CLoaderDlg::CLoaderDlg(std::string settingsPath, std::string bareNameFolder)
+    : settingsPath_(std::move(settingsPath)), bareNameFolder_(std::move(bareNameFolder)) {}
 
 const DialogTemplate& CLoaderDlg::Template() const { return MainDialogTemplate(); }
 
@@ -102,14 +103,15 @@ void CLoaderDlg::OnWriteButton() {
 // The progress dialog runs modally on the port CONNECT opened; whatever way
 // the run ends, the main dialog stays connected.
 void CLoaderDlg::RunTransferDialog(int direction) {
-  FillTransferTarget(*window_, direction, g_transferTarget);
+  FillTransferTarget(*window_, direction, g_transferTarget, bareNameFolder_);
   CComuDlg progress(g_portNo, g_transferTarget);
   window_->RunModal(progress);
 }
 
 void CLoaderDlg::OnRefButton() {
   std::string chosen;
-  const std::string folder = InitialFolderOf(window_->ControlText(kCtlBaseName));
+  const std::string folder =
+      InitialFolderOf(BaseNameIn(bareNameFolder_, window_->ControlText(kCtlBaseName)));
   if (!window_->FileOpenDialog().PickFile(kBaseNameFilters, folder, chosen)) return;
   window_->SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
   SelectFileNamePart();

@@ -17,8 +17,10 @@
 
 class CLoaderDlg : public DialogHandlers {
  public:
-  // Reads and later writes the settings file at `settingsPath`.
-  explicit CLoaderDlg(std::string settingsPath);
+  // Reads and later writes the settings file at `settingsPath`. The files of
+  // a base name without a folder lie in `bareNameFolder` (the current folder
+  // when empty).
+  explicit CLoaderDlg(std::string settingsPath, std::string bareNameFolder = {});
 
   const std::string& settingsPath() const { return settingsPath_; }
 
@@ -44,6 +46,7 @@ class CLoaderDlg : public DialogHandlers {
   void RunTransferDialog(int direction);
 
   std::string settingsPath_;
+  std::string bareNameFolder_;
   DialogWindow* window_ = nullptr;
   // Set while a handler runs: a click that reaches the dialog from inside a
   // message box's event loop must not start a second sequence.
