@@ -94,3 +94,9 @@ ConnectionOutcome ResumeSensor() {
   ComClose(g_portNo);
   return outcome;
 }
+
+bool CloseVanishedPort() {
+  if (ComLineGoneDetail(g_portNo).empty()) return false;
+  ComClose(g_portNo);
+  return true;
+}

@@ -100,12 +100,14 @@ void CLoaderDlg::OnWriteButton() {
   RunTransferDialog(kDirectionWrite);
 }
 
-// The progress dialog runs modally on the port CONNECT opened; whatever way
-// the run ends, the main dialog stays connected.
+// The progress dialog runs modally on the port CONNECT opened. The main
+// dialog stays connected after the run, unless the port's device went away
+// during it: then it is disconnected, so that CONNECT works at once.
 void CLoaderDlg::RunTransferDialog(int direction) {
   FillTransferTarget(*window_, direction, g_transferTarget, bareNameFolder_);
   CComuDlg progress(g_portNo, g_transferTarget);
   window_->RunModal(progress);
+  if (CloseVanishedPort()) EnterDisconnectedState(*window_);
 }
 
 void CLoaderDlg::OnRefButton() {

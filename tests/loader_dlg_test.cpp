@@ -259,6 +259,21 @@ struct ConnectedLoader {
   FakeDialogWindow window{dialog, script};
 };
 
+// A pulled cable disconnects the dialog, so CONNECT works at once; a time-out does not.
+TEST(ConnectedLoader, APulledCableDisconnectsTheDialog) {
+  for (const auto fault : {zema::sim::FaultKind::kHangUp, zema::sim::FaultKind::kNoReply}) {
+    const bool gone = fault == zema::sim::FaultKind::kHangUp;
+    ConnectedLoader loader;
+    loader.sim.AddFault(zema::sim::CommandFault{fault, 1, 0x82});
+    loader.script.boxes.QueueAnswers({true});
+    loader.window.Click(kCtlWrite);
+    EXPECT_EQ(loader.window.IsControlEnabled(kCtlWrite), !gone);
+    loader.sim.Replug();
+    EXPECT_EQ(loader.window.Click(kCtlConnect), gone);
+    EXPECT_TRUE(loader.window.IsControlEnabled(kCtlRun)) << gone;
+  }
+}
+
 // WRITE asks about a missing file before it sends anything; one gone later, at its turn.
 TEST(ConnectedLoader, WriteAsksAboutAMissingFileBeforeItSendsAnything) {
   for (const bool goneAtTheStart : {true, false}) {

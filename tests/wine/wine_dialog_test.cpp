@@ -298,7 +298,8 @@ TEST_F(WineDialogTest, AdapterVanishingDuringRead) {
   const std::string text = Answer("Error", "Return");
   EXPECT_EQ(text.substr(0, text.find('\n')), LoadMessage(kMsgNoResponse, language));
   EXPECT_TRUE(WaitUntilGone(ProgressTitle()));
-  EXPECT_TRUE(Main().Control(kCtlRead).enabled);
+  EXPECT_TRUE(Main().Control(kCtlConnect).enabled);
+  EXPECT_FALSE(Main().Control(kCtlRead).enabled);
   EXPECT_EQ(FolderEntries(dir / "wine").size(), 16u) << "no part of the bitmap";
   ClickMain(kCtlExit);
   Answer("Question", "n");
