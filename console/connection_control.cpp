@@ -95,6 +95,8 @@ ConnectionOutcome ResumeSensor() {
   return outcome;
 }
 
+bool SensorConnected() { return !ComIsUnusable(g_portNo); }
+
 bool CloseVanishedPort() {
   if (ComLineGoneDetail(g_portNo).empty()) return false;
   ComClose(g_portNo);

@@ -74,7 +74,21 @@ void CLoaderDlg::Dispatch(int controlId) {
 // while a handler runs: a question or the progress dialog is then in front.
 void CLoaderDlg::OnCancel() {
   if (handlerRunning_) return;
+  handlerRunning_ = true;
+  OfferResumeBeforeLeaving();
+  handlerRunning_ = false;
   window_->EndDialog(kDialogResultCancel);
+}
+
+// A sensor that CONNECT stopped stays stopped until it is sent back to RUN:
+// leaving while connected asks first. Yes runs RUN (its failure is shown,
+// and the program ends all the same); No leaves the sensor as it is.
+void CLoaderDlg::OfferResumeBeforeLeaving() {
+  if (!SensorConnected()) return;
+  if (window_->Boxes().AskYesNo(kMsgResumeBeforeExit, LoadMessage(kMsgResumeBeforeExit),
+                                kCaptionWarning, BoxIcon::Warning)) {
+    OnRunButton();
+  }
 }
 
 void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
@@ -124,6 +138,7 @@ void CLoaderDlg::OnExitButton() {
                                  BoxIcon::Question)) {
     return;
   }
+  OfferResumeBeforeLeaving();
   // A failed save has been reported; the program ends all the same.
   SaveSettings(settingsPath_, *window_, window_->Boxes());
   window_->EndDialog(kDialogResultOk);

@@ -8,7 +8,8 @@
 // choices of the settings file.
 //
 // EXIT (and Enter) asks, saves the settings and ends the dialog; Esc and the
-// close box end it at once without saving.
+// close box end it at once without saving. Either way, while connected, the
+// operator is first offered to send the sensor back to RUN.
 #pragma once
 
 #include <string>
@@ -44,6 +45,7 @@ class CLoaderDlg : public DialogHandlers {
   void Dispatch(int controlId);
   void SelectFileNamePart();
   void RunTransferDialog(int direction);
+  void OfferResumeBeforeLeaving();
 
   std::string settingsPath_;
   std::string bareNameFolder_;

@@ -209,4 +209,10 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "Verifying: reading back what was written",
      "Pruefen: das Geschriebene wird zurueckgelesen",
      "確認中: 書き込んだデータを読み戻しています"},
+    // Asked when the operator leaves the program while connected: a sensor
+    // that CONNECT stopped would otherwise stay stopped.
+    {151,
+     "Return ZEMA to RUN before exit?",
+     "ZEMA vor dem Verlassen des Programms starten?",
+     "終了する前にZEMAを運転状態に戻しますか?"},
 }};

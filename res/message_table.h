@@ -10,9 +10,9 @@ struct MessageRow {
   const char* japanese;
 };
 
-// Messages 102 to 150.
+// Messages 102 to 151.
 inline constexpr int kFirstMessage = 102;
-inline constexpr int kLastMessage = 150;
+inline constexpr int kLastMessage = 151;
 inline constexpr int kMessageCount = kLastMessage - kFirstMessage + 1;
 
 extern const std::array<MessageRow, kMessageCount> kMessageTable;

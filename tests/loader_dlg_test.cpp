@@ -292,4 +292,17 @@ TEST(ConnectedLoader, WriteAsksAboutAMissingFileBeforeItSendsAnything) {
   }
 }
 
+// Leaving while connected (EXIT's Yes, Esc) offers RUN first; No leaves the sensor be.
+TEST(ConnectedLoader, LeavingOffersToSendTheSensorBackToRun) {
+  for (const bool byExit : {true, false}) {
+    ConnectedLoader loader;
+    loader.script.boxes.QueueAnswers({byExit, byExit});
+    byExit ? void(loader.window.Click(kCtlExit)) : loader.window.PressEsc();
+    ASSERT_EQ(loader.script.boxes.boxes.size(), byExit ? 2u : 1u);
+    EXPECT_EQ(loader.script.boxes.boxes.back().text, "Return ZEMA to RUN before exit?");
+    EXPECT_EQ(loader.window.result(), byExit ? kDialogResultOk : kDialogResultCancel);
+    EXPECT_EQ(loader.sim.Commands().size(), byExit ? 1u : 0u) << "0x87 after Yes only";
+  }
+}
+
 }  // namespace

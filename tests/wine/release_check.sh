@@ -99,7 +99,8 @@ case "$mode" in
     xdotool sleep 1 windowfocus --sync "$main" key Tab space sleep 2 key shift+Tab shift+Tab space
     progress=$(window_titled Communication) && xdotool windowfocus --sync "$progress" sleep 2 key Return
     xdotool sleep 1 mousemove --window "$main" 2 2 click 1 key Escape
-    wait_for_end "$loader" && wineserver -w || fail "the loader did not end at Esc"
+    question=$(window_titled Warning) && xdotool windowfocus --sync "$question" sleep 0.5 key y
+    wait_for_end "$loader" && wineserver -w || fail "the loader did not end at Esc, Yes"
     [ -f "$documents/Untitled.prM.zema" ] && ! ls "$folder"/Untitled.* 2>/dev/null || fail "READ not into Documents"
     uninstall
     [ ! -e "$folder" ] && [ -f "$settings" ] || fail "the uninstall took the user's settings"
