@@ -1,6 +1,4 @@
 // Files written under a temporary name and renamed over their target.
-#include "transfer/staged_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,8 +6,9 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
 

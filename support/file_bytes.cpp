@@ -1,4 +1,4 @@
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tests/support/program_run.h"
+#include "support/program_run.h"
 
 #include <signal.h>
 #include <unistd.h>
