@@ -1,21 +1,18 @@
 #include "bench/soak_runner.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "bench/child_process.h"
 #include "bench/sim_process.h"
 #include "sim/state_file.h"
-#include "support/child_output.h"
-#include "support/subprocess.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 
 namespace zema::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // After its allowed time a run is given this much more before it is killed,
 // so that a slow run is told from a hung one.
@@ -23,46 +20,24 @@ constexpr auto kHardLimitBeyond = std::chrono::seconds(10);
 // The sanitizer build's zema-sim takes seconds to start on a busy machine.
 constexpr auto kSensorStartLimit = std::chrono::seconds(60);
 
-struct Transfer {
-  int status = -1;
-  int signal = 0;
-  bool overran = false;
-  std::string out, err;
-  std::chrono::nanoseconds wall{};
-};
-
 // Root writes into a folder whatever its mode: a run meant to meet a
 // read-only folder runs without that override (setpriv drops it from the
 // capabilities the program can have).
-std::vector<std::string> Launch(const SoakSetup& setup, bool asOrdinaryUser) {
-  std::vector<std::string> program = {setup.binFolder + "/zema-transfer"};
-  if (asOrdinaryUser && ::geteuid() == 0) {
-    program.insert(program.begin(),
-                   {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
-  }
-  return program;
-}
-
 bool RunTransfer(const SoakSetup& setup, const std::vector<std::string>& arguments,
-                 bool asOrdinaryUser, std::chrono::nanoseconds limit, Transfer& result,
+                 bool asOrdinaryUser, std::chrono::nanoseconds limit, ProgramOutcome& result,
                  std::string& error) {
-  ChildCommand command;
-  command.argv = Launch(setup, asOrdinaryUser);
-  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
-  command.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
-  command.inputFromNull = true;
-  command.out = ChildStream::kPipe;
-  command.err = ChildStream::kPipe;
-  Subprocess child;
-  if (!child.Start(command, error)) return false;
-  result.overran =
-      CollectOutput(child.TakeOutFd(), child.TakeErrFd(), result.out, result.err,
-                    child.started() + std::chrono::duration_cast<Clock::duration>(limit),
-                    [&child] { child.Signal(SIGKILL); });
-  const ChildExit end = child.Wait();
-  result.status = end.status;
-  result.signal = end.signal;
-  result.wall = end.exitedAt - child.started();
+  std::vector<std::string> argv = {setup.binFolder + "/zema-transfer"};
+  if (asOrdinaryUser && ::geteuid() == 0) {
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
+  }
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  ProgramRun run;
+  if (!run.Start(argv[0], {argv.begin() + 1, argv.end()})) {
+    error = run.startError();
+    return false;
+  }
+  result = run.Wait(std::chrono::ceil<std::chrono::milliseconds>(limit));
   return true;
 }
 
@@ -79,7 +54,7 @@ bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPl
 // Stops the sensor and reads what it holds; whether it ended cleanly.
 bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome) {
   const bool clean = sim.Stop();
-  outcome.simLog = ReadWholeFile(folder + "/sensor.log");
+  outcome.simLog = ReadFileBytes(folder + "/sensor.log");
   std::string error;
   outcome.sensorRead = sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
                        sim::StateLoadResult::kLoaded;
@@ -92,7 +67,7 @@ bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome
 // ended and what it then holds.
 bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const SoakPlan& plan,
                       const sim::SensorMemory& memory, const std::string& base,
-                      std::chrono::nanoseconds limit, Transfer& run, SoakOutcome* outcome,
+                      std::chrono::nanoseconds limit, ProgramOutcome& run, SoakOutcome* outcome,
                       std::string& error) {
   SimProcess sim;
   if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
@@ -123,7 +98,7 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   const std::string base = files + "/" + kSoakBaseName;
 
   outcome.allowed = plan.AllowedTime(setup.slack);
-  Transfer run;
+  ProgramOutcome run;
   if (!RunAgainstSensor(setup, root, plan, scene.sensor, base, outcome.allowed + kHardLimitBeyond,
                         run, &outcome, error)) {
     return false;
@@ -133,7 +108,7 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   outcome.overran = run.overran;
   outcome.out = std::move(run.out);
   outcome.err = std::move(run.err);
-  outcome.wall = run.wall;
+  outcome.wall = run.ended - run.started;
   outcome.filesAfter = ReadFolder(files);
   if (!WantsComparison(plan, scene, outcome) || !outcome.sensorRead) return true;
 
@@ -143,7 +118,7 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   compare.command = SoakCommand::kCompare;
   compare.fault = {};
   compare.resume = false;
-  Transfer check;
+  ProgramOutcome check;
   if (!RunAgainstSensor(setup, root, compare, outcome.sensorAfter, base,
                         setup.slack + kHardLimitBeyond, check, nullptr, error)) {
     return false;
