@@ -20,6 +20,23 @@ constexpr auto kHardLimitBeyond = std::chrono::seconds(10);
 // The sanitizer build's zema-sim takes seconds to start on a busy machine.
 constexpr auto kSensorStartLimit = std::chrono::seconds(60);
 
+bool Writes(const SoakPlan& plan) {
+  return plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
+}
+
+bool WriteFolder(const std::string& folder, const FolderFiles& files, std::string& error) {
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder, ignored);
+  for (const auto& [name, bytes] : files) {
+    if (!WriteFileBytes(fs::path(folder) / name, bytes)) {
+      error = "cannot write " + name + " in " + folder;
+      return false;
+    }
+  }
+  return true;
+}
+
 // Root writes into a folder whatever its mode: a run meant to meet a
 // read-only folder runs without that override (setpriv drops it from the
 // capabilities the program can have).
@@ -55,9 +72,11 @@ bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPl
 bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome) {
   const bool clean = sim.Stop();
   outcome.simLog = ReadFileBytes(folder + "/sensor.log");
+  sim::SensorMemory memory;
   std::string error;
-  outcome.sensorRead = sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
-                       sim::StateLoadResult::kLoaded;
+  if (sim::LoadState(folder + "/sensor.state", memory, error) == sim::StateLoadResult::kLoaded) {
+    outcome.seen.sensorAfter = std::move(memory);
+  }
   return clean && outcome.simLog.find("Sanitizer") == std::string::npos &&
          outcome.simLog.find("runtime error:") == std::string::npos;
 }
@@ -81,10 +100,19 @@ bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const Soa
   if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
   if (!ran) return false;
   if (outcome != nullptr) {
-    outcome->sensorDevice = sim.devicePath();
+    outcome->seen.sensorDevice = sim.devicePath();
     outcome->simClean = StopSensor(root, sim, *outcome);
   }
   return true;
+}
+
+// Whether a finished WRITE is to be compared by a second zema-transfer run.
+bool WantsComparison(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome& outcome) {
+  if (!Writes(plan) || outcome.seen.program.status != 0 || !outcome.seen.sensorAfter) return false;
+  for (const std::string& name : ItemFilePaths(scene.items, kSoakBaseName)) {
+    if (!scene.files.contains(name)) return false;
+  }
+  return !scene.items.empty();
 }
 
 }  // namespace
@@ -98,19 +126,14 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   const std::string base = files + "/" + kSoakBaseName;
 
   outcome.allowed = plan.AllowedTime(setup.slack);
-  ProgramOutcome run;
+  RunSeen& seen = outcome.seen;
   if (!RunAgainstSensor(setup, root, plan, scene.sensor, base, outcome.allowed + kHardLimitBeyond,
-                        run, &outcome, error)) {
+                        seen.program, &outcome, error)) {
     return false;
   }
-  outcome.status = run.status;
-  outcome.signal = run.signal;
-  outcome.overran = run.overran;
-  outcome.out = std::move(run.out);
-  outcome.err = std::move(run.err);
-  outcome.wall = run.ended - run.started;
-  outcome.filesAfter = ReadFolder(files);
-  if (!WantsComparison(plan, scene, outcome) || !outcome.sensorRead) return true;
+  seen.waited = seen.program.ended - seen.program.started;
+  seen.filesAfter = FolderContents(files);
+  if (!WantsComparison(plan, scene, outcome)) return true;
 
   // The same selection compared by the program itself, against a sensor
   // without faults holding what the WRITE left.
@@ -119,13 +142,35 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   compare.fault = {};
   compare.resume = false;
   ProgramOutcome check;
-  if (!RunAgainstSensor(setup, root, compare, outcome.sensorAfter, base,
+  if (!RunAgainstSensor(setup, root, compare, *seen.sensorAfter, base,
                         setup.slack + kHardLimitBeyond, check, nullptr, error)) {
     return false;
   }
   outcome.compareStatus = check.overran || check.signal != 0 ? 2 : check.status;
   outcome.compareErr = check.err;
   return true;
+}
+
+std::vector<std::string> CheckPromise(const SoakPlan& plan, const SoakScene& scene,
+                                      const SoakOutcome& outcome) {
+  RunPromise promise;
+  promise.changes = plan.command == SoakCommand::kRead ? RunPromise::Changes::kFiles
+                    : Writes(plan)                     ? RunPromise::Changes::kSensor
+                                                       : RunPromise::Changes::kNothing;
+  promise.items = scene.items;
+  promise.base = kSoakBaseName;
+  promise.filesBefore = scene.files;
+  promise.sensorBefore = scene.sensor;
+  promise.status = scene.expectedStatus;
+  promise.message = scene.expectedMessage;
+  promise.hangUp = plan.fault.kind == SoakFaultKind::kHangUp;
+  promise.allowed = outcome.allowed;
+  std::vector<std::string> problems = BrokenPromises(promise, outcome.seen);
+  if (!outcome.simClean) problems.push_back("zema-sim did not end cleanly: " + outcome.simLog);
+  if (outcome.compareStatus > 0) {
+    problems.push_back("the comparison after the WRITE failed: " + outcome.compareErr);
+  }
+  return problems;
 }
 
 }  // namespace zema::bench
