@@ -102,9 +102,9 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
 
 // What can be known before the sensor is touched: a base name that names
 // no file, and, for a WRITE that is to abort on a missing file, every file
-// it needs. The dialog asks about a missing file at its turn; a script's
-// answer is known now, and waiting for it would leave the sensor
-// half-restored. kExitDone when the run may start.
+// it needs, each missing one named. (The run itself asks about a missing
+// file before it sends anything, as the dialog does; with --skip-missing
+// those questions are answered No.) kExitDone when the run may start.
 int CheckBeforeConnecting(const CliOptions& options, TerminalOperator& op) {
   if (options.command == CliCommand::Resume) return kExitDone;
   if (const int refusal = BaseNameRefusal(options.base); refusal != 0) {
