@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: first the Windows build
+# Sets up the machine, checks the formatting of the changed lines
+# (scripts/format-check.sh) and runs every test: first the Windows build
 # (MinGW-w64) of everything that does not need Qt, so that the default
 # build finds it and runs it under Wine; then the build and test suite in
 # the default preset and under the address and undefined-behaviour
@@ -13,6 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+# Cheap, so first: the lines changed since .ci/format-base are formatted.
+bash scripts/format-check.sh
 
 echo "=== windows: configure, build"
 cmake --preset windows

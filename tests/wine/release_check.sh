@@ -13,7 +13,6 @@ set -euo pipefail
 mode=${1:?install, loader or zip}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d" LC_ALL=C
 source "$(dirname "$0")/../../scripts/x11-windows.sh"
-source "$(dirname "$0")/../../scripts/wine-windows.sh"
 programs=(zema-transfer.exe)
 if cmake -E tar tf "$ZEMA_ZIP" | grep '/zema-loader\.exe$' >/dev/null; then programs+=(zema-loader.exe); fi
 if [ "$mode" = loader ]; then

@@ -16,8 +16,8 @@
 
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_desktop.h"
