@@ -15,6 +15,7 @@
 #include "transfer/read_targets.h"
 #include "transfer/sensor_compare.h"
 #include "transfer/source_file.h"
+#include "transfer/transfer_log.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -95,6 +96,7 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
   view.Begin(WireBytes(SelectedItems(target)));
   const RunEnd end = RunTransfer(run);
   view.End();
+  LogTransferRun("zema-transfer", run, end);
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
 
   // Read back what the run wrote, now committed, against the same files.

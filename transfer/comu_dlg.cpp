@@ -2,6 +2,7 @@
 
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
+#include "transfer/transfer_log.h"
 
 CComuDlg::CComuDlg(int port, const TransferTarget& target) : port_(port), target_(target) {}
 
@@ -21,6 +22,7 @@ void CComuDlg::OnTimer(int timerId) {
   TransferRun run{target_, port_, *this, window_->Boxes()};
   runEnd_ = RunTransfer(run);
   running_ = false;
+  LogTransferRun("zema-loader", run, *runEnd_);
 }
 
 void CComuDlg::OnCommand(int controlId) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "console/connection_control.h"
 #include "link/packet.h"
@@ -11,6 +14,19 @@
 #include "transfer/transfer_target.h"
 
 namespace {
+
+// The runs of a test process, and of the programs it starts, log into a
+// folder of its own (removed at its end), never into the user's transfer
+// log.
+void KeepTransferLogsInATestFolder() {
+  static std::string folder = [] {
+    std::string name = (std::filesystem::temp_directory_path() / "zema-test-state-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) return std::string("/nonexistent");
+    std::atexit([] { std::filesystem::remove_all(folder); });
+    return name;
+  }();
+  ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+}
 
 class ResetListener : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override { ResetProgramState(); }
@@ -31,5 +47,6 @@ void ResetProgramState() {
 }
 
 void ResetProgramStateBeforeEachTest() {
+  KeepTransferLogsInATestFolder();
   ::testing::UnitTest::GetInstance()->listeners().Append(new ResetListener);
 }

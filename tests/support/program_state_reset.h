@@ -7,5 +7,7 @@
 void ResetProgramState();
 
 // Registers ResetProgramState with GoogleTest to run as each test starts,
-// before its fixture is built. Call once, after InitGoogleTest.
+// before its fixture is built, and points the transfer log of the process
+// and the programs it starts (XDG_STATE_HOME) at a folder of its own. Call
+// once, after InitGoogleTest.
 void ResetProgramStateBeforeEachTest();
