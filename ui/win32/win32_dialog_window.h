@@ -54,6 +54,7 @@ class Win32DialogWindow : public DialogWindow {
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   HWND Item(int id) const { return ::GetDlgItem(dialog_, id); }
+  void ShowPendingProgress();
 
   DialogHandlers& handlers_;
   HWND dialog_ = nullptr;
@@ -62,4 +63,12 @@ class Win32DialogWindow : public DialogWindow {
   bool focusSet_ = false;  // a handler chose the focus during OnInitDialog
   std::unique_ptr<OperatorDialogs> boxes_;
   std::unique_ptr<FilePicker> picker_;
+  // The progress bar's position as last asked for and not yet shown (bar 0:
+  // none), and when a position was last shown (SetProgressPosition).
+  int pendingBar_ = 0;
+  int pendingPosition_ = 0;
+  int progressLow_ = 0;
+  int progressHigh_ = 100;
+  ULONGLONG progressShownAt_ = 0;
+  bool progressTimerRunning_ = false;
 };
