@@ -85,6 +85,11 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   int progressHigh() const { return progressHigh_; }
   int progressPosition() const { return progressPosition_; }
   bool TimerActive(int timerId) const { return timers_.count(timerId) != 0; }
+  const std::vector<std::string>& ListEntries(int id) { return listEntries_[id]; }
+  // The About box's title and text, and the document shown, as last asked.
+  std::string aboutTitle;
+  std::string aboutText;
+  std::string shownDocument;
 
   // DialogControls: SetControlText also clears the field's selection, and a
   // list takes only an index of its entries (others clear it).
@@ -96,6 +101,7 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   void SelectText(int id, std::size_t start, std::size_t end) override {
     selections_[id] = {start, end};
   }
+  void AddListEntry(int id, const std::string& text) override { listEntries_[id].push_back(text); }
   void SetProgressRange(int /*id*/, int /*low*/, int high) override { progressHigh_ = high; }
   void SetProgressPosition(int /*id*/, int position) override { progressPosition_ = position; }
   void StartTimer(int timerId, int milliseconds) override { timers_[timerId] = milliseconds; }
@@ -107,6 +113,14 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override { return script_.boxes; }
   FilePicker& FileOpenDialog() override { return script_.picker; }
+  void ShowAbout(const std::string& title, const std::string& text) override {
+    aboutTitle = title;
+    aboutText = text;
+  }
+  bool ShowDocument(const std::string& /*title*/, const std::string& path) override {
+    shownDocument = path;
+    return true;
+  }
 
  private:
   bool DeliverPosted();

@@ -6,6 +6,7 @@
 #include "ui/win32/in_memory_template.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/win32_file_picker.h"
+#include "ui/win32/win32_help.h"
 #include "ui/win32/win32_operator_dialogs.h"
 
 namespace {
@@ -67,6 +68,9 @@ INT_PTR Win32DialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM /*lPara
   switch (message) {
     case WM_INITDIALOG:
       InMemoryTemplate::FillLists(dialog_, handlers_.Template());
+      if (const std::string about = handlers_.AboutMenuText(); !about.empty()) {
+        AddAboutToSystemMenu(dialog_, about);
+      }
       handlers_.OnInitDialog(*this);
       // TRUE lets the dialog manager give the focus to the first control.
       return focusSet_ ? FALSE : TRUE;
@@ -96,6 +100,15 @@ INT_PTR Win32DialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM /*lPara
       } else {
         handlers_.OnTimer(static_cast<int>(wParam));
       }
+      return TRUE;
+    case WM_SYSCOMMAND:
+      // The system's own commands (move, close, ...) go on to the dialog
+      // manager.
+      if ((wParam & 0xFFF0) != kAboutSystemCommand) return FALSE;
+      handlers_.OnAbout();
+      return TRUE;
+    case WM_HELP:
+      handlers_.OnHelp();
       return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(largeIcon_);
@@ -244,4 +257,17 @@ OperatorDialogs& Win32DialogWindow::Boxes() {
 FilePicker& Win32DialogWindow::FileOpenDialog() {
   if (!picker_) picker_ = std::make_unique<Win32FilePicker>(dialog_);
   return *picker_;
+}
+
+void Win32DialogWindow::AddListEntry(int id, const std::string& text) {
+  ::SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+}
+
+void Win32DialogWindow::ShowAbout(const std::string& title, const std::string& text) {
+  ShowWin32AboutBox(dialog_, title, text);
+}
+
+bool Win32DialogWindow::ShowDocument(const std::string& /*title*/, const std::string& path) {
+  return OpenWin32Document(dialog_, path);
 }

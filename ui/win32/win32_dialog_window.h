@@ -5,7 +5,8 @@
 // ask of it through the Win32 dialog calls; it decides nothing itself.
 // Clicks on buttons and check boxes (BN_CLICKED) go to OnCommand, Enter to
 // the default button (id 1), Esc and the close box (IDCANCEL) to OnCancel,
-// WM_TIMER to OnTimer.
+// WM_TIMER to OnTimer, F1 (WM_HELP) to OnHelp and the About item of the
+// system menu, which it adds where the handlers offer one, to OnAbout.
 #pragma once
 
 #include <windows.h>
@@ -46,6 +47,9 @@ class Win32DialogWindow : public DialogWindow {
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override;
   FilePicker& FileOpenDialog() override;
+  void AddListEntry(int id, const std::string& text) override;
+  void ShowAbout(const std::string& title, const std::string& text) override;
+  bool ShowDocument(const std::string& title, const std::string& path) override;
 
  private:
   explicit Win32DialogWindow(DialogHandlers& handlers);
