@@ -19,13 +19,16 @@ namespace {
 // folder of its own (removed at its end), never into the user's transfer
 // log.
 void KeepTransferLogsInATestFolder() {
-  static std::string folder = [] {
-    std::string name = (std::filesystem::temp_directory_path() / "zema-test-state-XXXXXX").string();
-    if (::mkdtemp(name.data()) == nullptr) return std::string("/nonexistent");
-    std::atexit([] { std::filesystem::remove_all(folder); });
+  // Never destroyed: the exit handler that removes it runs after the
+  // destructors of statics made before it.
+  static const std::string* folder = [] {
+    auto* name = new std::string(
+        (std::filesystem::temp_directory_path() / "zema-test-state-XXXXXX").string());
+    if (::mkdtemp(name->data()) == nullptr) *name = "/nonexistent";
+    std::atexit([] { std::filesystem::remove_all(*folder); });
     return name;
   }();
-  ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+  ::setenv("XDG_STATE_HOME", folder->c_str(), 1);
 }
 
 class ResetListener : public ::testing::EmptyTestEventListener {
