@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "link/line_mode.h"
+#include "link/port_trace.h"
 #include "link/serial_port_backend.h"
 
 using namespace serial_backend;
@@ -56,11 +57,12 @@ bool HasUndefinedCodes(const LineModeFields& f) {
 // A port still open when the program ends is closed as ComClose closes it:
 // a POSIX tty's exclusive mark would otherwise outlive the program while
 // another holder (a virtual sensor) keeps the tty open, and keep every
-// ordinary user's next program out.
-void CloseOpenPorts() {
-  for (int port = kFirstPort; port <= kLastPort; ++port) {
-    if (!ComIsUnusable(port)) ComClose(port);
-  }
+// ordinary user's next program out. This is the last resort of a program
+// that did not call ComCloseAll: by now the objects a trace hook writes
+// through (a view local to main) may be gone, so nothing is traced.
+void CloseOpenPortsAtExit() {
+  EndPortTrace();
+  ComCloseAll();
 }
 
 // The device's path, with the device a symbolic link names (a dosdevices
@@ -132,7 +134,7 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
   entry.native = native;
   entry.device = DeviceAsNamed(device);
   entry.open = true;
-  static const bool closedAtExit = std::atexit(CloseOpenPorts) == 0;
+  static const bool closedAtExit = std::atexit(CloseOpenPortsAtExit) == 0;
   (void)closedAtExit;
   ApplyOpenDefaults(port);
   return kOpenOk;
@@ -154,6 +156,12 @@ int ComClose(int port) {
       break;
   }
   return kComSystemRefused;
+}
+
+void ComCloseAll() {
+  for (int port = kFirstPort; port <= kLastPort; ++port) {
+    if (!ComIsUnusable(port)) ComClose(port);
+  }
 }
 
 int ComSetMode(int port, std::uint32_t lineMode) {
