@@ -29,6 +29,7 @@ namespace serial_backend {
 struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::string gone;  // why the line went away, in the system's words; empty while it is there
+  int readTimeoutMs = 0;  // as set, to tell a read cut short from one that timed out
 };
 
 // The device control block being changed, and as it was read, to put back

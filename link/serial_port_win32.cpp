@@ -7,6 +7,7 @@
 // report a setting as applied that is not.
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 #include "link/serial_port_backend.h"
@@ -182,14 +183,17 @@ bool WriteLineState(NativePort& native, const LineState& state) {
 // both set: a read ends as soon as its count has arrived, or at the
 // time-out with what arrived (0 bytes and TRUE on a silent line), 1 to 3 ms
 // after it for time-outs from 10 to 1000 ms, as on Windows. So one ReadFile
-// per read is right on both; a loop would only stretch the time-out.
+// per read is right on both (ReadBytes takes a read up again only where
+// Wine cut it short).
 bool SetReadTimeouts(NativePort& native, int milliseconds) {
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(native.handle, &timeouts)) return false;
   timeouts.ReadIntervalTimeout = static_cast<DWORD>(milliseconds);
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(milliseconds);
-  return SetCommTimeouts(native.handle, &timeouts) != 0;
+  if (!SetCommTimeouts(native.handle, &timeouts)) return false;
+  native.readTimeoutMs = milliseconds;
+  return true;
 }
 
 bool SetWriteTimeout(NativePort& native, int milliseconds) {
@@ -207,12 +211,39 @@ int WaitingBytes(NativePort& native) {
   return static_cast<int>(status.cbInQue);
 }
 
+// Wine ends a ReadFile early, with what has arrived so far and TRUE, when a
+// signal reaches the thread: a Ctrl-C (SIGINT, which Wine turns into
+// CTRL_C_EVENT) cut a reply short and the run failed with a checksum error
+// instead of stopping. Windows ends a read only at its count or its
+// time-out: as interval and total time-out are the same, a read that came
+// back short well before the time-out was interrupted, and it is taken up
+// again for the rest, with what is left of the time-out. On Windows the
+// loop runs once.
 int ReadBytes(NativePort& native, void* buffer, int count) {
-  DWORD transferred = 0;
-  if (!ReadFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr)) {
-    NoteFailure(native);
+  using Clock = std::chrono::steady_clock;
+  // Windows' timers may end a wait up to a clock tick early.
+  constexpr auto kTimerSlack = std::chrono::milliseconds(20);
+  auto* bytes = static_cast<char*>(buffer);
+  const int timeoutMs = native.readTimeoutMs;  // 0: none, the read waits for its count
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  int received = 0;
+  bool shortened = false;
+  while (received < count) {
+    DWORD transferred = 0;
+    const auto wanted = static_cast<DWORD>(count - received);
+    if (!ReadFile(native.handle, bytes + received, wanted, &transferred, nullptr)) {
+      NoteFailure(native);
+      break;
+    }
+    received += static_cast<int>(transferred);
+    if (received == count || timeoutMs == 0) continue;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left <= kTimerSlack) break;  // the time-out passed
+    shortened = SetReadTimeouts(native, static_cast<int>(left.count())) || shortened;
   }
-  return static_cast<int>(transferred);
+  if (shortened) SetReadTimeouts(native, timeoutMs);
+  return received;
 }
 
 int WriteBytes(NativePort& native, const void* buffer, int count) {

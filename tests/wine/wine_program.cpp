@@ -1,6 +1,9 @@
 #include "tests/wine/wine_program.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -15,10 +18,13 @@ std::vector<std::string> WineEnvironment(std::vector<std::string> environment) {
 
 std::vector<std::string> WineArguments(const std::string& windowsProgram,
                                        const std::vector<std::string>& arguments) {
-  std::vector<std::string> command{std::string(ZEMA_WINDOWS_BIN) + "/" + windowsProgram};
+  const std::string folder = ZEMA_WINDOWS_BIN;
+  std::vector<std::string> command{folder + "/zema-exit-code.exe", folder + "/" + windowsProgram};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return command;
 }
+
+constexpr char kExitCodeLine[] = "exit code ";
 
 }  // namespace
 
@@ -31,8 +37,33 @@ void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
 ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
-  return RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
-                    WineEnvironment(environment));
+  return WithWindowsExitCode(RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
+                                        WineEnvironment(environment)));
+}
+
+ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome) {
+  const std::size_t line = outcome.out.rfind(kExitCodeLine);
+  if (line == std::string::npos || outcome.overran) return outcome;
+  const std::string code = outcome.out.substr(line + std::strlen(kExitCodeLine));
+  outcome.status = static_cast<int>(std::strtoul(code.c_str(), nullptr, 10));
+  outcome.signal = 0;
+  outcome.out.erase(line);
+  return outcome;
+}
+
+pid_t WindowsProgramPid(const ProgramRun& run, const std::string& argument) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    if (pid == run.pid()) continue;
+    std::ifstream file(entry.path() / "cmdline");
+    const std::string command((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+    if (command.find(argument) != std::string::npos) return pid;
+  }
+  return 0;
 }
 
 std::string WindowsPath(const std::filesystem::path& path) {

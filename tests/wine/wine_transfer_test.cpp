@@ -17,6 +17,7 @@
 #include <iostream>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "res/messages.h"
@@ -189,22 +190,32 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
 // it) and acts as CANCEL: the run stops within the pattern it reads, says
 // "Aborted." and leaves no partial file. The control handler runs on a
 // thread that the system starts for it, on Windows as under Wine, so a few
-// fast blocks may pass before the run sees the request (Linux takes the
-// signal at once, and stops after the block in flight).
+// blocks may pass before the run sees the request (Linux takes the signal
+// at once, and stops after the block in flight). The sensor answers each of
+// them 50 ms late, so that on a busy machine too that thread runs long
+// before the pattern's end. The signal comes while the program waits for a
+// reply, which Wine cuts short; the driver reads on.
 TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   std::atomic<int> seen{0};
   std::atomic<int> after{0};
+  std::atomic<pid_t> program{0};
   ProgramRun run;
+  const std::string base = WindowsPath(Base("stop/wine"));
   sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
     if (frame[0] != 0x83) return;
-    if (++seen == 40) ::kill(run.pid(), SIGINT);
-    if (seen > 40) ++after;
+    if (++seen == 40) {
+      program = WindowsProgramPid(run, base);
+      if (program > 0) ::kill(program, SIGINT);
+    }
+    if (seen <= 40) return;
+    ++after;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   });
   StartUnderWine(run, "zema-transfer.exe",
-                 With({"read", "--patterns", "--banks", "0-1", "--base", "BASE"},
-                      WindowsPath(Base("stop/wine"))));
-  const ProgramOutcome outcome = run.Wait();
+                 With({"read", "--patterns", "--banks", "0-1", "--base", "BASE"}, base));
+  const ProgramOutcome outcome = WithWindowsExitCode(run.Wait());
   sim.SetCommandHook(nullptr);
+  ASSERT_GT(program.load(), 0) << "zema-transfer.exe not found among the processes";
   EXPECT_EQ(outcome.status, 3) << outcome.err;
   EXPECT_NE(WithLineFeeds(outcome.err).find("Aborted.\n"), std::string::npos) << outcome.err;
   EXPECT_LT(after.load(), 416 - 40) << "the pattern of bank 0 is not read to its end";
