@@ -25,6 +25,7 @@ constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
+diff: 0 the backups are the same, 1 they differ, 2 trouble.
 A stop ends the run after the block in flight; a second Ctrl-C ends the
 program at once, also while it waits up to 30 s for the sensor's flash.
 
@@ -32,6 +33,8 @@ Examples:
   zema-transfer read --all --base /srv/zema/line1 --overwrite --resume
   zema-transfer write --all --base /srv/zema/line1 --verify --resume
   zema-transfer compare --params --banks 2-4 --base /srv/zema/line1
+  zema-transfer write --backup /srv/zema/backups/press-1/latest --resume
+  zema-transfer diff /srv/zema/backups/press-1/2026-11-08T020000Z /srv/zema/backups/press-1/latest
   zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
   zema-transfer read --all --base line1 --adapter-serial A10K3XYZ
   zema-transfer ports)";
@@ -42,7 +45,7 @@ bool ParseNumber(const std::string& text, int& value) {
   return error == std::errc() && at == end && !text.empty();
 }
 
-void AddSelection(CLI::App& command, CliOptions& o, bool& all, std::string& banks) {
+CLI::Option* AddSelection(CLI::App& command, CliOptions& o, bool& all, std::string& banks) {
   command.add_flag("--params", o.params, "the parameter sets of the banks in --banks");
   command.add_flag("--common", o.common, "the common parameter set");
   command.add_flag("--compensation", o.compensation, "the brightness-compensation table");
@@ -58,7 +61,7 @@ void AddSelection(CLI::App& command, CliOptions& o, bool& all, std::string& bank
                    ? std::string()
                    : "--banks is A-B or N with banks 0 to 14, A not above B";
       });
-  command.add_option("--base", o.base, "base name of the files, may include a folder")
+  return command.add_option("--base", o.base, "base name of the files, may include a folder")
       ->required()
       ->type_name("NAME");
 }
@@ -198,12 +201,32 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "resume", "send the sensor back to normal operation and close the port, as RUN does");
   CLI::App* ports = app.add_subcommand(
       "ports", "list the serial ports with what identifies them, and link one as a COM number");
+  CLI::App* diff = app.add_subcommand(
+      "diff", "what changed between two backup folders: the parameter values and the pixels of "
+              "each image, with a picture of the changed pixels beside NEW");
 
+  CLI::Option* writeBase = nullptr;
   for (CLI::App* command : {read, write, compare}) {
-    AddSelection(*command, o, all, banks);
+    CLI::Option* base = AddSelection(*command, o, all, banks);
+    if (command == write) writeBase = base;
     AddConnection(*command, o, speed);
     AddResume(*command, o);
   }
+  // A backup names its own files and what they hold.
+  writeBase->required(false);
+  write
+      ->add_option("--backup", o.backup,
+                   "write the files of this backup folder, or of <sensor folder>/latest (the "
+                   "newest good one), after checking each against the backup's manifest; "
+                   "without a kind, everything the backup holds")
+      ->type_name("FOLDER")
+      ->excludes(writeBase);
+  diff->add_option("OLD", o.diffOld, "the older backup folder (or <sensor folder>/latest)")
+      ->required();
+  diff->add_option("NEW", o.diffNew, "the newer backup folder (or <sensor folder>/latest)")
+      ->required();
+  diff->add_flag("--json", o.json, "print the whole comparison as JSON");
+  diff->add_flag("--no-images", o.noImages, "write no change pictures into NEW");
   // The questions each command can meet: an existing file only where files
   // are written, a missing one only where they are sent.
   read->add_flag("--overwrite", o.overwrite,
@@ -237,12 +260,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (compare->parsed()) o.command = CliCommand::Compare;
   if (resume->parsed()) o.command = CliCommand::Resume;
   if (ports->parsed()) o.command = CliCommand::Ports;
+  if (diff->parsed()) o.command = CliCommand::Diff;
+  if (o.command == CliCommand::Write && o.base.empty() && o.backup.empty()) {
+    return UsageMistake(std::move(parsed), "write needs --base NAME or --backup FOLDER");
+  }
   if (all) o.params = o.common = o.compensation = o.patterns = true;
   // A run without a data kind would move nothing, and a nightly backup
   // would seem to succeed.
   const bool selecting = o.command == CliCommand::Read || o.command == CliCommand::Write ||
                          o.command == CliCommand::Compare;
-  if (selecting && !o.params && !o.common && !o.compensation && !o.patterns) {
+  if (selecting && o.backup.empty() && !o.params && !o.common && !o.compensation &&
+      !o.patterns) {
     return UsageMistake(std::move(parsed),
                         "choose what to transfer: --params, --common, --compensation, "
                         "--patterns, or --all");

@@ -2,9 +2,11 @@
 //
 //   zema-transfer read    [selection] --base NAME [connection] [answers] [--resume]
 //   zema-transfer write   [selection] --base NAME [connection] [answers] [--resume] [--verify]
+//   zema-transfer write   [selection] --backup FOLDER [connection] [answers] [--resume] [--verify]
 //   zema-transfer compare [selection] --base NAME [connection] [--resume]
 //   zema-transfer resume  [connection]
 //   zema-transfer ports [--json] [--link N DEVICE [--replace]]
+//   zema-transfer diff OLD NEW [--json] [--no-images]
 #pragma once
 
 #include <string>
@@ -12,7 +14,7 @@
 
 #include "transfer/transfer_target.h"
 
-enum class CliCommand { Read, Write, Compare, Resume, Ports };
+enum class CliCommand { Read, Write, Compare, Resume, Ports, Diff };
 
 struct CliOptions {
   CliCommand command = CliCommand::Ports;
@@ -39,6 +41,9 @@ struct CliOptions {
   bool overwrite = false;    // Yes to 119
   bool skipMissing = false;  // No to the missing-file questions
 
+  // write --backup: a backup folder, or "<sensor folder>/latest"
+  std::string backup;
+
   bool resume = false;
   bool verify = false;
   bool quiet = false;
@@ -50,6 +55,11 @@ struct CliOptions {
   bool replaceLink = false;
   std::string sysfsRoot = "/sys";  // another tree, for tests and demonstrations
   std::string devRoot = "/dev";
+
+  // diff (and --json)
+  std::string diffOld;
+  std::string diffNew;
+  bool noImages = false;
 };
 
 struct ParsedCommandLine {

@@ -30,6 +30,17 @@ void WriteError(const char* bytes, std::size_t length) {
 #endif
 }
 
+[[noreturn]] void EndAtOnce() {
+  if (g_length > 0) {
+    if (g_lineOpen != 0) WriteError("\n", 1);
+    WriteError(g_text, g_length);
+  }
+  // Exit handlers do not run: the ports' exclusive marks are taken back
+  // here, or an ordinary user could not open the port again.
+  ComReleaseExclusive();
+  std::_Exit(kExitCancelled);
+}
+
 }  // namespace
 
 void PrepareForcedEnd(const std::string& text) {
@@ -42,15 +53,4 @@ void PrepareForcedEnd(const std::string& text) {
 
 void NoteOutputLineOpen(bool open) { g_lineOpen = open ? 1 : 0; }
 
-bool MayEndAtOnce() { return !StagedFileOpen(); }
-
-void EndAtOnce() {
-  if (g_length > 0) {
-    if (g_lineOpen != 0) WriteError("\n", 1);
-    WriteError(g_text, g_length);
-  }
-  // Exit handlers do not run: the ports' exclusive marks are taken back
-  // here, or an ordinary user could not open the port again.
-  ComReleaseExclusive();
-  std::_Exit(kExitCancelled);
-}
+void EndAtOnceUnlessWriting() { EndUnlessStagedFileOpen(EndAtOnce); }

@@ -16,8 +16,7 @@ void PrepareForcedEnd(const std::string& text);
 // without a line end): the forced end's text then starts a line of its own.
 void NoteOutputLineOpen(bool open);
 
-// False while ending at once would leave a file half-made: a READ's file
-// being written waits for its run to stop, which takes one exchange.
-bool MayEndAtOnce();
-
-[[noreturn]] void EndAtOnce();
+// Ends the program at once, unless that would leave a file half-made: a
+// READ's file being written waits for its run to stop, which takes one
+// exchange, and this returns.
+void EndAtOnceUnlessWriting();

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/backup_restore.h"
 #include "cli/cli_options.h"
+#include "cli/diff_command.h"
 #include "cli/exit_status.h"
 #include "cli/ports_command.h"
 #include "cli/program_arguments.h"
@@ -32,9 +34,13 @@ TerminalRunView::Style ProgressStyle(const CliOptions& options, bool canRedraw) 
 int main(int argc, char** argv) {
   const ParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
   if (parsed.outcome == ParsedCommandLine::Outcome::Exit) return parsed.exitStatus;
-  const CliOptions& options = parsed.options;
+  CliOptions options = parsed.options;
 
   if (options.command == CliCommand::Ports) return RunPortsCommand(options);
+  if (options.command == CliCommand::Diff) return RunDiffCommand(options);
+  if (!options.backup.empty()) {
+    if (const int status = PrepareBackupWrite(options); status != kExitDone) return status;
+  }
 
   InstallStopSignals(options.quiet ? std::string() : LoadMessage(kMsgAborted));
   const bool canRedraw = PrepareTerminal();

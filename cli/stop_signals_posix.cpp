@@ -14,7 +14,7 @@ volatile std::sig_atomic_t g_stopRequested = 0;
 // Only a Ctrl-C forces the end: a closed output raises SIGPIPE again with
 // every write of the clean stop.
 extern "C" void NoteStop(int signal) {
-  if (signal == SIGINT && g_stopRequested != 0 && MayEndAtOnce()) EndAtOnce();
+  if (signal == SIGINT && g_stopRequested != 0) EndAtOnceUnlessWriting();
   g_stopRequested = 1;
 }
 

@@ -20,7 +20,7 @@ BOOL WINAPI NoteStop(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      if (g_stopRequested != 0 && MayEndAtOnce()) EndAtOnce();
+      if (g_stopRequested != 0) EndAtOnceUnlessWriting();
       g_stopRequested = 1;
       return TRUE;
     case CTRL_CLOSE_EVENT:

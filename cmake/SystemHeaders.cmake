@@ -24,3 +24,12 @@ endfunction()
 zema_system_headers(zema_cli11 CLI CLI.hpp)
 # nlohmann-json (nlohmann-json3-dev) for their --json output.
 zema_system_headers(zema_json nlohmann json.hpp)
+# toml++ (libtomlplusplus-dev) for the inventory a person writes. Its parse
+# errors come back as values (TOML_EXCEPTIONS 0): a mistake in the file is
+# an ordinary outcome, reported with its line, as the code reports every
+# other failure; CLI11 throws only because it has no other way. The
+# Windows compatibility part is left out: it includes <Windows.h>, a name
+# the cross build's headers do not have, and the inventory's text is read
+# by the program itself.
+zema_system_headers(zema_toml toml++ toml.h)
+target_compile_definitions(zema_toml INTERFACE TOML_EXCEPTIONS=0 TOML_ENABLE_WINDOWS_COMPAT=0)

@@ -1,5 +1,6 @@
 #include "console/settings_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -20,9 +21,17 @@
 
 namespace {
 
-// Room of the line buffers, terminating zero included.
-constexpr int kNumberLineRoom = 6 + 1;
-constexpr int kBaseNameRoom = 259 + 1;
+// Characters of a line the reader takes, its line feed included: the rest
+// of a longer numeric line is read as the next line, as it always was.
+constexpr std::size_t kNumberLineRoom = 6;
+// The base name's 259 characters: a byte each in the ANSI code page; on
+// Windows they may also be UTF-8 (after a mark, or as an editor saved
+// them), up to three bytes each.
+#ifdef _WIN32
+constexpr std::size_t kBaseNameRoom = 3 + 3 * 259;
+#else
+constexpr std::size_t kBaseNameRoom = 259;
+#endif
 
 constexpr int kLastPortIndex = 8;  // "COM9"
 constexpr int kLastSpeedIndex = 4;
@@ -41,34 +50,64 @@ struct Choices {
   std::string baseName = "Untitled";
 };
 
+// Reads the file as the program writes it, and as an editor such as
+// Notepad saves it after a change: a UTF-8 byte-order mark at its start and
+// a carriage return before each line feed are no part of any line, so
+// neither moves a value into the next line.
 class LineReader {
  public:
-  explicit LineReader(std::FILE* file) : file_(file) {}
+  explicit LineReader(std::FILE* file) : file_(file) {
+    char mark[3] = {};
+    if (std::fread(mark, 1, sizeof mark, file_) != sizeof mark ||
+        std::string_view(mark, sizeof mark) != "\xEF\xBB\xBF") {
+      std::rewind(file_);
+    }
+  }
 
   // The next numeric line; false at the end of the file. A line without
   // digits reads as 0, the text -1 as -1.
   bool ReadNumber(int& value) {
-    char line[kNumberLineRoom];
-    if (std::fgets(line, sizeof line, file_) == nullptr) return false;
-    const unsigned long number = std::strtoul(line, nullptr, 10);
+    const std::string line = ReadLine(kNumberLineRoom);
+    if (line.empty()) return false;
+    const unsigned long number = std::strtoul(line.c_str(), nullptr, 10);
     value = static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
     return true;
   }
 
-  // The next line, at most 259 characters of it, without its line end;
-  // empty at the end of the file.
+  // The next line, as much of it as the base name's room takes, without
+  // its line end and up to a zero byte; empty at the end of the file.
   std::string ReadText() {
-    char line[kBaseNameRoom];
-    if (std::fgets(line, sizeof line, file_) == nullptr) return {};
-    std::string_view text(line);
+    std::string text = ReadLine(kBaseNameRoom);
+    text.resize(std::min(text.find('\0'), text.size()));
     // The program never ends this line, but a file edited by hand often
     // does: a line end is not part of a name.
-    if (text.ends_with('\n')) text.remove_suffix(1);
-    if (text.ends_with('\r')) text.remove_suffix(1);
-    return std::string(text);
+    if (text.ends_with('\n')) text.pop_back();
+    if (text.ends_with('\r')) text.pop_back();
+    return text;
   }
 
  private:
+  // At most `room` characters, up to and including a line feed.
+  std::string ReadLine(std::size_t room) {
+    std::string line;
+    while (line.size() < room) {
+      const int c = NextCharacter();
+      if (c == EOF) break;
+      line += static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    return line;
+  }
+
+  int NextCharacter() {
+    const int c = std::fgetc(file_);
+    if (c != '\r') return c;
+    const int next = std::fgetc(file_);
+    if (next == '\n') return next;
+    if (next != EOF) std::ungetc(next, file_);
+    return c;
+  }
+
   std::FILE* file_;
 };
 

@@ -11,7 +11,10 @@
 // six characters (line end included; the rest of a longer line is read as
 // the next line), converted like strtoul and taken as a signed 32-bit value,
 // then tested against its range; the base name with room for 259
-// characters. Some asymmetries are kept on purpose:
+// characters. A file an editor saved (a UTF-8 byte-order mark at its start,
+// CR LF line ends, the name in UTF-8) reads as the user wrote it; the
+// program itself writes line feeds only and the name as settings_text.h
+// says. Some asymmetries are kept on purpose:
 //  - the patterns line is written but never read back: patterns start clear;
 //  - com-mode is 0 without a file but 1 for any stored value other than 0/1;
 //  - the port is stored as a list index and read as a port number.

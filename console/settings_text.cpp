@@ -1,19 +1,30 @@
 #include "console/settings_text.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "res/wide_text.h"
 #endif
 
 namespace {
 
-[[maybe_unused]] constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
-[[maybe_unused]] constexpr std::size_t kUtf8MarkLength = sizeof kUtf8Mark - 1;
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kUtf8MarkLength = sizeof kUtf8Mark - 1;
+
+#ifdef _WIN32
+bool IsUtf8(const std::string& text) {
+  if (text.empty()) return true;
+  return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+#endif
 
 }  // namespace
 
 std::string BaseNameFromSettings(const std::string& stored) {
-#ifdef _WIN32
   if (stored.starts_with(kUtf8Mark)) return stored.substr(kUtf8MarkLength);
+#ifdef _WIN32
+  if (IsUtf8(stored)) return stored;
   return Utf8FromAnsi(stored);
 #else
   return stored;

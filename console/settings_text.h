@@ -8,6 +8,11 @@
 // a UTF-8 byte order mark, which no name in a code page begins with; such
 // a name was never storable before, so no older reader loses anything it
 // could have read. On POSIX systems the name is UTF-8 as it stands.
+//
+// A user may edit the file in an editor that saves it as UTF-8, with a mark
+// at the file's start or without. On Windows a name whose bytes are valid
+// UTF-8 is therefore read as UTF-8: in code page 1252 the bytes of a name
+// such as "Prüfung" would read "PrÃ¼fung", which nobody types.
 #pragma once
 
 #include <string>

@@ -2,7 +2,9 @@
 // Japanese (UTF-8), by message number.
 #include "res/message_table.h"
 
-const std::array<MessageRow, kMessageCount> kMessageTable{{
+namespace {
+
+constexpr MessageRow kRows[] = {
     {102,
      "Agree to Exit?",
      "Programm verlassen?",
@@ -198,15 +200,24 @@ const std::array<MessageRow, kMessageCount> kMessageTable{{
      "Die Parameterdatei %1 enthaelt mehr als 32 Werte (Zeile %2: \"%3\").",
      "設定値ファイル %1 に33個以上の値があります(%2行目: 「%3」)。"},
     {149,
-     "The base name has no file name (it is empty or ends with a folder separator): "
-     "enter a name for the files, for example line1.",
-     "Der Basisname enthaelt keinen Dateinamen (er ist leer oder endet mit einem "
-     "Ordnertrennzeichen): bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
-     "ベース名にファイル名がありません(空欄か、フォルダー区切り文字で終わっています)。"
-     "ファイル名を入力してください(例: line1)。"},
+     "The base name is empty: enter a name for the files, for example line1.",
+     "Der Basisname ist leer: bitte einen Namen fuer die Dateien eingeben, zum Beispiel line1.",
+     "ベース名が空欄です。ファイル名を入力してください(例: line1)。"},
     // The step line while a WRITE's items are read back and compared.
     {150,
      "Verifying: reading back what was written",
      "Pruefen: das Geschriebene wird zurueckgelesen",
      "確認中: 書き込んだデータを読み戻しています"},
-}};
+    // A parameter file an editor saved as UTF-16 ("Unicode"): %1 the file.
+    {153,
+     "The parameter file %1 is saved as Unicode (UTF-16). Save it as ANSI or UTF-8 in the "
+     "editor and try again.",
+     "Die Parameterdatei %1 ist als Unicode (UTF-16) gespeichert. Bitte im Editor als ANSI "
+     "oder UTF-8 speichern und erneut versuchen.",
+     "設定値ファイル %1 はUnicode (UTF-16) で保存されています。"
+     "エディターでANSIまたはUTF-8として保存し直してから、もう一度実行してください。"},
+};
+
+}  // namespace
+
+const std::span<const MessageRow> kMessageTable(kRows);

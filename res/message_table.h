@@ -1,7 +1,7 @@
 // The rows of the message table, shared by the loader and its tests.
 #pragma once
 
-#include <array>
+#include <span>
 
 struct MessageRow {
   int id;
@@ -10,9 +10,10 @@ struct MessageRow {
   const char* japanese;
 };
 
-// Messages 102 to 150.
+// Messages 102 to 153, the rows in number order. A number without a row
+// has no text: LoadMessage gives an empty one, as for any unknown number.
 inline constexpr int kFirstMessage = 102;
-inline constexpr int kLastMessage = 150;
-inline constexpr int kMessageCount = kLastMessage - kFirstMessage + 1;
+inline constexpr int kLastMessage = 153;
+inline constexpr int kMessageNumbers = kLastMessage - kFirstMessage + 1;
 
-extern const std::array<MessageRow, kMessageCount> kMessageTable;
+extern const std::span<const MessageRow> kMessageTable;

@@ -1,5 +1,6 @@
 #include "res/messages.h"
 
+#include <array>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -16,10 +17,9 @@ std::optional<Language> g_language;
 
 // The table as std::strings, built once: callers keep references to them.
 struct LoadedTexts {
-  std::array<std::array<std::string, 3>, kMessageCount> texts;
+  std::array<std::array<std::string, 3>, kMessageNumbers> texts;
   LoadedTexts() {
-    for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
-      const MessageRow& row = kMessageTable[i];
+    for (const MessageRow& row : kMessageTable) {
       texts[static_cast<std::size_t>(row.id - kFirstMessage)] = {row.english, row.german,
                                                                   row.japanese};
     }

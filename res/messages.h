@@ -60,6 +60,7 @@ enum MessageId : int {
   kMsgParamTooManyValues = 148,  // %1 file, %2 line, %3 its text
   kMsgBaseNameWithoutName = 149,
   kMsgVerifying = 150,
+  kMsgParamFileUtf16 = 153,  // %1 file
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

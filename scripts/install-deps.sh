@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev googletest libcli11-dev nlohmann-json3-dev
+  libtomlplusplus-dev
   qt6-base-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   nsis

@@ -2,7 +2,8 @@
 // names at and past the limits, UTF-8 names, links, folders, FIFOs, devices,
 // read-only files, missing folders and a disk that runs full. Every case
 // ends with its message, leaves no temporary file behind and never destroys
-// an older file.
+// an older file. Then READs in folders shared with colleagues (users 1001 and
+// 1002, by setpriv as root) and on a file system that cannot reserve room.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -15,14 +16,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/settings_file.h"
+#include "link/port_device_path.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/program_run.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -226,18 +230,18 @@ TEST_F(HostilePathsTest, EachCaseGivesItsMessageAndKeepsOlderFiles) {
          WriteFileBytes("base.prM.zema/inside", "older");
          ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0);
        },
-       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
+       {}, RunEnd::Failed, {cannotCreate}, false,
        {{"base.prM.zema", "/"}, {"base.prM.zema/inside", "older"}, {"base.cmp.bmp", "fifo"}}},
       {"FifoOfTheTablesName", kRead, false, true, "base",
        [] { ASSERT_EQ(::mkfifo("base.cmp.bmp", 0644), 0); },
-       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
+       {}, RunEnd::Failed, {cannotCreate}, false,
        {{"base.cmp.bmp", "fifo"}}},
       {"ReadOnlyTarget", kRead, true, true, "base",
        [] {
          WriteFileBytes("base.prM.zema", "older");
          fs::permissions("base.prM.zema", fs::perms::owner_read | fs::perms::group_read);
        },
-       {true}, RunEnd::Failed, {overwrite, cannotCreate}, false,
+       {}, RunEnd::Failed, {cannotCreate}, false,
        {{"base.prM.zema", "older"}}},
       // A WRITE reads regular files only: a FIFO never blocks it, a device
       // never keeps it reading; such a file counts as one that cannot be
@@ -289,6 +293,106 @@ TEST(HostileSettingsFile, AFifoOrADeviceGivesTheFirstStartChoices) {
     LoadSettings(path, controls);
     EXPECT_EQ(controls[kCtlBaseName].text, "Untitled") << path;
     EXPECT_EQ(controls[kCtlEndBank].selection, 14) << path;
+  }
+}
+
+using Strings = std::vector<std::string>;
+constexpr fs::perms kReadWrite = fs::perms::owner_read | fs::perms::owner_write;
+
+void Put(const fs::path& path, const std::string& text, uid_t owner, fs::perms mode = kReadWrite) {
+  WriteFileBytes(path, text);
+  fs::permissions(path, mode);
+  ASSERT_EQ(::lchown(path.c_str(), owner, owner), 0);
+}
+
+class FieldConditionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "other users are made by root";
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::copy_file(ExecutableFolder() + "/zema-transfer", dir / "zema-transfer");
+    ASSERT_EQ(::chmod(sim.devicePath().c_str(), 0666), 0);
+  }
+  // zema-transfer read --overwrite KINDS as user 1001 (`nfs`: without fallocate).
+  ProgramOutcome Read(const std::string& base, Strings kinds = {"--common"}, bool nfs = false) {
+    const std::string program = dir / "zema-transfer", device = sim.devicePath();
+    Strings command = {
+        "/usr/bin/setpriv", "--reuid=1001", "--regid=1001", "--clear-groups", program,  "read",
+        "--overwrite",      "--quiet",      "--device",     device,           "--base", base};
+    command.insert(command.end(), kinds.begin(), kinds.end());
+    if (!nfs) return RunProgram(command[0], {command.begin() + 1, command.end()});
+    return RunProgram(ExecutableFolder() + "/without-fallocate", command);
+  }
+
+  SimFixture sim;
+  TempFolder dir{"zema-field"};
+};
+
+// A link is followed only where the system would; a colleague's file keeps its
+// inode (its hard link sees the new content); the rest is refused unread.
+TEST_F(FieldConditionsTest, SharedFoldersKeepWhatIsNotTheUsersOwn) {
+  const fs::perms all = fs::perms::all, sticky = all | fs::perms::sticky_bit;
+  const auto link = [](uid_t owner) {
+    return [owner](const fs::path& in) {
+      fs::create_symlink(in / "profile", in / "line1.prM.zema");
+      ASSERT_EQ(::lchown((in / "line1.prM.zema").c_str(), owner, owner), 0);
+    };
+  };
+  const auto colleagues = [](const fs::path& in) {
+    Put(in / "line1.prM.zema", "old\n", 1002, fs::perms::all & ~fs::perms::owner_exec);
+    fs::create_hard_link(in / "line1.prM.zema", in / "hard link");
+  };
+  const struct {
+    const char* name;
+    fs::perms folder;
+    std::function<void(const fs::path&)> arrange;  // beside "profile", the user's
+    std::string refusal;   // the detail line after the folder; empty: the READ succeeds
+    Strings written = {};  // hold the parameters after
+    const char* base = "line1";
+  } cases[] = {
+      {"planted link", sticky, link(1002),
+       "/line1.prM.zema: Permission denied (another user's link in a sticky folder that all may "
+       "write is not followed)"},
+      {"own link", sticky, link(1001), "", {"profile"}},
+      {"colleague's file, sticky", sticky, colleagues, "", {"line1.prM.zema", "hard link"}},
+      {"colleague's file", all, colleagues, "", {"line1.prM.zema", "hard link"}},
+      {"folder of the name", all, [](auto& in) { fs::create_directory(in / "line1.prM.zema"); },
+       "/line1.prM.zema: Is a directory"},
+      {"missing folder", all, {}, "/nowhere: No such file or directory", {}, "nowhere/line1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path folder = dir / c.name;
+    fs::create_directory(folder);
+    fs::permissions(folder, c.folder);
+    Put(folder / "profile", "mine\n", 1001);
+    if (c.arrange) c.arrange(folder);
+    sim.ClearCommands();
+    const ProgramOutcome read = Read(folder / c.base);
+    EXPECT_EQ(read.status, c.refusal.empty() ? 0 : 1) << read.err;
+    if (!c.refusal.empty()) {
+      EXPECT_EQ(read.err,
+                "Error: Failed to create the file.\n  " + folder.string() + c.refusal + "\n");
+      EXPECT_EQ(sim.Commands().size(), 1u) << "nothing but the link's confirmation";
+    }
+    const std::string parameters = FormatParamFile(sim.Memory().params[kCommonSlot]);
+    for (const std::string& name : c.written) EXPECT_EQ(ReadFileBytes(folder / name), parameters);
+    EXPECT_EQ(ReadFileBytes(folder / "profile") == "mine\n", c.written != Strings{"profile"});
+  }
+}
+
+// Older images cut short, rewritten in place (the folder takes no new file):
+// the C library's stand-in for fallocate reads the old bytes it covers.
+TEST_F(FieldConditionsTest, AFileSystemWithoutReservationsTakesTheRewrite) {
+  fs::create_directory(dir / "nfs");
+  for (const auto& [kinds, name, mode] :
+       {std::tuple{Strings{"--compensation"}, "line1.cmp.bmp", kReadWrite},
+        std::tuple{Strings{"--patterns", "--banks=0"}, "line1.pt0.bmp", fs::perms::owner_write}}) {
+    ASSERT_EQ(Read(dir / "line1", kinds).status, 0);
+    Put(dir / "nfs" / name, std::string(100000, 'o'), 1001, mode);
+    const ProgramOutcome read = Read(dir / "nfs/line1", kinds, true);
+    EXPECT_EQ(read.status, 0) << name << read.err;
+    EXPECT_TRUE(ReadFileBytes(dir / "nfs" / name) == ReadFileBytes(dir / name)) << name;
   }
 }
 

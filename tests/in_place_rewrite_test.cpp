@@ -56,16 +56,19 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
     int nth;
     int cancelAtPump;  // 0: never
     bool present;      // the file is there, writable, before the run
+    bool longer = false;  // and longer than the item: its tail must go
   } cases[] = {
       {"line1.prM.zema", 'M', 0, 0, 0, true},    {"line1.pt2.bmp", 'P', 0, 0, 0, true},
       {"line1.prM.zema", 'M', 0x81, 1, 0, true}, {"line1.pt2.bmp", 'P', 0x83, 300, 0, true},
       {"line1.cmp.bmp", 'C', 0, 0, 40, true},    {"line1.cmp.bmp", 'C', 0, 0, 0, false},
+      {"line1.prM.zema", 'M', 0, 0, 0, true, true}, {"line1.pt2.bmp", 'P', 0, 0, 0, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.file << " " << c.faultCode << " " << c.cancelAtPump);
     fs::remove_all(shared);
     fs::create_directories(shared);
-    if (c.present) WriteFileBytes(shared / c.file, "kept by the administrator\n");
+    const std::string old = c.longer ? std::string(200000, 'k') : "kept by the administrator\n";
+    if (c.present) WriteFileBytes(shared / c.file, old);
     const std::string before = ReadFileBytes(shared / c.file);
     const auto commands = sim.Commands();
     const auto taken = std::count_if(commands.begin(), commands.end(),

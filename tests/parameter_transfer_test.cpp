@@ -283,7 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"Lowest", " -32768 \n" + Lines(31, "1"), Sent({32768}, 1)},
         WriteCase{"EmptyLinesAtTheEnd", Lines(32, "3") + "\n\n", Sent({}, 3)},
         WriteCase{"NoLineFeedAtTheEnd", Lines(31, "4") + "4", Sent({}, 4)},
-        WriteCase{"CrLfFiveDigits", FiveDigitsCrLf(), SetStartingAt(60000)}),
+        WriteCase{"CrLfFiveDigits", FiveDigitsCrLf(), SetStartingAt(60000)},
+        // As Notepad saves it: "UTF-8 with BOM", CR LF; a note and a DOS end after the values.
+        WriteCase{"EditorsMarkAndNote",
+                  "\xEF\xBB\xBF" + Lines(32, "3000", "\r\n") + "checked 3 May\r\n\r\n\x1A",
+                  Sent({}, 3000)}),
     CaseName<WriteCase>);
 
 struct RefusedCase {
@@ -330,7 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"Above16Bits", "65536\n" + Lines(31, "1"), NotWhole(1, "65536")},
         RefusedCase{"SixDigits", "999999\n" + Lines(31, "1"), NotWhole(1, "999999")},
         RefusedCase{"ThirtyThreeValues", Lines(33, "1"),
-                    "The parameter file FILE holds more than 32 values (line 33: \"1\")."}),
+                    "The parameter file FILE holds more than 32 values (line 33: \"1\")."},
+        RefusedCase{"ValueAfterANote", Lines(32, "1") + "note\n +7\n",
+                    "The parameter file FILE holds more than 32 values (line 34: \" +7\")."}),
     CaseName<RefusedCase>);
 
 TEST_F(ParameterTransferTest, WriteAsksAboutAMissingBankFileAndNoSkipsIt) {

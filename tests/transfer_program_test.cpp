@@ -191,6 +191,7 @@ TEST_F(TransferProgramTest, ComparisonsFindAValueTheSensorStoredWrong) {
 TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   const std::string base = Base();
   const std::string image = base + ".pt4.bmp";
+  const std::string folder = fs::path(Base("backup")).parent_path().string() + "/";
   struct Case {
     const char* name;
     std::function<void()> before;
@@ -208,8 +209,19 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
        {}, true},
       {"MistypedCommand", [] {}, {"reed", "--all", "--base", base}, 2,
        {"unknown subcommand 'reed'"}, {}, true},
-      {"BaseNameWithoutName", [] {}, {"read", "--all", "--base", base + "/"}, 2,
+      {"EmptyBaseName", [] {}, {"read", "--all", "--base", ""}, 2,
        {"Error: " + LoadMessage(kMsgBaseNameWithoutName)}, {}, true},
+      // A folder as the base name: the files ".prM.zema" and ".cmp.bmp" in it.
+      {"FolderRead", [] {}, {"read", "--common", "--compensation", "--base", folder}, 0,
+       {"Reading from ZEMA is completed."}},
+      {"FolderCompared", [] {}, {"compare", "--common", "--compensation", "--base", folder}, 0,
+       {"ZEMA holds the same data as the files."}},
+      {"FolderWritten", [] {}, {"write", "--common", "--compensation", "--base", folder}, 0,
+       {"Writing to ZEMA is completed."}},
+      {"Utf16FileRefused",
+       [&] { WriteFileBytes(base + ".pr6.zema", std::string("\xFF\xFE" "1", 4)); },
+       {"write", "--params", "--banks", "6", "--base", base}, 1,
+       {"Error: The parameter file " + base + ".pr6.zema is saved as Unicode (UTF-16)."}},
       {"ExistingFileRefused", [&] { WriteFileBytes(base + ".prM.zema", "1\n"); },
        {"read", "--common", "--base", base}, 3,
        {"Warning: Found same filename. Do you overwrite? No (Yes with --overwrite)\n  " + base +

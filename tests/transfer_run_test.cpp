@@ -105,11 +105,7 @@ TEST_F(TransferRunTest, AnUnusableBaseNameIsRefusedBeforeAnythingIsSent) {
     std::string baseName;
     int message;
   };
-  const Case cases[] = {{(dir_ / std::string(251, 'n')).string(), 140},
-                        {"", 149},
-                        {dir_.path().string() + "/", 149},
-                        {dir_.path().string() + "\\", 149},
-                        {(dir_ / ".").string(), 149}};
+  const Case cases[] = {{(dir_ / std::string(251, 'n')).string(), 140}, {"", 149}};
   for (const Case& c : cases) {
     for (int direction : {kDirectionRead, kDirectionWrite}) {
       SCOPED_TRACE(c.baseName);

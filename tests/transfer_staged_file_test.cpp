@@ -1,17 +1,30 @@
 // Files written under a temporary name and renamed over their target.
-#include "transfer/staged_file.h"
-
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
 #include <string>
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
+
+// The C library's mkstemp, watched (was the file counted open before it
+// existed? a second Ctrl-C looks at that count), or failing.
+static bool g_countedWhenMade = false;
+static bool g_mkstempFails = false;
+
+extern "C" int mkstemp(char* name) {
+  static const auto real = reinterpret_cast<int (*)(char*)>(::dlsym(RTLD_NEXT, "mkstemp"));
+  if (g_mkstempFails) return errno = EROFS, -1;
+  g_countedWhenMade = StagedFileOpen();
+  return real(name);
+}
 
 namespace {
 
@@ -122,6 +135,18 @@ TEST_F(StagedFileTest, AFailedRenameRemovesTheTemporaryFile) {
   EXPECT_FALSE(file.Commit());
   EXPECT_TRUE(fs::is_directory(target_));
   EXPECT_EQ(EntriesInFolder(), 1);
+}
+
+TEST_F(StagedFileTest, ItIsCountedOpenFromBeforeItsFileExistsUntilItIsGone) {
+  StagedFile file;
+  ASSERT_TRUE(file.Create(target_));
+  EXPECT_TRUE(g_countedWhenMade);
+  file.Discard();
+  g_mkstempFails = true;
+  EXPECT_FALSE(file.Create(target_));
+  g_mkstempFails = false;
+  EXPECT_EQ(errno, EROFS);
+  EXPECT_FALSE(StagedFileOpen());
 }
 
 }  // namespace

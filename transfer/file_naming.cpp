@@ -6,6 +6,10 @@
 #include "res/messages.h"
 #include "transfer/run_state.h"
 
+#ifdef _WIN32
+#include "res/wide_text.h"
+#endif
+
 std::string FileSuffix(int slot, bool isImage) {
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
   if (slot >= kCommonSlot) return isImage ? ".cmp.bmp" : ".prM.zema";
@@ -27,15 +31,18 @@ bool BuildFilePath(const std::string& baseName, char* dest, std::size_t destSize
 }
 
 bool BaseNameFits(const std::string& baseName) {
-  return baseName.size() <= kMaxBaseNameLength &&
-         baseName.find('\0') == std::string::npos;
+  if (baseName.size() > kMaxBaseNameBytes || baseName.find('\0') != std::string::npos) {
+    return false;
+  }
+#ifdef _WIN32
+  return WideFromUtf8(baseName).size() <= kMaxBaseNameLength;
+#else
+  return true;
+#endif
 }
 
 int BaseNameRefusal(const std::string& baseName) {
+  if (baseName.empty()) return kMsgBaseNameWithoutName;
   if (!BaseNameFits(baseName)) return kMsgBaseNameTooLong;
-  const std::size_t separator = baseName.find_last_of("\\/");
-  const std::string name =
-      separator == std::string::npos ? baseName : baseName.substr(separator + 1);
-  if (name.empty() || name == "." || name == "..") return kMsgBaseNameWithoutName;
   return 0;
 }

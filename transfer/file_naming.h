@@ -10,10 +10,18 @@
 #include <cstddef>
 #include <string>
 
-// The longest suffix, ".pr0.zema", has nine characters: with it and the
-// terminating zero a base name of at most 250 bytes fits a 260-byte path
-// buffer.
+// A base name may be 250 characters long: with the longest suffix,
+// ".pr0.zema", and the terminating zero, its paths then take 260, the
+// length a Windows path has always had room for. Here that is 250 bytes; on
+// Windows it is 250 UTF-16 units, what the system's wide calls count, of
+// which each takes at most three bytes of UTF-8.
 inline constexpr std::size_t kMaxBaseNameLength = 250;
+inline constexpr std::size_t kLongestSuffixLength = 9;
+#ifdef _WIN32
+inline constexpr std::size_t kMaxBaseNameBytes = 3 * kMaxBaseNameLength;
+#else
+inline constexpr std::size_t kMaxBaseNameBytes = kMaxBaseNameLength;
+#endif
 
 std::string FileSuffix(int slot, bool isImage);
 
@@ -23,11 +31,12 @@ std::string FileSuffix(int slot, bool isImage);
 bool BuildFilePath(const std::string& baseName, char* dest, std::size_t destSize, int slot,
                    bool isImage);
 
-// True when every file of a run with this base name fits the path buffer.
+// True when the base name is within the length above (and holds no zero
+// byte), so that every file of a run fits the path buffer.
 bool BaseNameFits(const std::string& baseName);
 
-// Why a run may not use this base name: message 140 when its paths would
-// not fit the path buffer, 149 when it names no file of its own (empty,
-// ending in a folder separator "/" or "\\", or "." or ".."), which would
-// make every file hidden (".pr0.zema", ".cmp.bmp"); 0 when it may.
+// Why a run may not use this base name: message 140 when it is too long
+// (BaseNameFits), 149 when it is empty; 0 when it may. A name that ends in a
+// folder separator is taken as it is: its files are ".pr0.zema" ... in that
+// folder, as earlier versions wrote them.
 int BaseNameRefusal(const std::string& baseName);

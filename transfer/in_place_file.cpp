@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "transfer/utf8_path.h"
+#include "transfer/write_target.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -18,28 +19,6 @@
 namespace {
 
 HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }
-
-// The caller reports failures with errno, as for the C library's files.
-void NoteSystemError() {
-  switch (::GetLastError()) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      errno = ENOSPC;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      errno = EACCES;
-      break;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      errno = ENOENT;
-      break;
-    default:
-      errno = EIO;
-      break;
-  }
-}
 
 bool SetLength(HANDLE file, LONGLONG length) {
   LARGE_INTEGER at{};
@@ -71,7 +50,7 @@ bool InPlaceFile::Open(const std::string& path) {
       ::CreateFileW(PathFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    NoteSystemError();
+    NoteLastWindowsError();
     return false;
   }
   // A device of the file's name opens as well.
@@ -94,7 +73,7 @@ bool InPlaceFile::Replace(std::span<const std::uint8_t> content) {
   const bool replaced =
       ::GetFileSizeEx(file, &old) != 0 && (length <= old.QuadPart || SetLength(file, length)) &&
       WriteFrom(file, content) && SetLength(file, length) && ::FlushFileBuffers(file) != 0;
-  if (!replaced) NoteSystemError();
+  if (!replaced) NoteLastWindowsError();
   const bool closed = ::CloseHandle(file) != 0;
   handle_ = nullptr;
   return replaced && closed;
@@ -110,14 +89,17 @@ void InPlaceFile::Close() {
 
 namespace {
 
-// A file system that cannot reserve room (EOPNOTSUPP, EINVAL) still takes
-// the write: the reservation only moves a full disk's failure forward.
+// Only a file system that is full, or a file past its size limit, makes a
+// failed reservation fatal: one that cannot reserve room (NFSv3, sshfs and
+// other FUSE file systems answer EOPNOTSUPP, and the C library's emulation
+// may then fail in other ways) still takes the write; the reservation only
+// moves a full disk's failure forward.
 bool ReserveRoom(int fd, std::size_t length) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return false;
   if (static_cast<std::size_t>(info.st_size) >= length) return true;
   const int result = ::posix_fallocate(fd, 0, static_cast<off_t>(length));
-  if (result == 0 || result == EOPNOTSUPP || result == EINVAL) return true;
+  if (result != ENOSPC && result != EDQUOT && result != EFBIG) return true;
   errno = result;
   return false;
 }
@@ -128,6 +110,7 @@ bool WriteFrom(int fd, std::span<const std::uint8_t> content) {
     const ssize_t written =
         ::pwrite(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
     if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = EIO;
     if (written <= 0) return false;
     done += static_cast<std::size_t>(written);
   }
@@ -139,7 +122,13 @@ bool WriteFrom(int fd, std::span<const std::uint8_t> content) {
 bool InPlaceFile::Open(const std::string& path) {
   Close();
   // O_NONBLOCK: a FIFO of the file's name must not block the opening.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  // O_NOFOLLOW: the path names the file itself, so a link put in its place
+  // since is not followed. Read access too where granted: the C library's
+  // reservation of room, where the file system has none of its own, reads
+  // the file.
+  constexpr int kFlags = O_NOCTTY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -17,9 +17,10 @@ class InPlaceFile {
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
-  // Opens the regular file at `path` for writing without changing it.
-  // False when it does not exist, is not a regular file, or this user may
-  // not write it.
+  // Opens the regular file at `path` for writing without changing it; on
+  // POSIX `path` must name the file itself, not a link to it. False (errno
+  // tells why) when it does not exist, is not a regular file, or this user
+  // may not write it.
   bool Open(const std::string& path);
   bool isOpen() const;
 

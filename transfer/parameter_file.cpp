@@ -21,6 +21,21 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+// Whether a line after the 32nd begins as a value would: a digit, after
+// blanks and a sign. Such a line is most likely a value inserted above it;
+// a note, or an end-of-file mark, begins otherwise.
+bool StartsWithNumber(std::string_view line) {
+  line = TrimBlanks(line);
+  if (!line.empty() && (line.front() == '-' || line.front() == '+')) line.remove_prefix(1);
+  return !line.empty() && IsDigit(line.front());
+}
+
+// An editor's byte-order mark at the start of the file.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+bool IsUtf16Mark(std::string_view line) {
+  return line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF");
+}
+
 // The line as a message shows it, cut where a UTF-8 character begins.
 std::string ShownText(std::string_view line, bool longer) {
   std::size_t end = line.size();
@@ -109,6 +124,12 @@ ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file) {
   bool longer = false;
   for (int at = 0; at < kParamValuesPerSet; ++at) {
     if (!NextLine(stream, line, longer)) return ParamFileStatus::TooShort;
+    if (at == 0) {
+      // UTF-16 cannot be read as lines of bytes: the operator has to save
+      // it again, and is told so rather than shown a line of odd bytes.
+      if (IsUtf16Mark(line)) return ParamFileStatus::Utf16;
+      if (line.starts_with(kUtf8Mark)) line.erase(0, kUtf8Mark.size());
+    }
     file.lines[at] = ShownText(line, longer);
     const std::optional<std::uint16_t> value = longer ? std::nullopt : ParamValueFromText(line);
     if (!value) {
@@ -118,9 +139,8 @@ ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file) {
     }
     file.values[at] = *value;
   }
-  // An editor's empty lines at the end are no values.
   for (int number = kParamValuesPerSet + 1; NextLine(stream, line, longer); ++number) {
-    if (longer || !TrimBlanks(line).empty()) {
+    if (StartsWithNumber(line)) {
       file.badLine = number;
       file.badText = ShownText(line, longer);
       return ParamFileStatus::TooManyValues;

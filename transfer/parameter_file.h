@@ -36,7 +36,8 @@ enum class ParamFileStatus {
   Missing,        // cannot be opened for reading, or not a regular file
   TooShort,       // fewer than 32 lines
   NotANumber,     // one of the first 32 lines holds no value
-  TooManyValues,  // a line after the 32nd holds more than blanks
+  TooManyValues,  // a line after the 32nd holds a number
+  Utf16,          // saved as UTF-16: begins with its byte-order mark
 };
 
 struct ParamFile {
@@ -50,8 +51,12 @@ struct ParamFile {
   std::string badText;
 };
 
-// Reads a parameter file: 32 lines of one value each, then nothing but
-// blank lines. A carriage return before the line feed belongs to the line
-// end; a last line without a line feed still counts.
+// Reads a parameter file: 32 lines of one value each. A carriage return
+// before the line feed belongs to the line end; a last line without a line
+// feed still counts. A UTF-8 byte-order mark at the start, which an editor
+// may put there, is no part of the first line. After the 32nd line only a
+// number counts (a sign that a value was inserted); a note, blank lines or
+// a DOS end-of-file mark (0x1A) there are not read, as earlier readers never
+// read past the 32nd line.
 ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file);
 ParamFileStatus LoadParamFile(const char* path, ParamFile& file);

@@ -108,6 +108,8 @@ RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
     case ParamFileStatus::TooManyValues:
       return {kMsgParamTooManyValues,
               FillMessage(kMsgParamTooManyValues, {path, line, file.badText})};
+    case ParamFileStatus::Utf16:
+      return {kMsgParamFileUtf16, FillMessage(kMsgParamFileUtf16, {path})};
     case ParamFileStatus::Ok:
     case ParamFileStatus::Missing:
       break;

@@ -1,12 +1,14 @@
 #include "transfer/staged_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "transfer/utf8_path.h"
+#include "transfer/write_target.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -14,13 +16,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include <cerrno>
 #include <random>
 
 #include "res/wide_text.h"
 #else
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -30,16 +30,6 @@ namespace {
 // "~" and six characters that make the name unique.
 constexpr std::size_t kUniqueTailLength = 7;
 
-// Where the file name starts: after the last folder separator.
-std::size_t NameStart(const std::string& path) {
-#ifdef _WIN32
-  const std::size_t slash = path.find_last_of("/\\:");
-#else
-  const std::size_t slash = path.rfind('/');
-#endif
-  return slash == std::string::npos ? 0 : slash + 1;
-}
-
 // The temporary name is "." + the start of the target's name + "~" + six
 // unique characters: as long as the target's name at most (eight characters
 // for a shorter one). A longer name would fail near the file system's name
@@ -47,7 +37,7 @@ std::size_t NameStart(const std::string& path) {
 // start of the name tells a leftover's origin. The kept start never ends in
 // the middle of a UTF-8 sequence.
 std::string TemporaryPathTemplate(const std::string& targetPath) {
-  const std::size_t nameStart = NameStart(targetPath);
+  const std::size_t nameStart = FileNameStart(targetPath);
   const std::string name = targetPath.substr(nameStart);
   std::size_t kept = name.size() > kUniqueTailLength + 1 ? name.size() - kUniqueTailLength - 1 : 0;
   while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
@@ -56,18 +46,10 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 
 #ifdef _WIN32
 
-// Only a file may be replaced, and not one marked read-only: "wb" could
-// not write it. A folder or a device of the target's name is refused here,
-// before the run sends anything, not at the rename after the transfer.
-bool MayReplace(const std::string& targetPath) {
-  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(targetPath).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there yet
-  return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
-                        FILE_ATTRIBUTE_DEVICE)) == 0;
-}
-
 // Replaces the six X at the end of pathTemplate until a name is free; the
 // file is created exclusively, so no other file is ever opened by mistake.
+// It is hidden, as its name would hide it on POSIX, so that Explorer does
+// not show it come and go during a READ.
 std::FILE* CreateUniqueFile(std::string& pathTemplate) {
   static constexpr char kCharacters[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -79,56 +61,34 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate) {
     for (std::size_t i = tail; i < pathTemplate.size(); ++i) {
       pathTemplate[i] = kCharacters[pick(generator)];
     }
-    const int fd = ::_wopen(WideFromUtf8(pathTemplate).c_str(),
-                            _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
+    const std::wstring path = WideFromUtf8(pathTemplate);
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      NoteLastWindowsError();
       return nullptr;
     }
-    std::FILE* stream = ::_fdopen(fd, "wb");
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    std::FILE* stream = fd >= 0 ? ::_fdopen(fd, "wb") : nullptr;
     if (stream == nullptr) {
-      ::_close(fd);
-      ::_wunlink(WideFromUtf8(pathTemplate).c_str());
+      const int cause = errno;
+      if (fd >= 0) {
+        ::_close(fd);
+      } else {
+        ::CloseHandle(handle);
+      }
+      ::DeleteFileW(path.c_str());
+      errno = cause;
     }
     return stream;
   }
+  errno = EEXIST;
   return nullptr;
 }
 
 #else
-
-// The file that fopen(..., "wb") would write: a symbolic link (or a chain
-// of them) is followed to the file it names, which may not exist yet, so
-// that the link stays a link and its file gets the new content. Empty for a
-// chain that does not end (the system's own limit is 40 links).
-std::string FileWrittenThrough(const std::string& path) {
-  std::string current = path;
-  for (int link = 0; link <= 40; ++link) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-    std::vector<char> named(PATH_MAX);
-    const ssize_t length = ::readlink(current.c_str(), named.data(), named.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= named.size()) return {};
-    const std::string destination(named.data(), static_cast<std::size_t>(length));
-    // A relative link names its file from the link's own folder.
-    current = destination.front() == '/' ? destination
-                                         : current.substr(0, NameStart(current)) + destination;
-  }
-  return {};
-}
-
-// Only a regular file may be replaced: a folder, a FIFO or a device of the
-// target's name is refused here, before the run sends anything, not at the
-// rename after the transfer. Nor a read-only file: "wb" could not write it,
-// while a rename over it only asks for the folder's permission. Read-only is
-// a file without any write permission (as root may write everything, that
-// is the owner's mark of a file to keep) or one this user may not write.
-bool MayReplace(const std::string& targetPath) {
-  struct stat existing {};
-  if (::stat(targetPath.c_str(), &existing) != 0) return true;  // nothing there yet
-  return S_ISREG(existing.st_mode) && (existing.st_mode & 0222) != 0 &&
-         ::access(targetPath.c_str(), W_OK) == 0;
-}
 
 // The mode a file created with fopen(..., "wb") would get: an existing
 // target keeps its own, a new one gets 0666 less the process's umask.
@@ -150,8 +110,10 @@ std::FILE* CreateUniqueFile(std::string& pathTemplate, const std::string& target
   (void)::fchmod(fd, ModeForTarget(targetPath));
   std::FILE* stream = ::fdopen(fd, "wb");
   if (stream == nullptr) {
+    const int cause = errno;
     ::close(fd);
     ::unlink(pathTemplate.c_str());
+    errno = cause;
   }
   return stream;
 }
@@ -165,7 +127,9 @@ bool FlushToDisk(std::FILE* stream) {
   if (std::fflush(stream) != 0) return false;
 #ifdef _WIN32
   const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
-  return handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(handle) != 0;
+  if (handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(handle) != 0) return true;
+  NoteLastWindowsError();
+  return false;
 #else
   return ::fsync(::fileno(stream)) == 0;
 #endif
@@ -176,8 +140,19 @@ bool FlushToDisk(std::FILE* stream) {
 // folder still has the file renamed); on Windows the move is written through.
 bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 #ifdef _WIN32
-  return ::MoveFileExW(WideFromUtf8(tempPath).c_str(), WideFromUtf8(targetPath).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // A rename keeps the attributes: the file shows under its final name.
+  const std::wstring temporary = WideFromUtf8(tempPath);
+  const DWORD attributes = ::GetFileAttributesW(temporary.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0) {
+    const DWORD shown = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
+    (void)::SetFileAttributesW(temporary.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
+  }
+  if (::MoveFileExW(temporary.c_str(), WideFromUtf8(targetPath).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  NoteLastWindowsError();
+  return false;
 #else
   if (::rename(tempPath.c_str(), targetPath.c_str()) != 0) return false;
   const std::filesystem::path parent = std::filesystem::path(targetPath).parent_path();
@@ -193,45 +168,76 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath) {
 
 std::atomic<int> g_openStagedFiles{0};
 
+#ifdef _WIN32
+// The console's control handler runs on a thread of its own: the count and
+// the forced end's look at it must not cross (see EndUnlessStagedFileOpen).
+SRWLOCK g_countLock = SRWLOCK_INIT;
+#endif
+
 }  // namespace
 
 bool StagedFileOpen() { return g_openStagedFiles.load() != 0; }
+
+void EndUnlessStagedFileOpen(void (*end)()) {
+#ifdef _WIN32
+  // Held up to the end: a Create on the program's thread waits at its count
+  // and so begins no file that the end would leave behind.
+  ::AcquireSRWLockExclusive(&g_countLock);
+  if (g_openStagedFiles.load() == 0) end();
+  ::ReleaseSRWLockExclusive(&g_countLock);
+#else
+  // A signal handler interrupts the program's own thread between two
+  // statements: the count alone tells.
+  if (g_openStagedFiles.load() == 0) end();
+#endif
+}
 
 StagedFile::~StagedFile() { Discard(); }
 
 void StagedFile::Count(bool open) {
   if (open == counted_) return;
   counted_ = open;
+#ifdef _WIN32
+  ::AcquireSRWLockExclusive(&g_countLock);
   g_openStagedFiles += open ? 1 : -1;
+  ::ReleaseSRWLockExclusive(&g_countLock);
+#else
+  g_openStagedFiles += open ? 1 : -1;
+#endif
 }
 
 bool StagedFile::Create(const std::string& targetPath) {
   Discard();
-#ifdef _WIN32
-  targetPath_ = targetPath;
-#else
-  targetPath_ = FileWrittenThrough(targetPath);
-  if (targetPath_.empty()) return false;
-#endif
-  if (!MayReplace(targetPath_)) return false;
-  tempPath_ = TemporaryPathTemplate(targetPath_);
-#ifdef _WIN32
-  stream_ = CreateUniqueFile(tempPath_);
-#else
-  stream_ = CreateUniqueFile(tempPath_, targetPath_);
-#endif
-  if (stream_ == nullptr) {
-    tempPath_.clear();
-    // No new file here (an installed program's folder), yet the target may
-    // be the user's to write: it is rewritten in place, as "wb" would do.
-    const int cause = errno;
-    if (!inPlace_.Open(targetPath_)) {
-      errno = cause;  // the folder's refusal, not the missing target's
-      return false;
-    }
+  const WriteTarget target = InspectWriteTarget(targetPath);
+  if (target.refusal != 0) {
+    NoteRefusal(target);
+    return false;
   }
+  targetPath_ = target.file;
+  // Counted before any file exists, so that a forced end never comes
+  // between the file's creation and its count.
   Count(true);
-  return true;
+  int cause = 0;
+  if (target.way == WriteWay::Replace) {
+    tempPath_ = TemporaryPathTemplate(targetPath_);
+#ifdef _WIN32
+    stream_ = CreateUniqueFile(tempPath_);
+#else
+    stream_ = CreateUniqueFile(tempPath_, targetPath_);
+#endif
+    if (stream_ != nullptr) return true;
+    tempPath_.clear();
+    // No new file here after all (only the attempt tells on Windows, or on
+    // a file system that takes none), yet the target may be the user's to
+    // write: it is rewritten in place, as "wb" would do.
+    cause = errno;
+  }
+  if (inPlace_.Open(targetPath_)) return true;
+  if (cause != 0) errno = cause;  // the folder's refusal, not the missing target's
+  const int reason = errno;
+  Count(false);
+  errno = reason;
+  return false;
 }
 
 bool StagedFile::Write(std::span<const std::uint8_t> bytes) {
@@ -269,9 +275,11 @@ bool StagedFile::Finish() {
     tempPath_.clear();
     return true;
   }
+  const int cause = errno;
   std::error_code error;
   std::filesystem::remove(PathFromUtf8(tempPath_), error);
   tempPath_.clear();
+  errno = cause;
   return false;
 }
 

@@ -5,11 +5,12 @@
 // truncated file behind, and never destroys an older file of the same name.
 // Otherwise the result is the one fopen(target, "wb") would give: a target
 // that is a symbolic link keeps being one, and the file it names gets the
-// content.
+// content (where the system would follow that link: write_target.h).
 //
 // A folder that takes no new file (one the user may not write, holding a
 // file the user may) still gets its existing file rewritten, as fopen would
-// do it: the content is then collected in memory and written into the
+// do it; so does another user's file, which keeps its owner, group, ACLs
+// and links. The content is then collected in memory and written into the
 // target itself at Commit, so that a failure or a stop before then still
 // leaves the old file untouched.
 #pragma once
@@ -28,6 +29,11 @@
 // behind or, rewriting in place, half a file. Safe in a signal handler.
 bool StagedFileOpen();
 
+// Calls `end`, which does not return, unless a StagedFile is open; no
+// StagedFile is begun meanwhile, also from another thread (the Windows
+// console's control handler has one of its own). Safe in a signal handler.
+void EndUnlessStagedFileOpen(void (*end)());
+
 class StagedFile {
  public:
   StagedFile() = default;
@@ -37,10 +43,11 @@ class StagedFile {
 
   // Creates the temporary file beside targetPath (beside the file a
   // symbolic link names), under a hidden name no longer than the target's
-  // own; where the folder takes no new file but the target exists and may be
-  // written, opens the target for a rewrite in place instead. False when the
-  // folder does not exist, neither way is open, the links do not end, or
-  // the target is read-only or not a regular file (errno tells why).
+  // own; where the target exists and is another user's, or its folder takes
+  // no new file, opens the target for a rewrite in place instead. False, with
+  // errno telling why, when InspectWriteTarget refuses the target (a missing
+  // folder, a link not to be followed, links that do not end, a read-only
+  // target or one that is not a regular file) or neither way is open.
   bool Create(const std::string& targetPath);
 
   bool isOpen() const { return stream_ != nullptr || inPlace_.isOpen(); }

@@ -2,6 +2,7 @@
 
 #include "res/messages.h"
 #include "transfer/file_naming.h"
+#include "transfer/read_targets.h"
 #include "transfer/run_helpers.h"
 #include "transfer/transfer_steps.h"
 
@@ -47,6 +48,7 @@ StepOutcome RunSteps(TransferRun& run) {
     }
   }
   const bool reading = IsReadRun(run.target);
+  if (reading && CheckReadTargets(run) == StepOutcome::Failed) return StepOutcome::Failed;
   using Step = StepOutcome (*)(TransferRun&);
   if (!reading) {
     for (Step check : {CheckParameterFiles, CheckCompensationFile, CheckPatternFiles}) {

@@ -5,6 +5,10 @@
 // carriage return at its end, converts with strtol to a number from -32768
 // to 65535, and its value is that number's low 16 bits. A refused file
 // names one of its lines. A set written by the writer reads back unchanged.
+// A UTF-8 mark before the first line is no part of it; only a file that
+// begins with a UTF-16 mark is refused as such; after the 32nd line the
+// first that begins with a digit (after blanks and a sign) is refused.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +40,12 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
+bool BeginsAsANumber(std::string_view line) {
+  std::size_t at = line.find_first_not_of(" \t");
+  if (at != std::string_view::npos && (line[at] == '+' || line[at] == '-')) ++at;
+  return at < line.size() && line[at] >= '0' && line[at] <= '9';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -46,7 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ParamFileStatus status = ReadParamFile(stream, file);
   std::fclose(stream);
 
-  const std::vector<std::string_view> lines = Lines(bytes);
+  FUZZ_REQUIRE((status == ParamFileStatus::Utf16) ==
+               (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")));
+  if (status == ParamFileStatus::Utf16) return 0;
+  std::vector<std::string_view> lines = Lines(bytes);
+  if (!lines.empty() && lines[0].starts_with("\xEF\xBB\xBF")) lines[0].remove_prefix(3);
   // A short file is refused: as too short, or for a line that is not a
   // number, which the reader meets before the file's end.
   if (lines.size() < static_cast<std::size_t>(kParamValuesPerSet)) {
@@ -56,10 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   FUZZ_REQUIRE(status != ParamFileStatus::TooShort && status != ParamFileStatus::Missing);
+  const auto numberAfter =
+      std::find_if(lines.begin() + kParamValuesPerSet, lines.end(), BeginsAsANumber);
   if (status != ParamFileStatus::Ok) {
-    FUZZ_REQUIRE(file.badLine >= 1 && static_cast<std::size_t>(file.badLine) <= lines.size());
+    FUZZ_REQUIRE(status == ParamFileStatus::TooManyValues
+                     ? file.badLine == numberAfter - lines.begin() + 1
+                     : file.badLine >= 1 && file.badLine <= kParamValuesPerSet);
     return 0;
   }
+  FUZZ_REQUIRE(numberAfter == lines.end());
   for (int i = 0; i < kParamValuesPerSet; ++i) {
     std::string text(lines[static_cast<std::size_t>(i)]);
     if (!text.empty() && text.back() == '\r') text.pop_back();

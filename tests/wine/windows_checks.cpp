@@ -26,6 +26,7 @@
 #include "link/commands.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
+#include "res/dialog_templates.h"
 
 namespace {
 
@@ -189,6 +190,14 @@ void CheckSettingsFile() {
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   file.close();
   Check(bytes == "0\n4\n0\n14\n1\n1\n1\n0\n0\nUntitled", "settings file bytes: " + bytes);
+  for (const char* mark : {"\xEF\xBB\xBF", ""}) {  // Notepad's "UTF-8 with BOM", "UTF-8"
+    std::ofstream(expected, std::ios::binary)
+        << mark << "2\r\n4\r\n3\r\n00005\r\n1\r\n1\r\n1\r\n0\r\n0\r\nC:\\Pr\u00fcfung\r\n";
+    LoadSettings(expected, controls);
+    Check(controls.ListSelection(kCtlPortList) == 2 && controls.ListSelection(kCtlEndBank) == 5 &&
+              controls.ControlText(kCtlBaseName) == "C:\\Prüfung",
+          "a settings file Notepad saved");
+  }
   std::filesystem::remove(expected, error);
 }
 

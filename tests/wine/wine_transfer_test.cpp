@@ -225,9 +225,13 @@ TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
 
 // A base name in a language beside the system's code page names exactly
 // that file, read and written back; Wine hands the arguments over in UTF-8
-// under a UTF-8 locale.
+// under a UTF-8 locale. Its length counts UTF-16 units, as Windows does:
+// 120 Japanese characters take 360 bytes of UTF-8.
 TEST_F(WineTransferTest, NonAsciiBaseNamesNameTheirFiles) {
-  for (const std::string folder : {"Prüfung", "検査"}) {
+  std::string kensa;  // 40 characters: a Linux name holds 255 bytes
+  for (int i = 0; i < 20; ++i) kensa += "検査";
+  for (const std::string& folder :
+       {std::string("Prüfung"), std::string("検査"), kensa + "/" + kensa + "/" + kensa}) {
     SCOPED_TRACE(folder);
     const std::vector<std::string> utf8{"LC_ALL=C.UTF-8"};
     const ProgramOutcome read = Windows({"read", "--common", "--base", "BASE"}, folder, utf8);
