@@ -6,9 +6,7 @@
 
 #include <array>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "link/line_mode.h"
 #include "link/port_trace.h"
@@ -63,17 +61,6 @@ bool HasUndefinedCodes(const LineModeFields& f) {
 void CloseOpenPortsAtExit() {
   EndPortTrace();
   ComCloseAll();
-}
-
-// The device's path, with the device a symbolic link names (a dosdevices
-// link, a virtual sensor's link) taken now: the link may be gone by the
-// time a failure names it.
-std::string DeviceAsNamed(const std::string& device) {
-  std::error_code error;
-  const std::filesystem::path path(device);
-  if (!std::filesystem::is_symlink(path, error)) return device;
-  const std::filesystem::path named = std::filesystem::read_symlink(path, error);
-  return error ? device : device + " -> " + named.string();
 }
 
 }  // namespace
@@ -132,7 +119,7 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
     return kOpenDeviceFailed;
   }
   entry.native = native;
-  entry.device = DeviceAsNamed(device);
+  entry.device = DeviceForDetail(device);
   entry.open = true;
   static const bool closedAtExit = std::atexit(CloseOpenPortsAtExit) == 0;
   (void)closedAtExit;

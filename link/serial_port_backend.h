@@ -68,6 +68,10 @@ struct LineState {
 // The device port n opens when no path is bound to it.
 std::string DefaultDevice(int port);
 
+// How a detail line names `device`, taken when the port opens (a link it
+// went through may be gone by the time a failure names it).
+std::string DeviceForDetail(const std::string& device);
+
 // Opens `device` exclusively for reading and writing. On failure
 // `systemError` holds the system's error code (errno, GetLastError).
 bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,

@@ -10,24 +10,15 @@
 #include <chrono>
 #include <string>
 
+#include "link/last_error.h"
 #include "link/serial_port_backend.h"
+#include "res/messages.h"
 
 namespace serial_backend {
 
 namespace {
 
-// The system's own words for an error code, without the line end it adds.
-std::string SystemText(int code) {
-  char text[512] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-  std::string words(text, length);
-  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) {
-    words.pop_back();
-  }
-  return words.empty() ? "error " + std::to_string(code) : words;
-}
+constexpr char kDevicePrefix[] = "\\\\.\\";
 
 // A read or write fails only when the device has gone (a USB adapter pulled
 // out: access denied, bad command, device not connected); a time-out is a
@@ -40,13 +31,19 @@ void NoteFailure(NativePort& native) {
     ClearCommError(native.handle, &errors, nullptr);
     return;
   }
-  native.gone = SystemText(static_cast<int>(error));
+  native.gone = WindowsErrorText(error);
 }
 
 }  // namespace
 
 // The "\\.\" prefix lets ports above COM9 open as well.
-std::string DefaultDevice(int port) { return "\\\\.\\COM" + std::to_string(port); }
+std::string DefaultDevice(int port) { return kDevicePrefix + ("COM" + std::to_string(port)); }
+
+// A user knows "COM9", not the name the program opens it by.
+std::string DeviceForDetail(const std::string& device) {
+  const std::string prefix = kDevicePrefix;
+  return device.compare(0, prefix.size(), prefix) == 0 ? device.substr(prefix.size()) : device;
+}
 
 bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,
                 int& systemError) {
@@ -67,14 +64,17 @@ bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, Na
   return true;
 }
 
-std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
+// Windows' own words, and what they mean for a COM port where they do not
+// say it: a port that exists but is held by another program is refused with
+// "Access is denied.", a COM number without a port with "The system cannot
+// find the file specified.".
+std::string DescribeOpenFailure(int /*port*/, const std::string& device, bool bound,
                                 int systemError) {
-  if (!bound && systemError == ERROR_FILE_NOT_FOUND) {
-    return "this computer has no COM" + std::to_string(port);
-  }
-  // A port that exists but is held by another program is refused this way.
-  if (systemError == ERROR_ACCESS_DENIED) return device + ": in use by another program";
-  return device + ": " + SystemText(systemError);
+  const auto error = static_cast<DWORD>(systemError);
+  std::string detail = DeviceForDetail(device) + ": " + WindowsErrorText(error);
+  if (error == ERROR_ACCESS_DENIED) detail += " " + LoadMessage(kMsgPortInUse);
+  if (error == ERROR_FILE_NOT_FOUND && !bound) detail += " " + LoadMessage(kMsgNoSuchComPort);
+  return detail;
 }
 
 // A handle opened without sharing holds the port only while it is open;

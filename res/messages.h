@@ -61,6 +61,9 @@ enum MessageId : int {
   kMsgBaseNameWithoutName = 149,
   kMsgVerifying = 150,
   kMsgParamFileUtf16 = 153,  // %1 file
+  // Windows: after the system's words in a COM port's detail line.
+  kMsgPortInUse = 158,
+  kMsgNoSuchComPort = 159,
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

@@ -186,6 +186,48 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
   }
 }
 
+// The Windows build speaks as Windows does: --help gives Windows paths and
+// console events, a detail line names "COM99" and gives Windows' own words
+// (Wine's, here) in the user's language.
+TEST_F(WineTransferTest, WindowsWordsOnWindows) {
+  const std::string missing = WindowsPath(dir / "nowhere" / "line1");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment;
+    std::vector<std::string> printed;  // standard output and error
+    std::vector<std::string> absent;
+  };
+  const Case cases[] = {
+      {{"--help"},
+       {},
+       {"--base C:\\zema\\line1", "Ctrl-Break", "schtasks /create"},
+       {"SIGTERM", "/srv/"}},
+      {{"resume", "--port", "99"},
+       {},
+       {"  COM99: File not found. " + LoadMessage(kMsgNoSuchComPort, Language::English) + "\n"},
+       {"\\\\.\\"}},
+      {{"resume", "--port", "99"},
+       {"LC_ALL=de_DE.UTF-8"},
+       {"  COM99: Datei nicht gefunden. " + LoadMessage(kMsgNoSuchComPort, Language::German)},
+       {}},
+      {{"read", "--common", "--base", missing, "--port", std::to_string(sim.port())},
+       {},
+       {"  " + WindowsPath(dir / "nowhere") + ": File not found.\n"},
+       {"No such file"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + (c.environment.empty() ? "" : " " + c.environment[0]));
+    const ProgramOutcome run = RunUnderWine("zema-transfer.exe", c.arguments, c.environment);
+    const std::string printed = WithLineFeeds(run.out + run.err);
+    for (const std::string& text : c.printed) {
+      EXPECT_NE(printed.find(text), std::string::npos) << text << "\n---\n" << printed;
+    }
+    for (const std::string& text : c.absent) {
+      EXPECT_EQ(printed.find(text), std::string::npos) << text << "\n---\n" << printed;
+    }
+  }
+}
+
 // Ctrl-C reaches the Windows build as CTRL_C_EVENT (Wine turns SIGINT into
 // it) and acts as CANCEL: the run stops within the pattern it reads, says
 // "Aborted." and leaves no partial file. The control handler runs on a
