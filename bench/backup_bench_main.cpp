@@ -146,10 +146,10 @@ void AddUnpaced(ResultTable& table, const std::string& what, const TransferFigur
                 bool withGoal) {
   ResultRow row;
   row.measurement = "unpaced " + what;
-  row.figure = Format("%.3f s wall, %d exchanges, %.0f exchanges/s, CPU %.3f s",
-                      Seconds(run.usage.wall), run.wire.exchanges,
-                      run.wire.exchanges / Seconds(run.usage.wall), Seconds(run.usage.cpu));
-  row.value = Seconds(run.usage.wall);
+  row.figure =
+      Format("%.3f s wall, %d exchanges, %.0f exchanges/s, CPU %.3f s", Seconds(run.Wall()),
+             run.wire.exchanges, run.wire.exchanges / Seconds(run.Wall()), run.program.cpuSeconds);
+  row.value = Seconds(run.Wall());
   row.unit = "s";
   if (withGoal) {
     row.goal = "≤ 1 s";
@@ -163,15 +163,13 @@ void AddPaced(ResultTable& table, const std::string& what, const TransferFigures
   if (run.wire.flashCommits > 0) {
     bound += Format(", %d flash stores of %d ms", run.wire.flashCommits, run.flashDelayMs);
   }
-  const double addedMs =
-      Milliseconds(run.usage.wall - run.bound) / std::max(1, run.wire.exchanges);
+  const double addedMs = Milliseconds(run.Wall() - run.bound) / std::max(1, run.wire.exchanges);
   table.Add({"paced " + what + ": wall against wire time",
              Format("%.2f s wall, bound %.2f s (%s): ratio %.4f, %+.3f ms an exchange",
-                    Seconds(run.usage.wall), Seconds(run.bound), bound.c_str(), run.Ratio(),
-                    addedMs),
+                    Seconds(run.Wall()), Seconds(run.bound), bound.c_str(), run.Ratio(), addedMs),
              run.Ratio(), "× bound", "≤ 1.01 × bound", run.Ratio() <= 1.01});
   table.Add({"paced " + what + ": zema-transfer CPU",
-             Format("%.2f %% of wall (%.2f s)", 100 * run.CpuShare(), Seconds(run.usage.cpu)),
+             Format("%.2f %% of wall (%.2f s)", 100 * run.CpuShare(), run.program.cpuSeconds),
              100 * run.CpuShare(), "% of wall", "≤ 2 % of wall", 100 * run.CpuShare() <= 2.0});
   if (run.SimCpuShare() >= 0) {
     table.Add({"paced " + what + ": zema-sim CPU",
@@ -326,11 +324,11 @@ class BackupBench {
       if (!RunOne(setup_, job, read)) return false;
       NoteMemory(read);
       const double addedMs =
-          Milliseconds(read.usage.wall - read.bound) / std::max(1, read.wire.exchanges);
+          Milliseconds(read.Wall() - read.bound) / std::max(1, read.wire.exchanges);
       table_.Add({"paced READ, all kinds, " + banks + ", USB adapter, " + timer + " timer",
                   Format("%.2f s wall, bound %.2f s (%d exchanges): ratio %.4f, %+.3f ms an "
                          "exchange",
-                         Seconds(read.usage.wall), Seconds(read.bound), read.wire.exchanges,
+                         Seconds(read.Wall()), Seconds(read.bound), read.wire.exchanges,
                          read.Ratio(), addedMs),
                   read.Ratio(), "× bound", "", std::nullopt});
     }
@@ -530,7 +528,7 @@ class BackupBench {
   }
 
   void NoteMemory(const TransferFigures& run) {
-    peakTransferKb_ = std::max(peakTransferKb_, run.usage.peakRssKb);
+    peakTransferKb_ = std::max(peakTransferKb_, run.program.peakRssKb);
     ++transferRuns_;
   }
 
@@ -544,12 +542,13 @@ class BackupBench {
 
 // The heading above the table: the machine, the settings, the load.
 void PrintHeading(const Options& options, const std::string& loadBefore,
-                  BenchClock::time_point benchStarted) {
+                  std::chrono::steady_clock::time_point benchStarted) {
   std::cout << "zema-bench-backup: " << Machine() << "\n"
             << "57600 baud, flash store " << options.flashDelayMs << " ms; paced runs "
             << BankText(options.banks) << ", side by side " << ScaleText(options.scaleBanks)
             << "; load average " << loadBefore << " before, " << LoadAverage() << " after; "
-            << Format("%.0f s in all", Seconds(BenchClock::now() - benchStarted)) << "\n\n";
+            << Format("%.0f s in all", Seconds(std::chrono::steady_clock::now() - benchStarted))
+            << "\n\n";
 }
 
 }  // namespace
@@ -576,7 +575,7 @@ int main(int argc, char** argv) {
   const std::string workFolder = setup.workFolder;
 
   const std::string loadBefore = LoadAverage();
-  const auto benchStarted = BenchClock::now();
+  const auto benchStarted = std::chrono::steady_clock::now();
   BackupBench bench(options, std::move(setup));
   const auto phase = [&](const std::string& name, auto run) {
     return !options.Runs(name) || run();

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -16,6 +16,7 @@
 #include "bench/sim_process.h"
 #include "link/commands.h"
 #include "support/child_output.h"
+#include "support/file_bytes.h"
 
 namespace zema::bench {
 namespace {
@@ -44,6 +45,16 @@ std::vector<std::string> SimArguments(const BenchSetup& setup, bool paced,
 }
 
 std::string Launcher(const BenchSetup& setup) { return setup.binFolder + "/zema-bench-launch"; }
+
+// A benchmark's runs are watched by the one who runs it, not by a limit.
+constexpr auto kNoLimit = std::chrono::hours(24);
+
+// Starts argv (argv[0] a path); false with `error` set.
+bool Start(ProgramRun& run, const std::vector<std::string>& argv, std::string& error) {
+  if (run.Start(argv[0], {argv.begin() + 1, argv.end()})) return true;
+  error = run.startError();
+  return false;
+}
 
 std::vector<std::string> TransferArguments(const BenchSetup& setup, const TransferJob& job,
                                            const std::string& base, int port, bool trace) {
@@ -80,16 +91,14 @@ std::string Tail(const std::string& text, int lines) {
 }  // namespace
 
 double TransferFigures::Ratio() const {
-  return bound.count() > 0 ? static_cast<double>(usage.wall.count()) / bound.count() : 0.0;
+  return bound.count() > 0 ? static_cast<double>(Wall().count()) / bound.count() : 0.0;
 }
 
-double TransferFigures::CpuShare() const {
-  return static_cast<double>(usage.cpu.count()) / static_cast<double>(usage.wall.count());
-}
+double TransferFigures::CpuShare() const { return program.cpuSeconds / program.seconds(); }
 
 double TransferFigures::SimCpuShare() const {
   if (simCpu.count() < 0) return -1.0;
-  return static_cast<double>(simCpu.count()) / static_cast<double>(usage.wall.count());
+  return static_cast<double>(simCpu.count()) / static_cast<double>(Wall().count());
 }
 
 bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs,
@@ -109,41 +118,45 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
 
   std::vector<nanoseconds> simCpuBefore;
   for (const auto& sim : sims) simCpuBefore.push_back(sim->CpuTime());
-  std::vector<std::unique_ptr<ChildProcess>> children;
-  std::vector<ChildProcess*> waiting;
+  std::vector<std::unique_ptr<ProgramRun>> children;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
     const std::string base = n == 1 ? jobs[i].base : jobs[i].base + "-" + std::to_string(i + 1);
-    children.push_back(std::make_unique<ChildProcess>());
-    if (!children.back()->Start(TransferArguments(setup, jobs[i], base, sims[i]->port(), false),
-                                InWork(setup, tag + ".out"), error, Launcher(setup))) {
+    ProgramSetup measured;
+    measured.outputFile = InWork(setup, tag + ".out");
+    measured.launcher = Launcher(setup);
+    children.push_back(std::make_unique<ProgramRun>(measured));
+    if (!Start(*children.back(), TransferArguments(setup, jobs[i], base, sims[i]->port(), false),
+               error)) {
       return false;
     }
-    waiting.push_back(children.back().get());
   }
-  const std::vector<ChildUsage> usage = WaitAll(waiting);
+  // Each is timed by its launcher at its own exit, whatever the order of
+  // collecting them.
+  std::vector<ProgramOutcome> usage;
+  for (const auto& child : children) usage.push_back(child->Wait(kNoLimit));
 
   result = SideBySide{};
-  BenchClock::time_point firstStart = usage.front().startedAt;
-  BenchClock::time_point lastExit = firstStart;
+  auto firstStart = usage.front().started;
+  auto lastExit = firstStart;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string tag = jobs[i].name + "-" + std::to_string(i + 1);
     TransferFigures figures;
-    figures.usage = usage[i];
+    figures.program = usage[i];
     const nanoseconds simCpuAfter = sims[i]->CpuTime();
     if (simCpuBefore[i].count() >= 0 && simCpuAfter.count() >= 0) {
       figures.simCpu = simCpuAfter - simCpuBefore[i];
     }
-    const std::string output = ReadWholeFile(InWork(setup, tag + ".out"));
+    const std::string output = ReadFileBytes(InWork(setup, tag + ".out"));
     figures.wire = counted.wire;
     figures.movedBytes = MovedBytes(output);
     figures.flashDelayMs = jobs[i].paced ? setup.flashDelayMs : 0;
     figures.bound = jobs[i].paced ? figures.wire.Bound(setup.baud,
                                                        std::chrono::milliseconds(figures.flashDelayMs))
                                   : nanoseconds(0);
-    if (usage[i].exitStatus != 0) {
+    if (usage[i].status != 0) {
       error = "zema-transfer " + jobs[i].command + " (" + tag + ") ended with status " +
-              std::to_string(usage[i].exitStatus) + ":\n" + Tail(output, 5);
+              std::to_string(usage[i].status) + ":\n" + Tail(output, 5);
       return false;
     }
     if (figures.movedBytes != counted.movedBytes) {
@@ -152,8 +165,8 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
               std::to_string(counted.movedBytes) + ": not the same frames";
       return false;
     }
-    firstStart = std::min(firstStart, usage[i].startedAt);
-    lastExit = std::max(lastExit, usage[i].exitedAt);
+    firstStart = std::min(firstStart, usage[i].started);
+    lastExit = std::max(lastExit, usage[i].ended);
     result.runs.push_back(figures);
   }
   result.wall = lastExit - firstStart;
@@ -169,18 +182,18 @@ bool CountFrames(const BenchSetup& setup, const TransferJob& job, CountedFrames&
                  InWork(setup, tag + ".sim.log"), error)) {
     return false;
   }
-  ChildProcess child;
   const std::string tracePath = InWork(setup, tag + ".trace");
+  ProgramSetup traced;
+  traced.outputFile = tracePath;
+  ProgramRun child(traced);
   // A READ's twin writes files of its own; a WRITE's reads the same files.
   const std::string base = job.command == "read" ? job.base + "-twin" : job.base;
-  if (!child.Start(TransferArguments(setup, job, base, sim.port(), true), tracePath, error)) {
-    return false;
-  }
-  const ChildUsage usage = child.Wait();
-  const std::string output = ReadWholeFile(tracePath);
-  if (usage.exitStatus != 0) {
+  if (!Start(child, TransferArguments(setup, job, base, sim.port(), true), error)) return false;
+  const ProgramOutcome usage = child.Wait(kNoLimit);
+  const std::string output = ReadFileBytes(tracePath);
+  if (usage.status != 0) {
     error = "zema-transfer " + job.command + " (" + tag + ") ended with status " +
-            std::to_string(usage.exitStatus) + ":\n" + Tail(output, 5);
+            std::to_string(usage.status) + ":\n" + Tail(output, 5);
     return false;
   }
   counted = CountedFrames{};
@@ -199,9 +212,11 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
   }
   const TransferJob job{"cancel", "read", {"--patterns", "--banks", "0-14"},
                         InWork(setup, "cancel"), true};
-  ChildProcess child;
-  if (!child.Start(TransferArguments(setup, job, job.base, sim.port(), true), "", error,
-                   Launcher(setup))) {
+  ProgramSetup measured;
+  measured.errorsAsOutput = true;
+  measured.launcher = Launcher(setup);
+  ProgramRun child(measured);
+  if (!Start(child, TransferArguments(setup, job, job.base, sim.port(), true), error)) {
     return false;
   }
 
@@ -212,7 +227,7 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
   const nanoseconds blockTime =
       WireTime(kCmdReadBlock.WireBytes(), setup.baud);
 
-  LineReader reader(child.outputFd());
+  LineReader reader(child.outFd());
   WireCount wire;
   std::string line;
   std::string output;
@@ -232,15 +247,16 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
     wire.AddTraceLine(line);
   }
   const int sentBefore = wire.exchanges;
-  const auto signalled = child.Signal(SIGINT);
+  const auto signalled = std::chrono::steady_clock::now();
+  child.Signal(SIGINT);
   while (reader.Next(line, -1)) {
     output += line + "\n";
     wire.AddTraceLine(line);
   }
-  const ChildUsage usage = child.Wait();
-  trial.latency = usage.exitedAt - signalled;
+  const ProgramOutcome usage = child.Wait(kNoLimit);
+  trial.latency = usage.ended - signalled;
   trial.commandsAfterSignal = wire.exchanges - sentBefore;
-  trial.exitStatus = usage.exitStatus;
+  trial.exitStatus = usage.status;
   return true;
 }
 
@@ -248,12 +264,14 @@ bool MeasureCancel(const BenchSetup& setup, unsigned seed, CancelTrial& trial,
 // ended with status 0.
 bool RunDialogScript(const std::vector<std::string>& command, std::string& output,
                      std::string& error) {
-  ChildProcess script;
-  if (!script.Start(command, "", error)) return false;
-  LineReader reader(script.outputFd());
+  ProgramSetup merged;
+  merged.errorsAsOutput = true;
+  ProgramRun script(merged);
+  if (!Start(script, command, error)) return false;
+  LineReader reader(script.outFd());
   std::string line;
   while (reader.Next(line, -1)) output += line + "\n";
-  if (script.Wait().exitStatus == 0) return true;
+  if (script.Wait(kNoLimit).status == 0) return true;
   error = "the dialog could not be measured (" + command[1] + "):\n" + Tail(output, 8);
   return false;
 }

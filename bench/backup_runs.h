@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/child_process.h"
 #include "bench/wire_count.h"
+#include "support/program_run.h"
 
 namespace zema::bench {
 
@@ -42,11 +42,12 @@ struct TransferJob {
 struct TransferFigures {
   WireCount wire;                       // the frames, from the traced twin
   long long movedBytes = -1;            // the run's own count, after connecting
-  ChildUsage usage;
+  ProgramOutcome program;               // under zema-bench-launch: its own figures
   std::chrono::nanoseconds simCpu{-1};  // the sensor's CPU during the run
   std::chrono::nanoseconds bound{};     // wire time of what was sent and received
   int flashDelayMs = 0;
 
+  std::chrono::nanoseconds Wall() const { return program.ended - program.started; }
   double Ratio() const;                 // wall against the bound
   double CpuShare() const;              // zema-transfer's CPU, part of wall
   double SimCpuShare() const;           // zema-sim's, part of wall (negative: unknown)

@@ -12,9 +12,8 @@
 # Needs wine, xvfb and xdotool (scripts/install-deps.sh).
 set -euo pipefail
 
-source "$(dirname "$0")/../scripts/wine-windows.sh"
+source "$(dirname "$0")/../scripts/x11-windows.sh"
 
-# Inside the virtual X server.
 session() {
   local work=$1 bin=$2
   # In a Wine desktop window, which makes the new dialog the active window:
@@ -22,35 +21,23 @@ session() {
   export WINE_DESKTOP=800x600
   start_sensor_and_wine_loader "$work" "$bin/zema-sim" --trace
   wine_connect_and_read "ZEMA Data Loader ver.1.0" "Communication" >/dev/null
-  # The compensation table is the run's last item: its file appears when
-  # the READ has finished.
-  for _ in $(seq 600); do
-    [ -e "$work/dialog.cmp.bmp" ] && break
-    sleep 0.1
-  done
-  [ -e "$work/dialog.cmp.bmp" ] || { echo "the READ did not finish within 60 s" >&2; return 1; }
+  # The compensation table is the run's last item.
+  wait_for_file "$work/dialog.cmp.bmp" 60
   sleep 0.5
   wine_close_run_and_loader
 }
-
-sim_pid=
-loader_pid=
-if [ "${1:-}" = "--session" ]; then
-  shift
-  session "$@"
-  exit
-fi
+session_entry "$@"
 
 windows_bin=$(cd "$1" && pwd)
 bin=$(cd "$2" && pwd)
 work=$(mkdir -p "$3" && cd "$3" && pwd)
-for tool in xvfb-run xdotool wine wineboot; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: bash scripts/install-deps.sh" >&2; exit 1; }
-done
+need_tools xvfb-run xdotool wine wineboot
+prefix_script="$(dirname "$0")/../tests/wine/wine_prefix.sh"
 export WINEPREFIX="$work/prefix"
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
-rm -rf "$WINEPREFIX" "$work"/dialog.*
-new_wine_prefix
+trap 'bash "$prefix_script" remove "$WINEPREFIX"' EXIT
+rm -rf "$work"/dialog.*
+bash "$prefix_script" create "$WINEPREFIX" >/dev/null
+wineserver -k  # the session starts its own, on its own display
 cp "$windows_bin/zema-loader.exe" "$work/"
-env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 \
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --session "$work" "$bin"
+unset LC_ALL LC_MESSAGES
+LANG=en_US.UTF-8 run_session "$work" "$bin"

@@ -1,9 +1,9 @@
 // zema-soak: zema-transfer READ, WRITE and compare runs against zema-sim,
 // each with a fault drawn at random (or none), unpaced, one after another
 // for a count or a time; after every run the promise is checked (see
-// soak_check.h). Ends with one table; exit status 0 when no run broke the
-// promise. Every run has a seed of its own, printed with a broken promise:
-// --replay SEED runs that one again, with its output.
+// support/run_promise.h). Ends with one table; exit status 0 when no run
+// broke the promise. Every run has a seed of its own, printed with a broken
+// promise: --replay SEED runs that one again, with its output.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -55,10 +55,11 @@ int Replay(const SoakSetup& setup, std::uint64_t seed, double faultShare) {
     std::cerr << "zema-soak: " << error << "\n";
     return 2;
   }
-  std::cout << "exit " << outcome.status << " after " << outcome.wall.count() / 1000000
+  const ProgramOutcome& run = outcome.seen.program;
+  std::cout << "exit " << run.status << " after " << outcome.seen.waited.count() / 1000000
             << " ms (allowed " << outcome.allowed.count() / 1000000 << " ms); expected "
             << scene.expectedStatus << "\n--- its output:\n"
-            << outcome.out << outcome.err << "--- the sensor's:\n"
+            << run.out << run.err << "--- the sensor's:\n"
             << outcome.simLog;
   const auto problems = CheckPromise(plan, scene, outcome);
   for (const std::string& problem : problems) std::cout << "VIOLATION: " << problem << "\n";

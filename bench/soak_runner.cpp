@@ -1,21 +1,18 @@
 #include "bench/soak_runner.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "bench/child_process.h"
 #include "bench/sim_process.h"
 #include "sim/state_file.h"
-#include "support/child_output.h"
-#include "support/subprocess.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 
 namespace zema::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // After its allowed time a run is given this much more before it is killed,
 // so that a slow run is told from a hung one.
@@ -23,46 +20,41 @@ constexpr auto kHardLimitBeyond = std::chrono::seconds(10);
 // The sanitizer build's zema-sim takes seconds to start on a busy machine.
 constexpr auto kSensorStartLimit = std::chrono::seconds(60);
 
-struct Transfer {
-  int status = -1;
-  int signal = 0;
-  bool overran = false;
-  std::string out, err;
-  std::chrono::nanoseconds wall{};
-};
+bool Writes(const SoakPlan& plan) {
+  return plan.command == SoakCommand::kWrite || plan.command == SoakCommand::kWriteVerify;
+}
+
+bool WriteFolder(const std::string& folder, const FolderFiles& files, std::string& error) {
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder, ignored);
+  for (const auto& [name, bytes] : files) {
+    if (!WriteFileBytes(fs::path(folder) / name, bytes)) {
+      error = "cannot write " + name + " in " + folder;
+      return false;
+    }
+  }
+  return true;
+}
 
 // Root writes into a folder whatever its mode: a run meant to meet a
 // read-only folder runs without that override (setpriv drops it from the
 // capabilities the program can have).
-std::vector<std::string> Launch(const SoakSetup& setup, bool asOrdinaryUser) {
-  std::vector<std::string> program = {setup.binFolder + "/zema-transfer"};
-  if (asOrdinaryUser && ::geteuid() == 0) {
-    program.insert(program.begin(),
-                   {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
-  }
-  return program;
-}
-
 bool RunTransfer(const SoakSetup& setup, const std::vector<std::string>& arguments,
-                 bool asOrdinaryUser, std::chrono::nanoseconds limit, Transfer& result,
+                 bool asOrdinaryUser, std::chrono::nanoseconds limit, ProgramOutcome& result,
                  std::string& error) {
-  ChildCommand command;
-  command.argv = Launch(setup, asOrdinaryUser);
-  command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
-  command.environment = EnvironmentWith({"LANG=C"}, {"LC_ALL", "LC_MESSAGES"});
-  command.inputFromNull = true;
-  command.out = ChildStream::kPipe;
-  command.err = ChildStream::kPipe;
-  Subprocess child;
-  if (!child.Start(command, error)) return false;
-  result.overran =
-      CollectOutput(child.TakeOutFd(), child.TakeErrFd(), result.out, result.err,
-                    child.started() + std::chrono::duration_cast<Clock::duration>(limit),
-                    [&child] { child.Signal(SIGKILL); });
-  const ChildExit end = child.Wait();
-  result.status = end.status;
-  result.signal = end.signal;
-  result.wall = end.exitedAt - child.started();
+  std::vector<std::string> argv = {setup.binFolder + "/zema-transfer"};
+  if (asOrdinaryUser && ::geteuid() == 0) {
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
+  }
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  ProgramRun run;
+  if (!run.Start(argv[0], {argv.begin() + 1, argv.end()})) {
+    error = run.startError();
+    return false;
+  }
+  result = run.Wait(std::chrono::ceil<std::chrono::milliseconds>(limit));
   return true;
 }
 
@@ -79,10 +71,12 @@ bool StartSensor(const SoakSetup& setup, const std::string& folder, const SoakPl
 // Stops the sensor and reads what it holds; whether it ended cleanly.
 bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome) {
   const bool clean = sim.Stop();
-  outcome.simLog = ReadWholeFile(folder + "/sensor.log");
+  outcome.simLog = ReadFileBytes(folder + "/sensor.log");
+  sim::SensorMemory memory;
   std::string error;
-  outcome.sensorRead = sim::LoadState(folder + "/sensor.state", outcome.sensorAfter, error) ==
-                       sim::StateLoadResult::kLoaded;
+  if (sim::LoadState(folder + "/sensor.state", memory, error) == sim::StateLoadResult::kLoaded) {
+    outcome.seen.sensorAfter = std::move(memory);
+  }
   return clean && outcome.simLog.find("Sanitizer") == std::string::npos &&
          outcome.simLog.find("runtime error:") == std::string::npos;
 }
@@ -92,7 +86,7 @@ bool StopSensor(const std::string& folder, SimProcess& sim, SoakOutcome& outcome
 // ended and what it then holds.
 bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const SoakPlan& plan,
                       const sim::SensorMemory& memory, const std::string& base,
-                      std::chrono::nanoseconds limit, Transfer& run, SoakOutcome* outcome,
+                      std::chrono::nanoseconds limit, ProgramOutcome& run, SoakOutcome* outcome,
                       std::string& error) {
   SimProcess sim;
   if (!StartSensor(setup, root, plan, memory, sim, error)) return false;
@@ -106,10 +100,19 @@ bool RunAgainstSensor(const SoakSetup& setup, const std::string& root, const Soa
   if (plan.readOnlyFolder) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
   if (!ran) return false;
   if (outcome != nullptr) {
-    outcome->sensorDevice = sim.devicePath();
+    outcome->seen.sensorDevice = sim.devicePath();
     outcome->simClean = StopSensor(root, sim, *outcome);
   }
   return true;
+}
+
+// Whether a finished WRITE is to be compared by a second zema-transfer run.
+bool WantsComparison(const SoakPlan& plan, const SoakScene& scene, const SoakOutcome& outcome) {
+  if (!Writes(plan) || outcome.seen.program.status != 0 || !outcome.seen.sensorAfter) return false;
+  for (const std::string& name : ItemFilePaths(scene.items, kSoakBaseName)) {
+    if (!scene.files.contains(name)) return false;
+  }
+  return !scene.items.empty();
 }
 
 }  // namespace
@@ -123,19 +126,14 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   const std::string base = files + "/" + kSoakBaseName;
 
   outcome.allowed = plan.AllowedTime(setup.slack);
-  Transfer run;
+  RunSeen& seen = outcome.seen;
   if (!RunAgainstSensor(setup, root, plan, scene.sensor, base, outcome.allowed + kHardLimitBeyond,
-                        run, &outcome, error)) {
+                        seen.program, &outcome, error)) {
     return false;
   }
-  outcome.status = run.status;
-  outcome.signal = run.signal;
-  outcome.overran = run.overran;
-  outcome.out = std::move(run.out);
-  outcome.err = std::move(run.err);
-  outcome.wall = run.wall;
-  outcome.filesAfter = ReadFolder(files);
-  if (!WantsComparison(plan, scene, outcome) || !outcome.sensorRead) return true;
+  seen.waited = seen.program.ended - seen.program.started;
+  seen.filesAfter = FolderContents(files);
+  if (!WantsComparison(plan, scene, outcome)) return true;
 
   // The same selection compared by the program itself, against a sensor
   // without faults holding what the WRITE left.
@@ -143,14 +141,36 @@ bool CarryOut(const SoakSetup& setup, int worker, const SoakPlan& plan, const So
   compare.command = SoakCommand::kCompare;
   compare.fault = {};
   compare.resume = false;
-  Transfer check;
-  if (!RunAgainstSensor(setup, root, compare, outcome.sensorAfter, base,
+  ProgramOutcome check;
+  if (!RunAgainstSensor(setup, root, compare, *seen.sensorAfter, base,
                         setup.slack + kHardLimitBeyond, check, nullptr, error)) {
     return false;
   }
   outcome.compareStatus = check.overran || check.signal != 0 ? 2 : check.status;
   outcome.compareErr = check.err;
   return true;
+}
+
+std::vector<std::string> CheckPromise(const SoakPlan& plan, const SoakScene& scene,
+                                      const SoakOutcome& outcome) {
+  RunPromise promise;
+  promise.changes = plan.command == SoakCommand::kRead ? RunPromise::Changes::kFiles
+                    : Writes(plan)                     ? RunPromise::Changes::kSensor
+                                                       : RunPromise::Changes::kNothing;
+  promise.items = scene.items;
+  promise.base = kSoakBaseName;
+  promise.filesBefore = scene.files;
+  promise.sensorBefore = scene.sensor;
+  promise.status = scene.expectedStatus;
+  promise.message = scene.expectedMessage;
+  promise.hangUp = plan.fault.kind == SoakFaultKind::kHangUp;
+  promise.allowed = outcome.allowed;
+  std::vector<std::string> problems = BrokenPromises(promise, outcome.seen);
+  if (!outcome.simClean) problems.push_back("zema-sim did not end cleanly: " + outcome.simLog);
+  if (outcome.compareStatus > 0) {
+    problems.push_back("the comparison after the WRITE failed: " + outcome.compareErr);
+  }
+  return problems;
 }
 
 }  // namespace zema::bench

@@ -1,20 +1,14 @@
 #include "bench/soak_scene.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "bench/random_draws.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
+#include "support/sensor_files.h"
 #include "transfer/compensation_image.h"
 #include "transfer/pattern_image.h"
 
 namespace zema::bench {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A few changes in what the files keep: parameter values, pattern pixel
 // words, compensation samples (7 bits survive the file).
@@ -48,8 +42,6 @@ void Edit(std::mt19937_64& random, sim::SensorMemory& memory, int edits) {
   }
 }
 
-std::string NameOf(const SensorItem& item) { return ItemPath(kSoakBaseName, item); }
-
 // A READ's folder: some of its files there already, from another sensor or
 // damaged, which the run replaces whole or not at all.
 void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene) {
@@ -61,14 +53,15 @@ void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene)
   const bool allThere =
       plan.readOnlyFolder && (plan.fault.kind != SoakFaultKind::kNone || Chance(random, 0.7));
   bool anyMissing = false;
-  for (const SensorItem& item : scene.items) {
+  const FolderFiles others = SensorFiles(other, scene.items, kSoakBaseName);
+  for (const std::string& name : ItemFilePaths(scene.items, kSoakBaseName)) {
     if (!allThere && (plan.readOnlyFolder ? Chance(random, 0.3) : !Chance(random, 0.4))) {
       anyMissing = true;
       continue;
     }
-    auto bytes = ItemFileBytes(other, item);
+    std::string bytes = others.at(name);
     if (Chance(random, 0.3)) bytes.resize(bytes.size() / 2);
-    scene.files[NameOf(item)] = bytes;
+    scene.files[name] = bytes;
     anyThere = true;
   }
   if (anyThere && !plan.overwrite) {
@@ -86,18 +79,15 @@ void OlderFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene)
 void SourceFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene) {
   sim::SensorMemory wanted = scene.sensor;
   if (Chance(random, 0.7)) Edit(random, wanted, Between(random, 1, 6));
-  bool differs = false;
-  for (const SensorItem& item : scene.items) {
-    const auto bytes = ItemFileBytes(wanted, item);
-    // A comparison with a fault must reach its faulty command: no difference
-    // ends it earlier.
-    if (plan.command == SoakCommand::kCompare && plan.fault.kind != SoakFaultKind::kNone) {
-      scene.files[NameOf(item)] = ItemFileBytes(scene.sensor, item);
-      continue;
-    }
-    differs = differs || bytes != ItemFileBytes(scene.sensor, item);
-    scene.files[NameOf(item)] = bytes;
-  }
+  const FolderFiles held = SensorFiles(scene.sensor, scene.items, kSoakBaseName);
+  // A comparison with a fault must reach its faulty command: no difference
+  // ends it earlier.
+  const FolderFiles files =
+      plan.command == SoakCommand::kCompare && plan.fault.kind != SoakFaultKind::kNone
+          ? held
+          : SensorFiles(wanted, scene.items, kSoakBaseName);
+  const bool differs = files != held;
+  for (const auto& [name, bytes] : files) scene.files[name] = bytes;
   if (plan.command == SoakCommand::kCompare) {
     if (differs) {
       scene.expectedStatus = 1;
@@ -105,19 +95,21 @@ void SourceFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene
     }
     return;
   }
-  if (plan.fault.kind != SoakFaultKind::kNone || scene.items.empty()) return;
-  const SensorItem& chosen = scene.items[static_cast<std::size_t>(
-      Between(random, 0, static_cast<int>(scene.items.size()) - 1))];
+  const std::vector<std::string> names = ItemFilePaths(scene.items, kSoakBaseName);
+  if (plan.fault.kind != SoakFaultKind::kNone || names.empty()) return;
+  const std::string& chosen =
+      names[static_cast<std::size_t>(Between(random, 0, static_cast<int>(names.size()) - 1))];
+  const bool image = chosen.ends_with(".bmp");
   const int mishap = Between(random, 0, 9);
   if (mishap == 0) {
-    scene.files.erase(NameOf(chosen));
+    scene.files.erase(chosen);
     if (!plan.skipMissing) {
       scene.expectedStatus = 1;
       scene.expectedMessage = kMsgTransferAborted;
     }
   } else if (mishap == 1) {
-    auto& bytes = scene.files[NameOf(chosen)];
-    if (chosen.image) {
+    std::string& bytes = scene.files[chosen];
+    if (image) {
       bytes.resize(bytes.size() - static_cast<std::size_t>(Between(random, 1, 5000)));
     } else {
       // Twenty of its lines: too short to be a parameter set.
@@ -126,7 +118,7 @@ void SourceFiles(std::mt19937_64& random, const SoakPlan& plan, SoakScene& scene
       bytes.resize(at);
     }
     scene.expectedStatus = 1;
-    scene.expectedMessage = chosen.image ? kMsgImageFileRejected : kMsgParamFileTooShort;
+    scene.expectedMessage = image ? kMsgImageFileRejected : kMsgParamFileTooShort;
   }
 }
 
@@ -161,10 +153,18 @@ SoakScene DrawScene(const SoakPlan& plan) {
   SoakScene scene;
   scene.sensor = demo;
   Edit(random, scene.sensor, Between(random, 0, 30));
-  scene.items = SelectedItems(plan.params, plan.common, plan.compensation, plan.patterns,
-                              plan.firstBank, plan.lastBank);
+  TransferTarget target;
+  target.commonParams = plan.common;
+  target.brightComp = plan.compensation;
+  target.bankParams = plan.params;
+  target.patterns = plan.patterns;
+  target.startBank = plan.firstBank;
+  target.endBank = plan.lastBank;
+  scene.items = SelectedItems(target);
   // Another backup in the same folder, which no run may touch.
-  scene.files["line2.prM.zema"] = ItemFileBytes(demo, {kCommonSlot, false});
+  TransferItems common;
+  common.paramSlots.set(kCommonSlot);
+  scene.files = SensorFiles(demo, common, "line2");
   if (plan.command == SoakCommand::kRead) {
     OlderFiles(random, plan, scene);
   } else {
@@ -176,33 +176,6 @@ SoakScene DrawScene(const SoakPlan& plan) {
     scene.expectedMessage = message;
   }
   return scene;
-}
-
-FolderFiles ReadFolder(const std::string& folder) {
-  FolderFiles files;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[entry.path().filename().string()] =
-        std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-  }
-  return files;
-}
-
-bool WriteFolder(const std::string& folder, const FolderFiles& files, std::string& error) {
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
-  fs::create_directories(folder, ignored);
-  for (const auto& [name, bytes] : files) {
-    std::ofstream out(fs::path(folder) / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-      error = "cannot write " + name + " in " + folder;
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace zema::bench

@@ -13,10 +13,10 @@ std::string Format(const char* format, auto... values) {
   return text;
 }
 
-std::string OutcomeName(const SoakOutcome& outcome) {
-  if (outcome.overran) return "killed (hung)";
-  if (outcome.signal != 0) return "signal " + std::to_string(outcome.signal);
-  return "exit " + std::to_string(outcome.status);
+std::string OutcomeName(const ProgramOutcome& run) {
+  if (run.overran) return "killed (hung)";
+  if (run.signal != 0) return "signal " + std::to_string(run.signal);
+  return "exit " + std::to_string(run.status);
 }
 
 }  // namespace
@@ -28,10 +28,10 @@ void SoakTally::Add(const SoakPlan& plan, const SoakOutcome& outcome, bool kept)
   commandMode_ += plan.commandMode ? 1 : 0;
   readOnlyFolder_ += plan.readOnlyFolder ? 1 : 0;
   ++faults_[static_cast<std::size_t>(plan.fault.kind)];
-  ++outcomes_[OutcomeName(outcome)];
+  ++outcomes_[OutcomeName(outcome.seen.program)];
   compared_ += outcome.compareStatus >= 0 ? 1 : 0;
-  const Slowest run{outcome.wall, outcome.allowed, plan.Describe(), plan.seed};
-  if (outcome.wall > slowest_.wall) slowest_ = run;
+  const Slowest run{outcome.seen.waited, outcome.allowed, plan.Describe(), plan.seed};
+  if (run.wall > slowest_.wall) slowest_ = run;
   const auto share = [](const Slowest& s) {
     return s.allowed.count() > 0 ? static_cast<double>(s.wall.count()) / s.allowed.count() : 0.0;
   };

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/result_table.h"
-#include "bench/soak_check.h"
 #include "bench/soak_plan.h"
+#include "bench/soak_runner.h"
 
 namespace zema::bench {
 

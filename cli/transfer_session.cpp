@@ -12,6 +12,7 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "transfer/file_naming.h"
+#include "transfer/read_targets.h"
 #include "transfer/sensor_compare.h"
 #include "transfer/source_file.h"
 #include "transfer/transfer_run.h"
@@ -101,15 +102,24 @@ int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator&
 }
 
 // What can be known before the sensor is touched: a base name that names
-// no file, and, for a WRITE that is to abort on a missing file, every file
-// it needs. The dialog asks about a missing file at its turn; a script's
-// answer is known now, and waiting for it would leave the sensor
-// half-restored. kExitDone when the run may start.
+// no file, for a READ the first file it could not write (a script would
+// otherwise stop a running sensor in command mode for nothing), and, for a
+// WRITE that is to abort on a missing file, every file it needs, each
+// missing one named. (The run itself asks about a missing
+// file before it sends anything, as the dialog does; with --skip-missing
+// those questions are answered No.) kExitDone when the run may start.
 int CheckBeforeConnecting(const CliOptions& options, TerminalOperator& op) {
   if (options.command == CliCommand::Resume) return kExitDone;
   if (const int refusal = BaseNameRefusal(options.base); refusal != 0) {
     op.ShowError(LoadMessage(refusal), std::string());
     return kExitUsage;
+  }
+  if (options.command == CliCommand::Read) {
+    if (const auto refused = FirstUnwritableReadTarget(TargetOf(options, kDirectionRead))) {
+      op.ShowError(LoadMessage(kMsgFailedToCreateFile), RefusalDetail(*refused));
+      return kExitFailed;
+    }
+    return kExitDone;
   }
   if (options.command != CliCommand::Write || options.skipMissing) return kExitDone;
   int status = kExitDone;

@@ -94,3 +94,11 @@ ConnectionOutcome ResumeSensor() {
   ComClose(g_portNo);
   return outcome;
 }
+
+bool SensorConnected() { return !ComIsUnusable(g_portNo); }
+
+bool CloseVanishedPort() {
+  if (ComLineGoneDetail(g_portNo).empty()) return false;
+  ComClose(g_portNo);
+  return true;
+}

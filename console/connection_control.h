@@ -52,3 +52,13 @@ ConnectionOutcome ConnectSensor(int portListIndex, bool commandMode, int speedLi
 // RUN. Sends command 0x87 on g_portNo and closes the port, in every case;
 // Failed with the link's text when the sensor did not acknowledge it.
 ConnectionOutcome ResumeSensor();
+
+// True while the port CONNECT opened is open: the console is connected.
+bool SensorConnected();
+
+// After a run that failed because the port's device went away (an adapter
+// pulled out, a lost network connection): closes the port, which can never
+// answer again, so that CONNECT opens the device anew once it is back, and
+// returns true. A plain time-out with the device still there keeps the
+// connection: false.
+bool CloseVanishedPort();

@@ -14,7 +14,8 @@
 #include "res/messages.h"
 #include "transfer/comu_dlg.h"
 
-CLoaderDlg::CLoaderDlg(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+CLoaderDlg::CLoaderDlg(std::string settingsPath, std::string bareNameFolder)
+    : settingsPath_(std::move(settingsPath)), bareNameFolder_(std::move(bareNameFolder)) {}
 
 const DialogTemplate& CLoaderDlg::Template() const { return MainDialogTemplate(); }
 
@@ -73,7 +74,21 @@ void CLoaderDlg::Dispatch(int controlId) {
 // while a handler runs: a question or the progress dialog is then in front.
 void CLoaderDlg::OnCancel() {
   if (handlerRunning_) return;
+  handlerRunning_ = true;
+  OfferResumeBeforeLeaving();
+  handlerRunning_ = false;
   window_->EndDialog(kDialogResultCancel);
+}
+
+// A sensor that CONNECT stopped stays stopped until it is sent back to RUN:
+// leaving while connected asks first. Yes runs RUN (its failure is shown,
+// and the program ends all the same); No leaves the sensor as it is.
+void CLoaderDlg::OfferResumeBeforeLeaving() {
+  if (!SensorConnected()) return;
+  if (window_->Boxes().AskYesNo(kMsgResumeBeforeExit, LoadMessage(kMsgResumeBeforeExit),
+                                kCaptionWarning, BoxIcon::Warning)) {
+    OnRunButton();
+  }
 }
 
 void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
@@ -99,17 +114,20 @@ void CLoaderDlg::OnWriteButton() {
   RunTransferDialog(kDirectionWrite);
 }
 
-// The progress dialog runs modally on the port CONNECT opened; whatever way
-// the run ends, the main dialog stays connected.
+// The progress dialog runs modally on the port CONNECT opened. The main
+// dialog stays connected after the run, unless the port's device went away
+// during it: then it is disconnected, so that CONNECT works at once.
 void CLoaderDlg::RunTransferDialog(int direction) {
-  FillTransferTarget(*window_, direction, g_transferTarget);
+  FillTransferTarget(*window_, direction, g_transferTarget, bareNameFolder_);
   CComuDlg progress(g_portNo, g_transferTarget);
   window_->RunModal(progress);
+  if (CloseVanishedPort()) EnterDisconnectedState(*window_);
 }
 
 void CLoaderDlg::OnRefButton() {
   std::string chosen;
-  const std::string folder = InitialFolderOf(window_->ControlText(kCtlBaseName));
+  const std::string folder =
+      InitialFolderOf(BaseNameIn(bareNameFolder_, window_->ControlText(kCtlBaseName)));
   if (!window_->FileOpenDialog().PickFile(kBaseNameFilters, folder, chosen)) return;
   window_->SetControlText(kCtlBaseName, CutTransferSuffix(chosen));
   SelectFileNamePart();
@@ -120,6 +138,7 @@ void CLoaderDlg::OnExitButton() {
                                  BoxIcon::Question)) {
     return;
   }
+  OfferResumeBeforeLeaving();
   // A failed save has been reported; the program ends all the same.
   SaveSettings(settingsPath_, *window_, window_->Boxes());
   window_->EndDialog(kDialogResultOk);

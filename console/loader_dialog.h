@@ -8,7 +8,8 @@
 // choices of the settings file.
 //
 // EXIT (and Enter) asks, saves the settings and ends the dialog; Esc and the
-// close box end it at once without saving.
+// close box end it at once without saving. Either way, while connected, the
+// operator is first offered to send the sensor back to RUN.
 #pragma once
 
 #include <string>
@@ -17,8 +18,10 @@
 
 class CLoaderDlg : public DialogHandlers {
  public:
-  // Reads and later writes the settings file at `settingsPath`.
-  explicit CLoaderDlg(std::string settingsPath);
+  // Reads and later writes the settings file at `settingsPath`. The files of
+  // a base name without a folder lie in `bareNameFolder` (the current folder
+  // when empty).
+  explicit CLoaderDlg(std::string settingsPath, std::string bareNameFolder = {});
 
   const std::string& settingsPath() const { return settingsPath_; }
 
@@ -42,8 +45,10 @@ class CLoaderDlg : public DialogHandlers {
   void Dispatch(int controlId);
   void SelectFileNamePart();
   void RunTransferDialog(int direction);
+  void OfferResumeBeforeLeaving();
 
   std::string settingsPath_;
+  std::string bareNameFolder_;
   DialogWindow* window_ = nullptr;
   // Set while a handler runs: a click that reaches the dialog from inside a
   // message box's event loop must not start a second sequence.

@@ -103,6 +103,10 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
   return Utf8FromPath(PathFromUtf8(configHome) / kConfigFolderName / kConfigFileName);
 }
 
+bool IsInstalledProgram(const std::string& executablePath) {
+  return IsInstallFolder(Utf8FromPath(PathFromUtf8(executablePath).parent_path()));
+}
+
 std::string SettingsPathForProgram(const std::string& executablePath) {
   return SettingsPathFor(executablePath, UserConfigHome(), [](const std::string& folder) {
     return !IsInstallFolder(folder) && FolderIsWritable(folder);

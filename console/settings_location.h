@@ -41,6 +41,9 @@ std::string SettingsPathFor(const std::string& executablePath, const std::string
                             const std::function<bool(const std::string&)>& folderIsWritable =
                                 FolderIsWritable);
 
+// True for a program in the folder an installation put it into (above).
+bool IsInstalledProgram(const std::string& executablePath);
+
 // SettingsPathFor a program at `executablePath`, the user's config home and
 // the folder's writability, an installation's folder counting as not
 // writable.

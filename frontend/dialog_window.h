@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "frontend/dialog_controls.h"
 #include "res/dialog_templates.h"
@@ -97,4 +98,8 @@ class DialogToolkit {
   // Runs `dialog` as a modal top-level window with its own taskbar entry;
   // returns the result it ended with.
   virtual int RunModal(DialogHandlers& dialog) = 0;
+
+  // The user's Documents folder as the system names it (UTF-8); empty when
+  // the toolkit knows none.
+  virtual std::string DocumentsFolder() { return {}; }
 };

@@ -208,6 +208,12 @@ constexpr MessageRow kRows[] = {
      "Verifying: reading back what was written",
      "Pruefen: das Geschriebene wird zurueckgelesen",
      "確認中: 書き込んだデータを読み戻しています"},
+    // Asked when the operator leaves the program while connected: a sensor
+    // that CONNECT stopped would otherwise stay stopped.
+    {151,
+     "Return ZEMA to RUN before exit?",
+     "ZEMA vor dem Verlassen des Programms starten?",
+     "終了する前にZEMAを運転状態に戻しますか?"},
     // A parameter file an editor saved as UTF-16 ("Unicode"): %1 the file.
     {153,
      "The parameter file %1 is saved as Unicode (UTF-16). Save it as ANSI or UTF-8 in the "

@@ -60,6 +60,8 @@ enum MessageId : int {
   kMsgParamTooManyValues = 148,  // %1 file, %2 line, %3 its text
   kMsgBaseNameWithoutName = 149,
   kMsgVerifying = 150,
+  // Leaving the program while connected.
+  kMsgResumeBeforeExit = 151,
   kMsgParamFileUtf16 = 153,  // %1 file
   // Windows: after the system's words in a COM port's detail line.
   kMsgPortInUse = 158,

@@ -13,7 +13,7 @@ packages=(
   nsis
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
   librsvg2-bin python3-pil
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   help2man dpkg-dev file lintian desktop-file-utils
 )
 

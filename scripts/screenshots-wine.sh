@@ -15,9 +15,9 @@
 # xdotool and imagemagick (scripts/install-deps.sh).
 set -euo pipefail
 
-source "$(dirname "$0")/wine-windows.sh"
+source "$(dirname "$0")/x11-windows.sh"
 
-# One language, inside the virtual X server: WORK holds the loader's copy.
+# One language: WORK holds the loader's copy.
 session() {
   local work=$1 sim=$2 locale=$3 main_title=$4 progress_title=$5 main_png=$6 progress_png=$7
   # A base name as an operator would choose it, in the prefix's drive C:,
@@ -38,28 +38,20 @@ session() {
   sleep 5  # the run has finished and offers OK
   wine_close_run_and_loader
 }
-
-sim_pid=
-loader_pid=
-if [ "${1:-}" = "--session" ]; then
-  shift
-  session "$@"
-  exit
-fi
+session_entry "$@"
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
 windows_build=${2:-"$root/build-windows"}
-for tool in xvfb-run xdotool import wine wineboot; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: bash scripts/install-deps.sh" >&2; exit 1; }
-done
+need_tools xvfb-run xdotool import wine wineboot
 cmake --build "$build" -j2 --target zema-sim
 cmake --build "$windows_build" -j2 --target zema-loader
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix"
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-new_wine_prefix
+trap 'bash "$root/tests/wine/wine_prefix.sh" remove "$WINEPREFIX"; rm -rf "$work"' EXIT
+bash "$root/tests/wine/wine_prefix.sh" create "$WINEPREFIX"
+wineserver -k  # each session starts its own, on its own display
 mkdir -p "$root/docs"
 
 english="ZEMA Data Loader ver.1.0"
@@ -69,8 +61,7 @@ for lang in "en:en_US.UTF-8:$english:Communication" \
   IFS=: read -r tag locale main_title progress_title <<<"$lang"
   mkdir -p "$work/$tag"
   cp "$windows_build/bin/zema-loader.exe" "$work/$tag/"
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/screenshots-wine.sh" --session \
-    "$work/$tag" "$build/bin/zema-sim" "$locale" "$main_title" "$progress_title" \
+  run_session "$work/$tag" "$build/bin/zema-sim" "$locale" "$main_title" "$progress_title" \
     "$root/docs/windows-main-dialog-$tag.png" "$root/docs/windows-progress-dialog-$tag.png"
   echo "$root/docs/windows-main-dialog-$tag.png $root/docs/windows-progress-dialog-$tag.png"
 done

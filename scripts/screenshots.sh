@@ -15,8 +15,7 @@ set -euo pipefail
 
 source "$(dirname "$0")/x11-windows.sh"
 
-# One language, inside the virtual X server (a process of its own, so that
-# its exit trap stops what it started): WORK holds the loader copy.
+# One language: WORK holds the loader copy.
 session() {
   local work=$1 sim=$2 main_png=$3 progress_png=$4
   start_sensor_and_loader "$work" "$sim"
@@ -31,20 +30,11 @@ session() {
   sleep 6  # the run has finished and offers OK
   close_run_and_loader "$progress" "$main"
 }
-
-loader=
-sim_pid=
-if [ "${1:-}" = "--session" ]; then
-  shift
-  session "$@"
-  exit
-fi
+session_entry "$@"
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
-for tool in xvfb-run xdotool import; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: bash scripts/install-deps.sh" >&2; exit 1; }
-done
+need_tools xvfb-run xdotool import
 cmake --build "$build" -j2 --target zema-loader zema-sim
 
 work=$(mktemp -d)
@@ -54,9 +44,11 @@ for lang in en:en_US.UTF-8 de:de_DE.UTF-8 ja:ja_JP.UTF-8; do
   tag=${lang%%:*}
   mkdir -p "$work/$tag/dosdevices"
   cp "$build/bin/zema-loader" "$work/$tag/"
-  env -u LC_ALL -u LC_MESSAGES LANG="${lang#*:}" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/screenshots.sh" --session \
-    "$work/$tag" "$build/bin/zema-sim" "$root/docs/main-dialog-$tag.png" \
-    "$root/docs/progress-dialog-$tag.png"
+  (
+    unset LC_ALL LC_MESSAGES
+    export LANG="${lang#*:}" QT_QPA_PLATFORM=xcb
+    run_session "$work/$tag" "$build/bin/zema-sim" "$root/docs/main-dialog-$tag.png" \
+      "$root/docs/progress-dialog-$tag.png"
+  )
   echo "$root/docs/main-dialog-$tag.png $root/docs/progress-dialog-$tag.png"
 done

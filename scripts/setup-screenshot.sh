@@ -9,22 +9,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/x11-windows.sh
 
-if [ "${1:-}" = "--session" ]; then
-  wine "$2" &
-  setup=$!
-  trap 'kill "$setup" 2>/dev/null || true' EXIT
+session() {
+  wine "$1" &
+  loader=$!
+  trap 'kill "$loader" 2>/dev/null || true' EXIT
   window=$(new_window)
   sleep 2  # painted
   import -window "$window" docs/setup-welcome.png
-  exit
-fi
+}
+session_entry "$@"
 
 setups=(build-windows/release/zema-loader-*-setup.exe)
 setup=$(realpath "${1:-${setups[0]}}")
 work=$(mktemp -d /tmp/zema-setup-screenshot.XXXXXX)
-trap 'WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'bash tests/wine/wine_prefix.sh remove "$WINEPREFIX"; rm -rf "$work"' EXIT
 export HOME=$work WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 bash tests/wine/wine_prefix.sh create "$WINEPREFIX" transient
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --session "$setup"
+run_session "$setup"
 echo "docs/setup-welcome.png: $(identify -format '%wx%h' docs/setup-welcome.png)"

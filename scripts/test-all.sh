@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: first the Windows build
+# Sets up the machine, checks the formatting of the changed lines
+# (scripts/format-check.sh) and runs every test: first the Windows build
 # (MinGW-w64) of everything that does not need Qt, so that the default
 # build finds it and runs it under Wine; then the build and test suite in
 # the default preset and under the address and undefined-behaviour
@@ -14,6 +15,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+# Cheap, so first: the lines changed since .ci/format-base are formatted.
+bash scripts/format-check.sh
+
 echo "=== windows: configure, build"
 cmake --preset windows
 cmake --build --preset windows
@@ -21,11 +25,12 @@ cmake --build --preset windows
 # A Windows program must run without MinGW's DLLs beside it: it may import
 # only DLLs that every Windows system has. The dialog program needs exactly
 # the windowing ones: USER32 (dialogs, message boxes), GDI32 (its font),
-# COMCTL32 (the progress bar), COMDLG32 (the file-open dialog), besides
-# KERNEL32 and the C runtime.
+# COMCTL32 (the progress bar), COMDLG32 (the file-open dialog), SHELL32 (the
+# user's Documents folder, where the installed program puts the files of a
+# base name without a folder), besides KERNEL32 and the C runtime.
 allowed_imports() {
   case "$(basename "$1")" in
-    zema-loader.exe) echo 'kernel32|user32|gdi32|comctl32|comdlg32|msvcrt' ;;
+    zema-loader.exe) echo 'kernel32|user32|gdi32|comctl32|comdlg32|shell32|msvcrt' ;;
     *) echo 'kernel32|user32|advapi32|msvcrt|ws2_32|shell32|ole32|setupapi' ;;
   esac
 }

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/sensor_backup.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"

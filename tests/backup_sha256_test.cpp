@@ -4,8 +4,8 @@
 #include <string>
 
 #include "backup/sha256.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "backup/backup_diff.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/sensor_backup.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"

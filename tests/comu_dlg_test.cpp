@@ -10,8 +10,8 @@
 
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
+#include "support/file_bytes.h"
 #include "tests/support/fake_dialog_window.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,25 +1,25 @@
 // CONNECT and RUN against a scripted sensor on a real pseudo-terminal.
-#include <gtest/gtest.h>
+#include "console/connection_control.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "console/connection_control.h"
 #include "console/connection_states.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "support/com_port_claim.h"
+#include "support/file_bytes.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/sim_fixture.h"
 

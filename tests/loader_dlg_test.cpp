@@ -14,11 +14,12 @@
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
+#include "support/file_bytes.h"
 #include "tests/support/fake_dialog_window.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/port_list_port.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "transfer/parameter_file.h"
 
 namespace {
 
@@ -233,6 +234,74 @@ TEST(LoaderSession, ConnectReadWriteRunExitInBothModes) {
     EXPECT_EQ(window.result(), kDialogResultOk);
     EXPECT_EQ(ReadFileBytes(settingsPath), settings(5));
     EXPECT_EQ(script.boxes.unexpectedQuestions, 0);
+  }
+}
+
+// The main dialog connected to the virtual sensor (through its link, which follows
+// a replug), the sets of banks 2 to 4 ticked, their files (value 7) beside.
+struct ConnectedLoader {
+  ConnectedLoader() {
+    WriteFileBytes(folder / "ini", std::to_string(port.listIndex()) + "\n4\n2\n4\n0\n0\n1\n0\n0\n" +
+                                       (folder / "b").string());
+    for (char bank : {'2', '3', '4'}) WriteFileBytes(Bank(bank), FormatParamFile({7}));
+    window.Open();
+    window.Click(kCtlConnect);
+    sim.ClearCommands();
+  }
+  ~ConnectedLoader() { ComClose(port.number()); }
+  fs::path Bank(char bank) const { return folder / (std::string("b.pr") + bank + ".zema"); }
+  SimFixture sim;
+  TempFolder folder{"zema-connected-loader"};
+  PortListPort port{folder / "config",
+                    ExecutableDosDevicesFolder() + "/com" + std::to_string(sim.port())};
+  FakeOperatorScript script;
+  CLoaderDlg dialog{(folder / "ini").string()};
+  FakeDialogWindow window{dialog, script};
+};
+
+// A pulled cable disconnects the dialog, so CONNECT works at once; a time-out does not.
+TEST(ConnectedLoader, APulledCableDisconnectsTheDialog) {
+  for (const auto fault : {zema::sim::FaultKind::kHangUp, zema::sim::FaultKind::kNoReply}) {
+    const bool gone = fault == zema::sim::FaultKind::kHangUp;
+    ConnectedLoader loader;
+    loader.sim.AddFault(zema::sim::CommandFault{fault, 1, 0x82});
+    loader.script.boxes.QueueAnswers({true});
+    loader.window.Click(kCtlWrite);
+    EXPECT_EQ(loader.window.IsControlEnabled(kCtlWrite), !gone);
+    loader.sim.Replug();
+    EXPECT_EQ(loader.window.Click(kCtlConnect), gone);
+    EXPECT_TRUE(loader.window.IsControlEnabled(kCtlRun)) << gone;
+  }
+}
+
+// WRITE asks about a missing file before it sends anything; one gone later, at its turn.
+TEST(ConnectedLoader, WriteAsksAboutAMissingFileBeforeItSendsAnything) {
+  for (const bool goneAtTheStart : {true, false}) {
+    for (const bool abort : {true, false}) {
+      ConnectedLoader loader;
+      if (goneAtTheStart) fs::remove(loader.Bank('3'));
+      loader.sim.SetCommandHook([&loader](std::size_t, auto) { fs::remove(loader.Bank('3')); });
+      std::size_t sent = 0;
+      loader.script.boxes.whileAsking = [&](auto&) { sent = loader.sim.Commands().size(); };
+      loader.script.boxes.QueueAnswers({true, abort});
+      loader.window.Click(kCtlWrite);
+      EXPECT_EQ(sent, goneAtTheStart ? 0u : 1u) << "commands sent before the question";
+      EXPECT_EQ(loader.sim.Memory().params[2][0] == 7, !(goneAtTheStart && abort));
+      EXPECT_EQ(loader.sim.Memory().params[4][0] == 7, !abort);
+    }
+  }
+}
+
+// Leaving while connected (EXIT's Yes, Esc) offers RUN first; No leaves the sensor be.
+TEST(ConnectedLoader, LeavingOffersToSendTheSensorBackToRun) {
+  for (const bool byExit : {true, false}) {
+    ConnectedLoader loader;
+    loader.script.boxes.QueueAnswers({byExit, byExit});
+    byExit ? void(loader.window.Click(kCtlExit)) : loader.window.PressEsc();
+    ASSERT_EQ(loader.script.boxes.boxes.size(), byExit ? 2u : 1u);
+    EXPECT_EQ(loader.script.boxes.boxes.back().text, "Return ZEMA to RUN before exit?");
+    EXPECT_EQ(loader.window.result(), byExit ? kDialogResultOk : kDialogResultCancel);
+    EXPECT_EQ(loader.sim.Commands().size(), byExit ? 1u : 0u) << "0x87 after Yes only";
   }
 }
 

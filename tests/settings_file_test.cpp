@@ -1,5 +1,7 @@
 // The settings file: where it lives, what a stored file starts the main
 // dialog with, and what EXIT writes back.
+#include "console/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,12 +12,11 @@
 
 #include "console/com_mode.h"
 #include "console/connection_control.h"
-#include "console/settings_file.h"
 #include "console/settings_location.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
+#include "support/file_bytes.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/read_only_folder.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_target.h"

@@ -2,7 +2,6 @@
 // restart, a damaged file is refused, a writer killed at any moment leaves a
 // good file, and a store that was answered survives a kill at any moment.
 #include <gtest/gtest.h>
-
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -21,7 +20,7 @@
 #include "sim/state_file.h"
 #include "sim/state_journal.h"
 #include "sim/state_keeper.h"
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 
 using namespace zema::sim;

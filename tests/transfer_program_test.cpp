@@ -1,15 +1,15 @@
 // The zema-transfer program as a script runs it, against the virtual sensor
 // in this process: the built binary reaches it through the same
 // dosdevices/comN link beside it (build/bin) that the loader would use.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -18,7 +18,6 @@
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <condition_variable>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,14 +26,14 @@
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/image_file.h"
+#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

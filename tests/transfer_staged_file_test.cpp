@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/staged_file.h"
 

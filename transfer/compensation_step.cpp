@@ -50,7 +50,7 @@ void ReadTable(TransferRun& run) {
 // The blocks only reach the sensor's transfer area; the flash commit after
 // the last one makes them the stored table.
 void WriteTable(TransferRun& run) {
-  if (!BuildItemPath(run, kCommonSlot, true)) return;
+  if (run.skipped.compensation || !BuildItemPath(run, kCommonSlot, true)) return;
   SourceFile file;
   if (!OpenImageSource(run, file, kMsgCompensationFileNotFound,
                        LoadMessage(kMsgCompensationFileNotFound))) {
@@ -99,7 +99,19 @@ StepOutcome WriteCompensation(TransferRun& run) {
 StepOutcome CheckCompensationFile(TransferRun& run) {
   if (!TableSelected(run)) return StepOutcome::Done;
   if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
-  if (CheckImageFile(g_filePath) != ImageFileStatus::Refused) return StepOutcome::Done;
+  switch (CheckImageFile(g_filePath)) {
+    case ImageFileStatus::Ok:
+      return StepOutcome::Done;
+    case ImageFileStatus::Missing:
+      if (AskAbortMissing(run, kMsgCompensationFileNotFound,
+                          LoadMessage(kMsgCompensationFileNotFound))) {
+        return StepOutcome::Failed;
+      }
+      run.skipped.compensation = true;
+      return StepOutcome::Done;
+    case ImageFileStatus::Refused:
+      break;
+  }
   FailImageFile(run);
   return StepOutcome::Failed;
 }

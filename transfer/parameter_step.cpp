@@ -1,5 +1,7 @@
 // The parameter step: one parameter set per selected slot, the banks of the
 // range first (0 to 14), the common set (15) last.
+#include <string>
+
 #include "link/commands.h"
 #include "link/packet.h"
 #include "res/messages.h"
@@ -24,6 +26,13 @@ bool FailRefusedFile(TransferRun& run, ParamFileStatus status, const ParamFile& 
   SetLastErrorText(refused.message, refused.text);
   run.flags.failed = true;
   return true;
+}
+
+// Message 126, the slot and message 127: "The file of bank parameters3 is
+// not found. Do you abort remaining file(s)?"; the common set is 15.
+std::string MissingFileQuestion(int slot) {
+  return LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
+         LoadMessage(kMsgIsNotFoundAbort);
 }
 
 // The file is created before the request is sent, so a file that cannot be
@@ -53,14 +62,13 @@ void ReadOneSet(TransferRun& run, int slot) {
 void WriteOneSet(TransferRun& run, int slot) {
   run.view.SetStepLine(
       LoadMessage(slot == kCommonSlot ? kMsgWritingCommonParams : kMsgWritingBankParams));
+  if (run.skipped.paramSlots.test(static_cast<std::size_t>(slot))) return;
   if (!BuildItemPath(run, slot, false)) return;
 
   ParamFile file;
   const ParamFileStatus status = LoadParamFile(g_filePath, file);
-  if (status == ParamFileStatus::Missing) {
-    AskAbortMissing(run, kMsgIsNotFoundAbort,
-                    LoadMessage(kMsgBankParamsFile) + std::to_string(slot) + " " +
-                        LoadMessage(kMsgIsNotFoundAbort));
+  if (status == ParamFileStatus::Missing) {  // gone since the run checked it
+    AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot));
     return;
   }
   if (FailRefusedFile(run, status, file)) return;  // changed since the run checked it
@@ -92,7 +100,14 @@ StepOutcome CheckParameterFiles(TransferRun& run) {
     if (!SlotSelected(run.target, slot)) continue;
     if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
     ParamFile file;
-    if (FailRefusedFile(run, LoadParamFile(g_filePath, file), file)) return StepOutcome::Failed;
+    const ParamFileStatus status = LoadParamFile(g_filePath, file);
+    if (status == ParamFileStatus::Missing) {
+      if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot))) {
+        return StepOutcome::Failed;
+      }
+      run.skipped.paramSlots.set(static_cast<std::size_t>(slot));
+    }
+    if (FailRefusedFile(run, status, file)) return StepOutcome::Failed;
   }
   return StepOutcome::Done;
 }

@@ -2,6 +2,7 @@
 // sections with image selectors 4 + 4 * bank + 2 * section, and one bitmap
 // file per bank.
 #include <array>
+#include <string>
 
 #include "link/packet.h"
 #include "res/messages.h"
@@ -52,16 +53,20 @@ void ReadBank(TransferRun& run, int bank) {
   run.flags.anyDone = true;
 }
 
+// Message 133, the bank and message 127: "Patterns file3 is not found. Do
+// you abort remaining file(s)?".
+std::string MissingFileQuestion(int bank) {
+  return LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
+         LoadMessage(kMsgIsNotFoundAbort);
+}
+
 // Each section is committed on its own: a stop in section 1 leaves
 // section 0 stored with the file's content.
 void WriteBank(TransferRun& run, int bank) {
+  if (run.skipped.patternBanks.test(static_cast<std::size_t>(bank))) return;
   if (!BuildItemPath(run, bank, true)) return;
   SourceFile file;
-  if (!OpenImageSource(run, file, kMsgIsNotFoundAbort,
-                       LoadMessage(kMsgPatternsFile) + std::to_string(bank) + " " +
-                           LoadMessage(kMsgIsNotFoundAbort))) {
-    return;
-  }
+  if (!OpenImageSource(run, file, kMsgIsNotFoundAbort, MissingFileQuestion(bank))) return;
   std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
   for (int section = 0; section < kSections; ++section) {
     for (int block = 0; block < PatternSectionBlocks(section); ++block) {
@@ -111,7 +116,14 @@ StepOutcome CheckPatternFiles(TransferRun& run) {
   for (int bank = 0; bank < kBankCount; ++bank) {
     if (!BankSelected(run, bank)) continue;
     if (!BuildItemPath(run, bank, true)) return StepOutcome::Failed;
-    if (CheckImageFile(g_filePath) == ImageFileStatus::Refused) {
+    const ImageFileStatus status = CheckImageFile(g_filePath);
+    if (status == ImageFileStatus::Missing) {
+      if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(bank))) {
+        return StepOutcome::Failed;
+      }
+      run.skipped.patternBanks.set(static_cast<std::size_t>(bank));
+    }
+    if (status == ImageFileStatus::Refused) {
       FailImageFile(run);
       return StepOutcome::Failed;
     }

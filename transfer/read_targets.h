@@ -5,7 +5,14 @@
 // turn, it would end the run after the sensor had been read.
 #pragma once
 
+#include <optional>
+
 #include "transfer/transfer_steps.h"
+#include "transfer/write_target.h"
+
+// The first selected file of a READ of `target` that cannot be written, with
+// why; none when every file may be written (or asked about at its turn).
+std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& target);
 
 // Failed, with message 120 and a detail line that names the file (or its
 // missing folder) and why, at the first selected file that cannot be

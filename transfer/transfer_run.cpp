@@ -71,6 +71,7 @@ StepOutcome RunSteps(TransferRun& run) {
 RunEnd RunTransfer(TransferRun& run) {
   run.flags = RunFlags{};
   run.written = TransferItems{};
+  run.skipped = TransferItems{};
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
   if (RunSteps(run) == StepOutcome::Failed) {

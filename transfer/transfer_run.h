@@ -26,6 +26,9 @@ struct TransferRun {
   // WRITE: the items that reached the sensor whole (a parameter set
   // acknowledged, an image committed to flash), for reading them back.
   TransferItems written{};
+  // WRITE: the items whose missing file the operator chose to skip when the
+  // run checked its files; their turn asks nothing again.
+  TransferItems skipped{};
 };
 
 // How a run ended.

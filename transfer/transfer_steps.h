@@ -19,10 +19,13 @@ StepOutcome WriteCompensation(TransferRun& run);
 StepOutcome ReadPatterns(TransferRun& run);
 StepOutcome WritePatterns(TransferRun& run);
 
-// WRITE, before the run sends anything: Failed, with a text that names the
-// file, when a selected file of the step exists but would be refused, so
-// that a bad file never leaves the sensor half-programmed. A missing file
-// is asked about at its turn.
+// WRITE, before the run sends anything, each selected file of the step in
+// the order the step sends them, so that a sensor is never left
+// half-programmed: a file that exists but would be refused fails the run,
+// with a text that names it; a missing file is asked about as at its turn
+// (AskAbortMissing), Yes failing the run, No marking the item skipped. A
+// file that goes missing or changes after this check is still dealt with
+// at its turn.
 StepOutcome CheckParameterFiles(TransferRun& run);
 StepOutcome CheckCompensationFile(TransferRun& run);
 StepOutcome CheckPatternFiles(TransferRun& run);

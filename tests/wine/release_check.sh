@@ -5,6 +5,7 @@
 #            uninstall takes all of it and nothing else
 #   loader   the installed zema-loader.exe saves into %APPDATA%\zema-loader\
 #            at EXIT, and the uninstall keeps that (77, skipped, without it)
+#            and, started in its own folder, READ of "Untitled" lands in Documents
 #   zip      the ZIP's entries; unpacked, the program runs
 # Environment: WINEPREFIX (server not kept running: `wineserver -w` waits for
 # the uninstaller's copy), ZEMA_SETUP, ZEMA_ZIP, ZEMA_SIM.
@@ -88,6 +89,18 @@ case "$mode" in
     wait_for_end "$loader" || fail "the loader did not end at EXIT, Yes"
     settings=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/zema-loader/zema-loader.ini)
     [ -f "$settings" ] && [ ! -e "$folder/zema-loader.ini" ] || fail "the settings are not in %APPDATA%"
+    printf '8\n4\n0\n14\n1\n0\n0\n0\n0\nUntitled' >"$settings"  # COM9, the common set, "Untitled"
+    documents=${settings%/AppData/*}/Documents && rm -f "$documents" && mkdir -p "$documents"  # not Wine's link to a home
+    "$ZEMA_SIM" --no-pace --link "$WINEPREFIX/dosdevices/com9" >"$work/sim-ready" 2>"$work/sim.log" & sim=$!
+    until [ -s "$work/sim-ready" ]; do kill -0 "$sim" && sleep 0.1; done
+    (cd "$folder" && exec wine zema-loader.exe) & loader=$!
+    main=$(window_titled "ZEMA Data Loader ver.1.0")  # CONNECT, READ, OK; a click gives the keys back
+    xdotool sleep 1 windowfocus --sync "$main" key Tab space sleep 2 key shift+Tab shift+Tab space
+    progress=$(window_titled Communication) && xdotool windowfocus --sync "$progress" sleep 2 key Return
+    xdotool sleep 1 mousemove --window "$main" 2 2 click 1 key Escape
+    question=$(window_titled Warning) && xdotool windowfocus --sync "$question" sleep 0.5 key y
+    wait_for_end "$loader" && wineserver -w || fail "the loader did not end at Esc, Yes"
+    [ -f "$documents/Untitled.prM.zema" ] && ! ls "$folder"/Untitled.* 2>/dev/null || fail "READ not into Documents"
     uninstall
     [ ! -e "$folder" ] && [ -f "$settings" ] || fail "the uninstall took the user's settings"
     echo "settings kept in ${settings#"$WINEPREFIX/"}"

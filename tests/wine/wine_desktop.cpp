@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/wine/wine_program.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "res/dialog_templates.h"
-#include "tests/support/program_run.h"
+#include "support/program_run.h"
 
 struct ShownControl {
   int id = 0;

@@ -16,8 +16,8 @@
 
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/program_run.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_desktop.h"
@@ -154,6 +154,7 @@ TEST_F(WineDialogTest, ReadWriteAndExitByClicks) {
   FinishRun(LoadMessage(kMsgWritingCompleted, language));
   EXPECT_EQ(sim.Memory().params[3][0], 4321);
 
+  ClickMain(kCtlRun);  // disconnected: EXIT asks nothing about RUN
   ClickMain(kCtlExit);
   EXPECT_EQ(Answer("Question", "Return"), LoadMessage(kMsgAgreeToExit, language));
   EXPECT_EQ(loader.Wait(std::chrono::seconds(30)).status, 0);
@@ -200,6 +201,7 @@ TEST_F(WineDialogTest, CancelDuringCompensationAndEscape) {
   EXPECT_EQ(FolderEntries(dir / "wine"),
             (std::vector<std::string>{"line1.pr3.zema", "line1.pr4.zema", "line1.pr5.zema"}));
 
+  ClickMain(kCtlRun);
   EXPECT_EQ(Escape(), 0);
   EXPECT_EQ(ReadFileBytes(Settings()), "8" + stored.substr(1));
 }
@@ -231,6 +233,7 @@ TEST_F(WineDialogTest, NonAsciiBaseNames) {
     ClickMain(kCtlWrite);
     Answer("Warning!", "Return");
     FinishRun(LoadMessage(kMsgWritingCompleted, language));
+    ClickMain(kCtlRun);
     ClickMain(kCtlExit);
     Answer("Question", "Return");
     EXPECT_EQ(loader.Wait(std::chrono::seconds(30)).status, 0);
@@ -298,7 +301,12 @@ TEST_F(WineDialogTest, AdapterVanishingDuringRead) {
   const std::string text = Answer("Error", "Return");
   EXPECT_EQ(text.substr(0, text.find('\n')), LoadMessage(kMsgNoResponse, language));
   EXPECT_TRUE(WaitUntilGone(ProgressTitle()));
-  EXPECT_TRUE(Main().Control(kCtlRead).enabled);
+  // The main dialog closes the port after the progress dialog has gone.
+  const ShownWindow main = Main([](const ShownWindow& shown) {
+    return shown.Control(kCtlConnect).enabled && !shown.Control(kCtlRead).enabled;
+  });
+  EXPECT_TRUE(main.Control(kCtlConnect).enabled);
+  EXPECT_FALSE(main.Control(kCtlRead).enabled);
   EXPECT_EQ(FolderEntries(dir / "wine").size(), 16u) << "no part of the bitmap";
   ClickMain(kCtlExit);
   Answer("Question", "n");

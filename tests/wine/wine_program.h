@@ -1,13 +1,13 @@
 // Running the Windows build's programs as a script would, under Wine in the
 // run's prefix ($WINEPREFIX, made by wine_prefix.sh); the Linux build runs
-// through tests/support/program_run.h.
+// through support/program_run.h.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "tests/support/program_run.h"
+#include "support/program_run.h"
 
 // Starts a program of the Windows build ("zema-transfer.exe") under Wine,
 // in the run's prefix, with Wine's own messages off. It runs as the child

@@ -5,7 +5,6 @@
 // run the same commands; what the Windows build prints differs only in its
 // CR LF line ends, and the files it writes not at all.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <algorithm>
@@ -21,7 +20,7 @@
 #include <vector>
 
 #include "res/messages.h"
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_program.h"

@@ -1,9 +1,11 @@
 #include "ui/win32/win32_toolkit.h"
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include "res/wide_text.h"
 #include "ui/win32/win32_dialog_window.h"
 
 void Win32Toolkit::Initialise(Language /*language*/) {
@@ -15,4 +17,15 @@ void Win32Toolkit::Initialise(Language /*language*/) {
 
 int Win32Toolkit::RunModal(DialogHandlers& dialog) {
   return Win32DialogWindow::Run(dialog, nullptr);
+}
+
+// SHGetFolderPathW rather than SHGetKnownFolderPath, which it asks: the same
+// folder (also where the user moved it), without ole32 for freeing the
+// text that the newer call hands back.
+std::string Win32Toolkit::DocumentsFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return {};
+  }
+  return Utf8FromWide(folder);
 }

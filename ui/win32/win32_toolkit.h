@@ -2,6 +2,8 @@
 // controls initialised, top-level modal dialogs.
 #pragma once
 
+#include <string>
+
 #include "frontend/dialog_window.h"
 
 class Win32Toolkit : public DialogToolkit {
@@ -10,4 +12,5 @@ class Win32Toolkit : public DialogToolkit {
   // boxes are in the user interface's language already: the system's own.
   void Initialise(Language language) override;
   int RunModal(DialogHandlers& dialog) override;
+  std::string DocumentsFolder() override;
 };

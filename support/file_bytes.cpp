@@ -1,4 +1,4 @@
-#include "tests/support/file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <algorithm>
 #include <fstream>
@@ -9,9 +9,11 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
 }
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
@@ -24,8 +26,8 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   return names;
 }
 
-std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
-  std::map<std::string, std::string> contents;
+FolderFiles FolderContents(const std::filesystem::path& folder) {
+  FolderFiles contents;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     contents[entry.path().filename().string()] = ReadFileBytes(entry.path());
   }
