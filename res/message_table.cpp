@@ -4,6 +4,7 @@
 
 namespace {
 
+// clang-format off
 constexpr MessageRow kRows[] = {
     {102,
      "Agree to Exit?",
@@ -234,6 +235,7 @@ constexpr MessageRow kRows[] = {
      "Dieser Computer hat keinen Anschluss mit dieser Nummer.",
      "このコンピューターにはその番号のポートがありません。"},
 };
+// clang-format on
 
 }  // namespace
 

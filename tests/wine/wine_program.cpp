@@ -1,9 +1,6 @@
 #include "tests/wine/wine_program.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -24,8 +21,6 @@ std::vector<std::string> WineArguments(const std::string& windowsProgram,
   return command;
 }
 
-constexpr char kExitCodeLine[] = "exit code ";
-
 }  // namespace
 
 void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
@@ -42,28 +37,11 @@ ProgramOutcome RunUnderWine(const std::string& windowsProgram,
 }
 
 ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome) {
-  const std::size_t line = outcome.out.rfind(kExitCodeLine);
+  const std::size_t line = outcome.out.rfind("exit code ");
   if (line == std::string::npos || outcome.overran) return outcome;
-  const std::string code = outcome.out.substr(line + std::strlen(kExitCodeLine));
-  outcome.status = static_cast<int>(std::strtoul(code.c_str(), nullptr, 10));
-  outcome.signal = 0;
+  outcome.status = std::atoi(outcome.out.c_str() + line + 10);
   outcome.out.erase(line);
   return outcome;
-}
-
-pid_t WindowsProgramPid(const ProgramRun& run, const std::string& argument) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = std::stoi(name);
-    if (pid == run.pid()) continue;
-    std::ifstream file(entry.path() / "cmdline");
-    const std::string command((std::istreambuf_iterator<char>(file)),
-                              std::istreambuf_iterator<char>());
-    if (command.find(argument) != std::string::npos) return pid;
-  }
-  return 0;
 }
 
 std::string WindowsPath(const std::filesystem::path& path) {

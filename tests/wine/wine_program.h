@@ -10,11 +10,8 @@
 #include "support/program_run.h"
 
 // Starts a program of the Windows build ("zema-transfer.exe") under Wine,
-// in the run's prefix, with Wine's own messages off. It runs as the child
-// of zema-exit-code.exe, which prints the exit code Windows keeps for it:
-// the Linux status of a Wine process is lost when the Wine server kills it
-// while it winds down (see exit_code.cpp). WithWindowsExitCode makes that
-// code the outcome's status; RunUnderWine does so itself.
+// in the run's prefix, with Wine's own messages off, from zema-exit-code.exe:
+// WithWindowsExitCode takes the code it prints as the status (see exit_code.cpp).
 void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
                     const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment = {});
@@ -22,11 +19,6 @@ ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment = {});
 ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome);
-
-// The Linux process of the program that `run` started under Wine (not
-// zema-exit-code.exe's), found by `argument`, one of its arguments that no
-// other program has (a path in the test's own folder); 0 when there is none.
-pid_t WindowsProgramPid(const ProgramRun& run, const std::string& argument);
 
 // The Windows name of a Linux path: Wine's drive Z: is the root folder.
 std::string WindowsPath(const std::filesystem::path& path);
