@@ -383,7 +383,10 @@ bool SetWriteTimeout(NativePort& native, int milliseconds) {
 
 int WaitingBytes(NativePort& native) {
   int waiting = 0;
-  if (::ioctl(native.fd, FIONREAD, &waiting) != 0) return 0;
+  if (::ioctl(native.fd, FIONREAD, &waiting) != 0) {
+    if (errno == EIO) native.gone = std::strerror(errno);  // a hung-up line
+    return 0;
+  }
   return waiting;
 }
 

@@ -207,7 +207,10 @@ bool SetWriteTimeout(NativePort& native, int milliseconds) {
 int WaitingBytes(NativePort& native) {
   DWORD errors = 0;
   COMSTAT status{};
-  if (!ClearCommError(native.handle, &errors, &status)) return 0;
+  if (!ClearCommError(native.handle, &errors, &status)) {
+    NoteFailure(native);
+    return 0;
+  }
   return static_cast<int>(status.cbInQue);
 }
 
