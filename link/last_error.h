@@ -23,5 +23,15 @@ void SetLastErrorText(int message, const std::string& text,
                       const std::string& detail = std::string());
 
 // A detail line naming `subject` (a file, a device) and the system's words
-// for `error`; `subject` alone when error is 0.
+// for `error` (an errno value); `subject` alone when error is 0. On Windows
+// the words are Windows' own for the same cause, in the user's language
+// (WindowsErrorText): the thread's last error where it has the errno's
+// meaning, else the Windows error the C runtime turns into that errno.
 std::string SystemCauseDetail(const std::string& subject, int error);
+
+#ifdef _WIN32
+// What Windows says of an error code (FormatMessageW), in the user's
+// interface language where the system has it, else in English, in UTF-8
+// and without the line end.
+std::string WindowsErrorText(unsigned long code);
+#endif

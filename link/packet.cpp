@@ -18,8 +18,11 @@ namespace {
 void Fail(int port, int messageId) { SetLastError(messageId, {}, ComLineGoneDetail(port)); }
 
 // Silence has few causes; the detail line names the device and what to
-// look at, unless the line has gone away.
+// look at, unless the line has gone away. A read may end in silence on a
+// line that hung up meanwhile (Wine reports a hung-up terminal as no data),
+// so the driver is asked once more whether the device is still there.
 void FailNoReply(int port, int timeoutMs) {
+  ComRxCount(port);
   if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgNoResponse);
   SetLastError(kMsgNoResponse, std::string(),
                ComDevicePath(port) + ": no reply within " + std::to_string(timeoutMs) +
@@ -30,6 +33,7 @@ void FailNoReply(int port, int timeoutMs) {
 
 // How much of the reply came tells a cut line from a garbled one.
 void FailChecksum(int port, int received, int expected) {
+  ComRxCount(port);
   if (!ComLineGoneDetail(port).empty()) return Fail(port, kMsgChecksumError);
   const std::string counts = std::to_string(received) + " of " + std::to_string(expected);
   SetLastError(kMsgChecksumError, std::string(),

@@ -6,11 +6,10 @@
 
 #include <array>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "link/line_mode.h"
+#include "link/port_trace.h"
 #include "link/serial_port_backend.h"
 
 using namespace serial_backend;
@@ -56,22 +55,12 @@ bool HasUndefinedCodes(const LineModeFields& f) {
 // A port still open when the program ends is closed as ComClose closes it:
 // a POSIX tty's exclusive mark would otherwise outlive the program while
 // another holder (a virtual sensor) keeps the tty open, and keep every
-// ordinary user's next program out.
-void CloseOpenPorts() {
-  for (int port = kFirstPort; port <= kLastPort; ++port) {
-    if (!ComIsUnusable(port)) ComClose(port);
-  }
-}
-
-// The device's path, with the device a symbolic link names (a dosdevices
-// link, a virtual sensor's link) taken now: the link may be gone by the
-// time a failure names it.
-std::string DeviceAsNamed(const std::string& device) {
-  std::error_code error;
-  const std::filesystem::path path(device);
-  if (!std::filesystem::is_symlink(path, error)) return device;
-  const std::filesystem::path named = std::filesystem::read_symlink(path, error);
-  return error ? device : device + " -> " + named.string();
+// ordinary user's next program out. This is the last resort of a program
+// that did not call ComCloseAll: by now the objects a trace hook writes
+// through (a view local to main) may be gone, so nothing is traced.
+void CloseOpenPortsAtExit() {
+  EndPortTrace();
+  ComCloseAll();
 }
 
 }  // namespace
@@ -130,9 +119,9 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
     return kOpenDeviceFailed;
   }
   entry.native = native;
-  entry.device = DeviceAsNamed(device);
+  entry.device = DeviceForDetail(device);
   entry.open = true;
-  static const bool closedAtExit = std::atexit(CloseOpenPorts) == 0;
+  static const bool closedAtExit = std::atexit(CloseOpenPortsAtExit) == 0;
   (void)closedAtExit;
   ApplyOpenDefaults(port);
   return kOpenOk;
@@ -154,6 +143,12 @@ int ComClose(int port) {
       break;
   }
   return kComSystemRefused;
+}
+
+void ComCloseAll() {
+  for (int port = kFirstPort; port <= kLastPort; ++port) {
+    if (!ComIsUnusable(port)) ComClose(port);
+  }
 }
 
 int ComSetMode(int port, std::uint32_t lineMode) {

@@ -79,6 +79,11 @@ const std::string& ComOpenFailureDetail();
 // closed.
 std::string ComLineGoneDetail(int port);
 
+// Closes every port still open, as ComClose does. A program calls it before
+// it ends, while the trace it may report to still exists; a port left open
+// is closed by an exit handler, which reports nothing.
+void ComCloseAll();
+
 // Takes back the exclusive mark of every open port without closing it, for
 // a program about to end without its exit handlers (a forced end); safe in
 // a signal handler. Ports closed or left open at a normal end need nothing.

@@ -29,6 +29,7 @@ namespace serial_backend {
 struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::string gone;  // why the line went away, in the system's words; empty while it is there
+  int readTimeoutMs = 0;  // as set, to tell a read cut short from one that timed out
 };
 
 // The device control block being changed, and as it was read, to put back
@@ -66,6 +67,10 @@ struct LineState {
 
 // The device port n opens when no path is bound to it.
 std::string DefaultDevice(int port);
+
+// How a detail line names `device`, taken when the port opens (a link it
+// went through may be gone by the time a failure names it).
+std::string DeviceForDetail(const std::string& device);
 
 // Opens `device` exclusively for reading and writing. On failure
 // `systemError` holds the system's error code (errno, GetLastError).

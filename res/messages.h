@@ -50,8 +50,8 @@ enum MessageId : int {
   kMsgBaseNameTooLong = 140,
   kMsgImageFileRejected = 141,  // followed by the file's path
   // Comparing the sensor with files (zema-transfer compare, write --verify).
-  kMsgDiffersFromFile = 142,  // followed by the file's path
-  kMsgValueDiffers = 143,     // %1 line, %2 its text in the file, %3 in the sensor
+  kMsgDiffersFromFile = 142,    // followed by the file's path
+  kMsgValueDiffers = 143,       // %1 line, %2 its text in the file, %3 in the sensor
   kMsgBlockValueDiffers = 144,  // %1 block, %2 value, %3 file, %4 sensor
   kMsgSameAsFiles = 145,
   kMsgFileNotFound = 146,  // followed by the file's path
@@ -63,6 +63,9 @@ enum MessageId : int {
   // Leaving the program while connected.
   kMsgResumeBeforeExit = 151,
   kMsgParamFileUtf16 = 153,  // %1 file
+  // Windows: after the system's words in a COM port's detail line.
+  kMsgPortInUse = 158,
+  kMsgNoSuchComPort = 159,
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

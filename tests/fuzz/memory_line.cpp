@@ -33,6 +33,8 @@ namespace serial_backend {
 
 std::string DefaultDevice(int port) { return "memory line " + std::to_string(port); }
 
+std::string DeviceForDetail(const std::string& device) { return device; }
+
 bool OpenDevice(const std::string&, int, int, NativePort& native, int& systemError) {
   native.fd = 0;
   systemError = 0;

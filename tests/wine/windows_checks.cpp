@@ -130,7 +130,7 @@ void CheckExclusiveOpen(int port, bool wine) {
     Check(opened == kOpenOk, "Wine opens a port held elsewhere");
   } else {
     Check(opened == kOpenDeviceFailed &&
-              ComOpenFailureDetail().find("in use by another program") != std::string::npos,
+              ComOpenFailureDetail().find(LoadMessage(kMsgPortInUse)) != std::string::npos,
           "a port held elsewhere is refused: " + ComOpenFailureDetail());
   }
   if (opened == kOpenOk) ComClose(port);
