@@ -115,7 +115,7 @@ class HostilePathsTest : public SimPortTest {
     ScriptedOperator dialogs;
     for (bool answer : test.answers) dialogs.QueueAnswers({answer});
     sim.ClearCommands();
-    TransferRun run{target, sim.port(), view, dialogs};
+    TransferRun run{target, link, view, dialogs};
     EXPECT_EQ(RunTransfer(run), test.end);
 
     std::vector<std::string> shown;

@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "transfer/run_state.h"
-
 namespace {
 
 TEST(FilePathBuffer, TheLongestNameThatFitsIsKeptWhole) {

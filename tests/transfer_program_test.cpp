@@ -112,13 +112,12 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   // The dialog's run on the same sensor.
   fs::create_directories(dir / "dialog");
   TransferTarget target{kDirectionRead, 1, 1, 1, 1, 0, 14, (dir / "dialog" / "line1").string()};
-  ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-  ComSetMode(sim.port(), kLineMode57600NoParity);
+  SensorLink link = OpenMenuLink(sim.port());
   RecordingRunView view;
   ScriptedOperator dialogs;
-  TransferRun run{target, sim.port(), view, dialogs};
-  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << g_lastError;
-  ComClose(sim.port());
+  TransferRun run{target, link, view, dialogs};
+  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << run.failure.value_or(Failure{}).text;
+  link.Close();
   const std::vector<std::string> names = FolderEntries(dir / "cli");
   ASSERT_EQ(names.size(), 32u);
   ASSERT_EQ(names, FolderEntries(dir / "dialog"));

@@ -22,17 +22,17 @@ namespace {
 void ReadTable(TransferRun& run) {
   if (!BuildItemPath(run, kCommonSlot, true) || !AskOverwrite(run)) return;
   StagedFile file;
-  if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
+  if (!file.Create(run.filePath) || !file.Write(ImageFileHeader)) {
     FailFileCreation(run);
     return;
   }
-  g_xfer[0] = kCompensationSelector;
+  run.link.xfer[0] = kCompensationSelector;
   if (!ExchangeCommand(run, kCmdSelectImage)) return;
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
-    g_xfer[0] = static_cast<std::uint8_t>(block);
+    run.link.xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdReadBlock)) return;
-    const std::size_t count = CompensationToFile(block, BlockOfXfer(0), bytes);
+    const std::size_t count = CompensationToFile(block, BlockOfXfer(run, 0), bytes);
     if (!file.Write(std::span(bytes).first(count))) {
       FailFileCreation(run);  // a full disk
       return;
@@ -59,25 +59,25 @@ void WriteTable(TransferRun& run) {
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
-    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
-    g_xfer[0] = static_cast<std::uint8_t>(block);
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(run, 1));
+    run.link.xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdWriteBlock)) return;
     SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
-  if (FlashCommit(run, kCompensationSelector) == 0) return;
+  if (!FlashCommit(run, kCompensationSelector)) return;
   run.written.compensation = true;
   run.flags.anyDone = true;
   run.view.SetDetailLine(" ");
 }
 
 StepOutcome CloseCompensationStep(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
+  if (run.cancelState == kCancelNone && !run.failure) SetProgress(run, kProgressEnd);
   return OutcomeOf(run);
 }
 
 bool TableSelected(const TransferRun& run) {
-  return run.target.brightComp != 0 && g_cancelState == kCancelNone;
+  return run.target.brightComp != 0 && run.cancelState == kCancelNone;
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ StepOutcome WriteCompensation(TransferRun& run) {
 StepOutcome CheckCompensationFile(TransferRun& run) {
   if (!TableSelected(run)) return StepOutcome::Done;
   if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
-  switch (CheckImageFile(g_filePath)) {
+  switch (CheckImageFile(run.filePath)) {
     case ImageFileStatus::Ok:
       return StepOutcome::Done;
     case ImageFileStatus::Missing:

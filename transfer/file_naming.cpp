@@ -4,7 +4,6 @@
 
 #include "link/commands.h"
 #include "res/messages.h"
-#include "transfer/run_state.h"
 
 #ifdef _WIN32
 #include "res/wide_text.h"

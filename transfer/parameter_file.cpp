@@ -149,7 +149,7 @@ ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file) {
   return ParamFileStatus::Ok;
 }
 
-ParamFileStatus LoadParamFile(const char* path, ParamFile& file) {
+ParamFileStatus LoadParamFile(const std::string& path, ParamFile& file) {
   std::unique_ptr<std::FILE, FileCloser> stream(OpenRegularFile(path));
   if (!stream) return ParamFileStatus::Missing;
   return ReadParamFile(stream.get(), file);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "link/commands.h"
-#include "link/packet.h"
 #include "res/messages.h"
 #include "transfer/parameter_file.h"
 #include "transfer/staged_file.h"
@@ -19,12 +18,11 @@ bool SlotSelected(const TransferTarget& target, int slot) {
 }
 
 // Fails the step with the text that refuses the parameter file in
-// g_filePath; false when the file is fine or missing (asked at its turn).
+// run.filePath; false when the file is fine or missing (asked at its turn).
 bool FailRefusedFile(TransferRun& run, ParamFileStatus status, const ParamFile& file) {
-  const RefusedParamFile refused = RefuseParamFile(status, file, g_filePath);
+  const RefusedParamFile refused = RefuseParamFile(status, file, run.filePath);
   if (refused.message == 0) return false;
-  SetLastErrorText(refused.message, refused.text);
-  run.flags.failed = true;
+  FailStep(run, Failure{refused.message, refused.text, {}});
   return true;
 }
 
@@ -45,13 +43,13 @@ void ReadOneSet(TransferRun& run, int slot) {
   if (!AskOverwrite(run)) return;
 
   StagedFile file;
-  if (!file.Create(g_filePath)) {
+  if (!file.Create(run.filePath)) {
     FailFileCreation(run);
     return;
   }
-  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  run.link.xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
-  if (!file.Write(FormatParamFile(DecodeParamSet(g_xfer))) || !file.Commit()) {
+  if (!file.Write(FormatParamFile(DecodeParamSet(run.link.xfer.data()))) || !file.Commit()) {
     FailFileCreation(run);
     return;
   }
@@ -66,14 +64,14 @@ void WriteOneSet(TransferRun& run, int slot) {
   if (!BuildItemPath(run, slot, false)) return;
 
   ParamFile file;
-  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  const ParamFileStatus status = LoadParamFile(run.filePath, file);
   if (status == ParamFileStatus::Missing) {  // gone since the run checked it
     AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot));
     return;
   }
   if (FailRefusedFile(run, status, file)) return;  // changed since the run checked it
-  g_xfer[0] = static_cast<std::uint8_t>(slot);
-  EncodeParamSet(file.values, g_xfer + 1);
+  run.link.xfer[0] = static_cast<std::uint8_t>(slot);
+  EncodeParamSet(file.values, run.link.xfer.data() + 1);
   if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
   run.written.paramSlots.set(static_cast<std::size_t>(slot));
@@ -81,8 +79,8 @@ void WriteOneSet(TransferRun& run, int slot) {
 
 StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
-    if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
-    if (run.flags.failed || g_cancelState != kCancelNone) break;
+    if (run.cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
+    if (run.failure || run.cancelState != kCancelNone) break;
     SetProgress(run, kProgressEnd);
   }
   return OutcomeOf(run);
@@ -95,12 +93,12 @@ StepOutcome ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSe
 StepOutcome WriteParameters(TransferRun& run) { return RunSlotLoop(run, WriteOneSet); }
 
 StepOutcome CheckParameterFiles(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+  if (run.cancelState != kCancelNone) return StepOutcome::Done;
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (!SlotSelected(run.target, slot)) continue;
     if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
     ParamFile file;
-    const ParamFileStatus status = LoadParamFile(g_filePath, file);
+    const ParamFileStatus status = LoadParamFile(run.filePath, file);
     if (status == ParamFileStatus::Missing) {
       if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot))) {
         return StepOutcome::Failed;

@@ -1,6 +1,6 @@
 #include "transfer/read_targets.h"
 
-#include "link/last_error.h"
+#include "link/failure.h"
 #include "res/messages.h"
 #include "transfer/transfer_items.h"
 #include "transfer/write_target.h"
@@ -14,10 +14,9 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
 }
 
 StepOutcome CheckReadTargets(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+  if (run.cancelState != kCancelNone) return StepOutcome::Done;
   const std::optional<WriteTarget> refused = FirstUnwritableReadTarget(run.target);
   if (!refused) return StepOutcome::Done;
-  SetLastError(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused));
-  run.flags.failed = true;
+  FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused)));
   return StepOutcome::Failed;
 }

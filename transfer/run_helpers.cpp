@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "link/commands.h"
-#include "link/packet.h"
 #include "res/messages.h"
 #include "transfer/file_naming.h"
 #include "transfer/image_file.h"
@@ -14,15 +14,16 @@
 #include "transfer/utf8_path.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
-  SendCommand(run.port, command);
+  run.link.Send(command);
   if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
-  if (ReceiveReply(run.port, g_xfer, command.replyLength, command.timeoutMs) != 0) return true;
-  run.flags.failed = true;
+  Result<Reply> reply = run.link.Receive(command);
+  if (reply.ok()) return true;
+  run.failure = std::move(reply.failure);
   return false;
 }
 
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer(int offset) {
-  return std::span<std::uint8_t, kBlockBytes>(g_xfer + offset, kBlockBytes);
+std::span<std::uint8_t, kBlockBytes> BlockOfXfer(TransferRun& run, int offset) {
+  return std::span<std::uint8_t, kBlockBytes>(run.link.xfer.data() + offset, kBlockBytes);
 }
 
 void SetProgress(TransferRun& run, int position) {
@@ -36,7 +37,7 @@ void ShowBankNo(TransferRun& run, int bank) {
 
 bool PollCancel(TransferRun& run) {
   run.view.PumpPendingEvent();
-  return g_cancelState != kCancelNone;
+  return run.cancelState != kCancelNone;
 }
 
 bool PollCancel(TransferRun& run, StagedFile& file) {
@@ -52,7 +53,10 @@ bool PollCancel(TransferRun& run, SourceFile& file) {
 }
 
 bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
-  if (BuildFilePath(run.target.baseName, g_filePath, kFilePathSize, slot, isImage)) return true;
+  char path[kFilePathSize];
+  const bool fits = BuildFilePath(run.target.baseName, path, sizeof path, slot, isImage);
+  run.filePath = path;
+  if (fits) return true;
   FailStep(run, kMsgBaseNameTooLong);
   return false;
 }
@@ -61,11 +65,11 @@ bool AskOverwrite(TransferRun& run) {
   // Any existing entry counts, also one this user may not read: the
   // question must come before anything of that name is replaced.
   std::error_code error;
-  if (!std::filesystem::exists(PathFromUtf8(g_filePath), error)) return true;
+  if (!std::filesystem::exists(PathFromUtf8(run.filePath), error)) return true;
   if (run.flags.overwriteConfirmed) return true;
   if (!run.dialogs.AskYesNo(kMsgFoundSameFilename, LoadMessage(kMsgFoundSameFilename),
                             kCaptionWarning, BoxIcon::Warning)) {
-    g_cancelState = kCancelOverwriteRefused;
+    run.cancelState = kCancelOverwriteRefused;
     return false;
   }
   run.flags.overwriteConfirmed = true;
@@ -78,21 +82,22 @@ bool AskAbortMissing(TransferRun& run, int question, const std::string& text) {
   return true;
 }
 
-int FlashCommit(TransferRun& run, std::uint8_t selector) {
+bool FlashCommit(TransferRun& run, std::uint8_t selector) {
   run.view.SetDetailLine(LoadMessage(kMsgWritingFlash));
-  g_xfer[0] = selector;
-  return ExchangeCommand(run, kCmdFlashCommit) ? 1 : 0;
+  run.link.xfer[0] = selector;
+  return ExchangeCommand(run, kCmdFlashCommit);
 }
 
 void FailRun(TransferRun& run) {
-  run.dialogs.ShowError(g_lastError, g_lastErrorDetail);
+  const Failure failure = run.failure.value_or(Failure{});
+  run.dialogs.ShowError(failure.text, failure.detail);
   run.view.EndDialog(kRunResultFailed);
 }
 
-void FailImageFile(TransferRun& run) { FailStep(run, kMsgImageFileRejected, g_filePath); }
+void FailImageFile(TransferRun& run) { FailStep(run, kMsgImageFileRejected, run.filePath); }
 
 bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std::string& text) {
-  if (!file.Open(g_filePath)) {
+  if (!file.Open(run.filePath)) {
     AskAbortMissing(run, question, text);
     return false;
   }
@@ -106,11 +111,12 @@ bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std
 void FailFileCreation(TransferRun& run) {
   // Taken at once: the cleanup that follows a failed write may change errno.
   const int cause = errno;
-  SetLastError(kMsgFailedToCreateFile, std::string(), SystemCauseDetail(g_filePath, cause));
-  run.flags.failed = true;
+  FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(),
+                               SystemCauseDetail(run.filePath, cause)));
 }
 
 void FailStep(TransferRun& run, int message, const std::string& appended) {
-  SetLastError(message, appended);
-  run.flags.failed = true;
+  FailStep(run, MessageFailure(message, appended));
 }
+
+void FailStep(TransferRun& run, Failure failure) { run.failure = std::move(failure); }

@@ -8,7 +8,7 @@
 // Nothing is written, to the sensor or to a file. Used by "compare" and by
 // "write --verify" of the command line; it shows its progress through the
 // run view as a READ does (step line, bank number, bar) and stops after
-// the current block when g_cancelState is set.
+// the current block when run.cancelState is set.
 #pragma once
 
 #include <string>
@@ -27,8 +27,8 @@ struct ItemDifference {
 enum class CompareEnd {
   Equal,      // every item equal
   Different,  // at least one difference listed
-  Cancelled,  // stopped by g_cancelState
-  Failed,     // a link failure; its text is in g_lastError
+  Cancelled,  // stopped by run.cancelState
+  Failed,     // a link failure; it is the run's failure
 };
 
 struct CompareReport {
@@ -43,7 +43,7 @@ enum class CompareLabel {
 };
 
 // Compares `items` with the files named by run.target.baseName, on the open
-// port run.port. The run's flags and g_cancelState are used as a run uses
-// them; g_cancelState is left as it was found.
+// link run.link. The run's flags, failure and cancelState are used as a run uses
+// them; run.cancelState is left as it was found.
 CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
                                 CompareLabel label = CompareLabel::Reading);

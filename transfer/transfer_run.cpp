@@ -10,15 +10,15 @@ namespace {
 
 RunEnd Finish(TransferRun& run) {
   run.view.OfferOk();
-  switch (g_cancelState) {
+  switch (run.cancelState) {
     case kCancelOverwriteRefused:
-      g_cancelState = kCancelNone;
+      run.cancelState = kCancelNone;
       run.view.EndDialog(kRunResultOk);
       return RunEnd::OverwriteRefused;
     case kCancelNone:
       break;
     default:
-      g_cancelState = kCancelNone;
+      run.cancelState = kCancelNone;
       run.view.SetStepLine(LoadMessage(kMsgAborted));
       return RunEnd::Cancelled;
   }
@@ -40,7 +40,7 @@ StepOutcome RunSteps(TransferRun& run) {
   // own; refuse the name before anything is sent rather than cut a path
   // short half-way or write hidden files. A run that moves nothing builds no
   // path.
-  if (g_cancelState == kCancelNone && !SelectedItems(run.target).empty()) {
+  if (run.cancelState == kCancelNone && !SelectedItems(run.target).empty()) {
     const int refusal = BaseNameRefusal(run.target.baseName);
     if (refusal != 0) {
       FailStep(run, refusal);
@@ -70,6 +70,7 @@ StepOutcome RunSteps(TransferRun& run) {
 
 RunEnd RunTransfer(TransferRun& run) {
   run.flags = RunFlags{};
+  run.failure.reset();
   run.written = TransferItems{};
   run.skipped = TransferItems{};
   run.view.SetProgressRange(0, kProgressEnd);

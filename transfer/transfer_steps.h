@@ -1,7 +1,7 @@
 // The step procedures of a run, one per step and direction. Each returns
 // one outcome: Failed when a failure of the step is to end the run (its
-// text in g_lastError), else Done, also when the operator stopped the run.
-// Each step tests g_cancelState itself and moves nothing while it is
+// failure in run.failure), else Done, also when the operator stopped the run.
+// Each step tests run.cancelState itself and moves nothing while it is
 // non-zero.
 #pragma once
 
@@ -49,5 +49,5 @@ int PatternBlockPosition(int section, int block);
 // The closing check every step shares: a failure in a step that the
 // operator has stopped is not shown.
 inline StepOutcome OutcomeOf(const TransferRun& run) {
-  return g_cancelState == kCancelNone && run.flags.failed ? StepOutcome::Failed : StepOutcome::Done;
+  return run.cancelState == kCancelNone && run.failure ? StepOutcome::Failed : StepOutcome::Done;
 }

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "link/last_error.h"
+#include "link/failure.h"
 
 #ifdef _WIN32
 #include <windows.h>
