@@ -11,7 +11,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/run_helpers.h"
+#include "transfer/run_exchange.h"
 #include "transfer/source_file.h"
 #include "transfer/staged_file.h"
 

@@ -71,9 +71,8 @@ void WriteTable(TransferRun& run) {
   run.view.SetDetailLine(" ");
 }
 
-StepOutcome CloseCompensationStep(TransferRun& run) {
+void CloseCompensationStep(TransferRun& run) {
   if (run.cancelState == kCancelNone && !run.failure) SetProgress(run, kProgressEnd);
-  return OutcomeOf(run);
 }
 
 bool TableSelected(const TransferRun& run) {
@@ -82,36 +81,35 @@ bool TableSelected(const TransferRun& run) {
 
 }  // namespace
 
-StepOutcome ReadCompensation(TransferRun& run) {
+void ReadCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
   SetProgress(run, 0);
   if (TableSelected(run)) ReadTable(run);
-  return CloseCompensationStep(run);
+  CloseCompensationStep(run);
 }
 
-StepOutcome WriteCompensation(TransferRun& run) {
+void WriteCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingCompensation));
   SetProgress(run, 0);
   if (TableSelected(run)) WriteTable(run);
-  return CloseCompensationStep(run);
+  CloseCompensationStep(run);
 }
 
-StepOutcome CheckCompensationFile(TransferRun& run) {
-  if (!TableSelected(run)) return StepOutcome::Done;
-  if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
+void CheckCompensationFile(TransferRun& run) {
+  if (!TableSelected(run)) return;
+  if (!BuildItemPath(run, kCommonSlot, true)) return;
   switch (CheckImageFile(run.filePath)) {
     case ImageFileStatus::Ok:
-      return StepOutcome::Done;
+      return;
     case ImageFileStatus::Missing:
       if (AskAbortMissing(run, kMsgCompensationFileNotFound,
                           LoadMessage(kMsgCompensationFileNotFound))) {
-        return StepOutcome::Failed;
+        return;
       }
       run.skipped.compensation = true;
-      return StepOutcome::Done;
+      return;
     case ImageFileStatus::Refused:
       break;
   }
   FailImageFile(run);
-  return StepOutcome::Failed;
 }

@@ -89,7 +89,7 @@ bool BankSelected(const TransferRun& run, int bank) {
          BankInRange(run.target, bank);
 }
 
-StepOutcome RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int)) {
+void RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int)) {
   for (int bank = 0; bank < kBankCount; ++bank) {
     if (!BankSelected(run, bank)) continue;
     ShowBankNo(run, bank);
@@ -98,36 +98,34 @@ StepOutcome RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int
     if (run.failure || run.cancelState != kCancelNone) break;
   }
   if (run.cancelState == kCancelNone && !run.failure) SetProgress(run, kProgressEnd);
-  return OutcomeOf(run);
 }
 
 }  // namespace
 
-StepOutcome ReadPatterns(TransferRun& run) {
+void ReadPatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
-  return RunBankLoop(run, ReadBank);
+  RunBankLoop(run, ReadBank);
 }
 
-StepOutcome WritePatterns(TransferRun& run) {
+void WritePatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingPatterns));
-  return RunBankLoop(run, WriteBank);
+  RunBankLoop(run, WriteBank);
 }
 
-StepOutcome CheckPatternFiles(TransferRun& run) {
+void CheckPatternFiles(TransferRun& run) {
   for (int bank = 0; bank < kBankCount; ++bank) {
     if (!BankSelected(run, bank)) continue;
-    if (!BuildItemPath(run, bank, true)) return StepOutcome::Failed;
+    if (!BuildItemPath(run, bank, true)) return;
     const ImageFileStatus status = CheckImageFile(run.filePath);
     if (status == ImageFileStatus::Missing) {
       if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(bank))) {
-        return StepOutcome::Failed;
+        return;
       }
       run.skipped.patternBanks.set(static_cast<std::size_t>(bank));
     }
     if (status == ImageFileStatus::Refused) {
       FailImageFile(run);
-      return StepOutcome::Failed;
+      return;
     }
   }
-  return StepOutcome::Done;
 }

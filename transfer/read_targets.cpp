@@ -13,10 +13,9 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
   return std::nullopt;
 }
 
-StepOutcome CheckReadTargets(TransferRun& run) {
-  if (run.cancelState != kCancelNone) return StepOutcome::Done;
+void CheckReadTargets(TransferRun& run) {
+  if (run.cancelState != kCancelNone) return;
   const std::optional<WriteTarget> refused = FirstUnwritableReadTarget(run.target);
-  if (!refused) return StepOutcome::Done;
+  if (!refused) return;
   FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused)));
-  return StepOutcome::Failed;
 }

@@ -18,4 +18,4 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
 // missing folder) and why, at the first selected file that cannot be
 // written. An existing file that may be written passes: whether to replace
 // it is asked at its turn.
-StepOutcome CheckReadTargets(TransferRun& run);
+void CheckReadTargets(TransferRun& run);

@@ -77,8 +77,7 @@ bool Comparer::ParameterSet(int slot) {
     Record(kMsgFileNotFound);
     return true;
   }
-  if (RefusedParamFile refused = RefuseParamFile(status, file, run_.filePath);
-      refused.message != 0) {
+  if (Failure refused = RefuseParamFile(status, file, run_.filePath); refused.message != 0) {
     report_.differences.push_back({refused.message, std::move(refused.text), {}});
     return true;
   }

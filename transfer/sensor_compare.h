@@ -17,18 +17,17 @@
 #include "transfer/transfer_items.h"
 #include "transfer/transfer_run.h"
 
-// The first difference of one item, or why it could not be compared.
-struct ItemDifference {
-  int message;         // 142 differs, 146 file missing, 139, 141, 147, 148 refused
-  std::string text;    // the message, followed by the file's path
-  std::string detail;  // 143 or 144: where the first difference lies; else empty
-};
+// The first difference of one item, or why it could not be compared, as a
+// failure: message 142 differs, 146 file missing, 139, 141, 147, 148
+// refused; the text names the file; the detail of 143 or 144 says where
+// the first difference lies.
+using ItemDifference = Failure;
 
 enum class CompareEnd {
   Equal,      // every item equal
   Different,  // at least one difference listed
   Cancelled,  // stopped by run.cancelState
-  Failed,     // a link failure; it is the run's failure
+  Failed,     // a link failure: run.failure
 };
 
 struct CompareReport {

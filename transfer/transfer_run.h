@@ -64,3 +64,12 @@ enum class RunEnd {
 };
 
 RunEnd RunTransfer(TransferRun& run);
+
+// Fails the current step with message `message` (followed by `appended`);
+// the run shows it when the step has ended.
+void FailStep(TransferRun& run, int message, const std::string& appended = std::string());
+void FailStep(TransferRun& run, Failure failure);
+
+// The error exit: shows the run's failure in an error box and ends the
+// window with result 0. The run calls it once, for the step that failed.
+void FailRun(TransferRun& run);

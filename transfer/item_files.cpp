@@ -1,56 +1,14 @@
-#include "transfer/run_helpers.h"
+#include "transfer/item_files.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
-#include "link/commands.h"
 #include "res/messages.h"
 #include "transfer/file_naming.h"
 #include "transfer/image_file.h"
 #include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/utf8_path.h"
-
-bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
-  run.link.Send(command);
-  if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
-  Result<Reply> reply = run.link.Receive(command);
-  if (reply.ok()) return true;
-  run.failure = std::move(reply.failure);
-  return false;
-}
-
-std::span<std::uint8_t, kBlockBytes> BlockOfXfer(TransferRun& run, int offset) {
-  return std::span<std::uint8_t, kBlockBytes>(run.link.xfer.data() + offset, kBlockBytes);
-}
-
-void SetProgress(TransferRun& run, int position) {
-  run.view.SetProgressPosition(position);
-  run.view.ShowWindow();
-}
-
-void ShowBankNo(TransferRun& run, int bank) {
-  run.view.SetDetailLine(LoadMessage(kMsgBankNo) + " = " + std::to_string(bank));
-}
-
-bool PollCancel(TransferRun& run) {
-  run.view.PumpPendingEvent();
-  return run.cancelState != kCancelNone;
-}
-
-bool PollCancel(TransferRun& run, StagedFile& file) {
-  if (!PollCancel(run)) return false;
-  file.Discard();
-  return true;
-}
-
-bool PollCancel(TransferRun& run, SourceFile& file) {
-  if (!PollCancel(run)) return false;
-  file.Close();
-  return true;
-}
 
 bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
   char path[kFilePathSize];
@@ -82,18 +40,6 @@ bool AskAbortMissing(TransferRun& run, int question, const std::string& text) {
   return true;
 }
 
-bool FlashCommit(TransferRun& run, std::uint8_t selector) {
-  run.view.SetDetailLine(LoadMessage(kMsgWritingFlash));
-  run.link.xfer[0] = selector;
-  return ExchangeCommand(run, kCmdFlashCommit);
-}
-
-void FailRun(TransferRun& run) {
-  const Failure failure = run.failure.value_or(Failure{});
-  run.dialogs.ShowError(failure.text, failure.detail);
-  run.view.EndDialog(kRunResultFailed);
-}
-
 void FailImageFile(TransferRun& run) { FailStep(run, kMsgImageFileRejected, run.filePath); }
 
 bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std::string& text) {
@@ -114,9 +60,3 @@ void FailFileCreation(TransferRun& run) {
   FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(),
                                SystemCauseDetail(run.filePath, cause)));
 }
-
-void FailStep(TransferRun& run, int message, const std::string& appended) {
-  FailStep(run, MessageFailure(message, appended));
-}
-
-void FailStep(TransferRun& run, Failure failure) { run.failure = std::move(failure); }
