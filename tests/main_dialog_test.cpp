@@ -10,7 +10,7 @@
 
 #include "console/base_name_choice.h"
 #include "console/loader_application.h"
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"

@@ -1,4 +1,4 @@
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 
 #include <utility>
 
@@ -12,7 +12,7 @@
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 CLoaderDlg::CLoaderDlg(std::string settingsPath, std::string bareNameFolder)
     : settingsPath_(std::move(settingsPath)), bareNameFolder_(std::move(bareNameFolder)) {}

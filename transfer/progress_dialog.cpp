@@ -1,4 +1,4 @@
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 #include <utility>
 

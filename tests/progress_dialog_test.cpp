@@ -1,7 +1,7 @@
 // The progress dialog's handlers in a fake window, against the virtual
 // sensor: the start timer, OK, CANCEL and the close box during a run, and
 // the runs that end the dialog themselves.
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 #include <gtest/gtest.h>
 
