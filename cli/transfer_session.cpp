@@ -9,13 +9,13 @@
 #include "cli/port_listing.h"
 #include "cli/terminal_operator.h"
 #include "console/connection_control.h"
+#include "formats/file_naming.h"
+#include "formats/source_file.h"
 #include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/read_targets.h"
 #include "transfer/sensor_compare.h"
-#include "transfer/source_file.h"
 #include "transfer/transfer_run.h"
 
 namespace {

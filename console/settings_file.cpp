@@ -10,12 +10,12 @@
 #include <system_error>
 
 #include "console/settings_text.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
+#include "formats/utf8_path.h"
 #include "link/failure.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
-#include "transfer/utf8_path.h"
 
 namespace {
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "console/connection_control.h"
+#include "formats/parameter_file.h"
 #include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -36,7 +37,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

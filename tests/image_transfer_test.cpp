@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/pattern_image.h"
 #include "link/packet.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
@@ -17,9 +20,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/pattern_image.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

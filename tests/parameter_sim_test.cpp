@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -13,7 +14,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -15,7 +16,6 @@
 #include "tests/support/pty_peer.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
@@ -33,8 +35,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
 #include "transfer/run_exchange.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
 

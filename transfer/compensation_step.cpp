@@ -2,12 +2,12 @@
 // 2, blocks 160 to 255 of the transfer area) and its bitmap file.
 #include <array>
 
+#include "formats/compensation_image.h"
+#include "formats/image_file.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/compensation_image.h"
-#include "transfer/image_file.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 int CompensationBlockPosition(int block) {

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "formats/file_naming.h"
+#include "formats/image_file.h"
+#include "formats/source_file.h"
+#include "formats/utf8_path.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
-#include "transfer/image_file.h"
-#include "transfer/source_file.h"
-#include "transfer/utf8_path.h"
 
 bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
   char path[kFilePathSize];

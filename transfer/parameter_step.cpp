@@ -3,10 +3,10 @@
 #include <string>
 #include <utility>
 
+#include "formats/parameter_file.h"
+#include "formats/staged_file.h"
 #include "link/commands.h"
 #include "res/messages.h"
-#include "transfer/parameter_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {

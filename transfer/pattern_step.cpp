@@ -4,12 +4,12 @@
 #include <array>
 #include <string>
 
+#include "formats/image_file.h"
+#include "formats/pattern_image.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/image_file.h"
-#include "transfer/pattern_image.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 int PatternBlockPosition(int section, int block) {

@@ -1,9 +1,9 @@
 #include "transfer/read_targets.h"
 
+#include "formats/write_target.h"
 #include "link/failure.h"
 #include "res/messages.h"
 #include "transfer/transfer_items.h"
-#include "transfer/write_target.h"
 
 std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& target) {
   for (const std::string& path : ItemFilePaths(SelectedItems(target), target.baseName)) {

@@ -7,8 +7,8 @@
 
 #include <optional>
 
+#include "formats/write_target.h"
 #include "transfer/transfer_steps.h"
-#include "transfer/write_target.h"
 
 // The first selected file of a READ of `target` that cannot be written, with
 // why; none when every file may be written (or asked about at its turn).

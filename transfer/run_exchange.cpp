@@ -3,9 +3,9 @@
 #include <string>
 #include <utility>
 
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "res/messages.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   run.link.Send(command);

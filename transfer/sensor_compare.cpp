@@ -4,13 +4,13 @@
 #include <optional>
 #include <utility>
 
+#include "formats/compensation_image.h"
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/pattern_image.h"
+#include "formats/source_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/compensation_image.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/pattern_image.h"
-#include "transfer/source_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {

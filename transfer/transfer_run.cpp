@@ -3,8 +3,8 @@
 #include <span>
 #include <utility>
 
+#include "formats/file_naming.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/read_targets.h"
 #include "transfer/run_exchange.h"
 #include "transfer/transfer_steps.h"

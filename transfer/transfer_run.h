@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "formats/file_naming.h"
 #include "frontend/operator_dialogs.h"
 #include "frontend/run_view.h"
 #include "link/failure.h"
 #include "link/sensor_link.h"
-#include "transfer/file_naming.h"
 #include "transfer/transfer_items.h"
 #include "transfer/transfer_target.h"
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "formats/parameter_file.h"
 #include "transfer/item_files.h"
-#include "transfer/parameter_file.h"
 #include "transfer/run_exchange.h"
 
 void ReadParameters(TransferRun& run);

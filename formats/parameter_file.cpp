@@ -1,8 +1,8 @@
-#include "transfer/parameter_file.h"
+#include "formats/parameter_file.h"
 
 #include <memory>
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "transfer/file_naming.h"
+#include "formats/file_naming.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "transfer/image_file.h"
+#include "formats/image_file.h"
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "transfer/write_target.h"
+#include "formats/write_target.h"
 
 #include <cerrno>
 #include <utility>
