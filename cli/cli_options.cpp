@@ -21,6 +21,34 @@ constexpr char kDescription[] =
     "backups, restores and checks of a sensor's parameter sets, brightness-\n"
     "compensation table and pattern images over a serial port.";
 
+// Each system's own words: its stop events and its paths.
+#ifdef _WIN32
+constexpr char kFooter[] = R"(
+Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
+the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
+Ctrl-Break or closing the console window, or by a refused overwrite.
+diff: 0 the backups are the same, 1 they differ, 2 trouble.
+A stop ends the run after the block in flight; a second Ctrl-C ends the
+program at once, also while it waits up to 30 s for the sensor's flash.
+Closing the console window stops the run the same way, within the 5 s
+Windows grants for it. Logging off or shutting Windows down ends the
+program at once, without that stop.
+
+Examples:
+  zema-transfer read --all --base C:\zema\line1 --overwrite --resume
+  zema-transfer write --all --base C:\zema\line1 --verify --resume
+  zema-transfer compare --params --banks 2-4 --base C:\zema\line1
+  zema-transfer write --backup C:\zema\backups\press-1\latest --resume
+  zema-transfer diff C:\zema\backups\press-1\2026-11-08T020000Z C:\zema\backups\press-1\latest
+  zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
+  zema-transfer read --all --base line1 --adapter-serial A10K3XYZ
+  zema-transfer ports
+
+A nightly backup at 02:00 from the Task Scheduler (one line):
+  schtasks /create /tn "ZEMA backup" /sc daily /st 02:00 /tr
+    "\"C:\Program Files\ZEMA Data Loader\zema-transfer.exe\" read --all
+    --base C:\zema\line1 --overwrite --resume --quiet")";
+#else
 constexpr char kFooter[] = R"(
 Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
@@ -38,6 +66,14 @@ Examples:
   zema-transfer read --common --base line1 --port 3 --command-mode --speed 19200
   zema-transfer read --all --base line1 --adapter-serial A10K3XYZ
   zema-transfer ports)";
+#endif
+
+#ifdef _WIN32
+constexpr char kDeviceHelp[] = R"(open this device path instead of a COM number, e.g. \\.\COM12)";
+#else
+constexpr char kDeviceHelp[] =
+    "open this device path instead of a COM number, e.g. a stable /dev/serial/by-id/... name";
+#endif
 
 bool ParseNumber(const std::string& text, int& value) {
   const char* end = text.data() + text.size();
@@ -73,12 +109,7 @@ void AddConnection(CLI::App& command, CliOptions& o, std::string& speed) {
           ->check(CLI::Range(kFirstPort, kLastPort))
           ->type_name("N");
   CLI::Option* device =
-      command
-          .add_option("--device", o.device,
-                      "open this device path instead of a COM number, e.g. a stable "
-                      "/dev/serial/by-id/... name")
-          ->type_name("PATH")
-          ->excludes(port);
+      command.add_option("--device", o.device, kDeviceHelp)->type_name("PATH")->excludes(port);
   AddAdapterSerialOption(command, o, {port, device});
   CLI::Option* commandMode = command.add_flag(
       "--command-mode", o.commandMode,

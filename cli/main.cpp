@@ -17,6 +17,7 @@
 #include "cli/transfer_session.h"
 #include "link/frame_trace.h"
 #include "link/port_trace.h"
+#include "link/serial_port.h"
 #include "res/messages.h"
 
 namespace {
@@ -57,5 +58,12 @@ int main(int argc, char** argv) {
     });
     SetPortTraceHook([printTimed](const std::string& text) { printTimed("port  " + text); });
   }
-  return RunSession(options, view);
+  const int status = RunSession(options, view);
+  // A port still open (a run without --resume) is let go now, while the
+  // view that its trace lines go to exists: putting a driver's low-latency
+  // flag back is traced.
+  ComCloseAll();
+  SetPortTraceHook(nullptr);
+  SetFrameTraceHook(nullptr);
+  return status;
 }

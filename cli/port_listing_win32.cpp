@@ -15,6 +15,7 @@
 #include "cli/port_listing.h"
 #include "cli/usb_instance_id.h"
 #include "link/serial_port.h"
+#include "res/wide_text.h"
 
 namespace {
 
@@ -22,32 +23,37 @@ namespace {
 constexpr GUID kPortsClass = {
     0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
+// Texts are read through the wide calls and kept in UTF-8: the narrow ones
+// answer in the ANSI code page (the "ä" of "Serielles USB-Gerät" as the one
+// byte 0xE4 in code page 1252), which is no UTF-8 and would not survive the
+// JSON output.
 std::string Property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
-  char text[512] = {};
-  if (!SetupDiGetDeviceRegistryPropertyA(set, &device, property, nullptr,
-                                         reinterpret_cast<BYTE*>(text), sizeof text - 1, nullptr)) {
+  wchar_t text[512] = {};
+  if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
+                                         reinterpret_cast<BYTE*>(text), sizeof text - sizeof *text,
+                                         nullptr)) {
     return {};
   }
-  return text;
+  return Utf8FromWide(text);
 }
 
-std::string RegistryText(HKEY key, const char* name) {
-  char text[256] = {};
-  DWORD size = sizeof text - 1;
+std::string RegistryText(HKEY key, const wchar_t* name) {
+  wchar_t text[256] = {};
+  DWORD size = sizeof text - sizeof *text;
   DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
           ERROR_SUCCESS ||
       type != REG_SZ) {
     return {};
   }
-  return text;
+  return Utf8FromWide(text);
 }
 
-int RegistryNumber(HKEY key, const char* name) {
+int RegistryNumber(HKEY key, const wchar_t* name) {
   DWORD value = 0;
   DWORD size = sizeof value;
   DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS ||
       type != REG_DWORD) {
     return -1;
@@ -136,9 +142,9 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
     if (key == INVALID_HANDLE_VALUE) continue;
     SerialPortInfo port;
-    const int number = ComNumber(RegistryText(key, "PortName"));
+    const int number = ComNumber(RegistryText(key, L"PortName"));
     // FTDI's driver keeps its latency timer among the port's parameters.
-    port.latencyTimerMs = RegistryNumber(key, "LatencyTimer");
+    port.latencyTimerMs = RegistryNumber(key, L"LatencyTimer");
     RegCloseKey(key);
     if (number == 0) continue;
     port.device = ComDevicePath(number);

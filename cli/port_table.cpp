@@ -3,11 +3,56 @@
 #include <algorithm>
 #include <array>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace {
 
 constexpr std::size_t kColumns = 8;
 using Row = std::array<std::string, kColumns>;
+
+// What the system names may be cut mid-character or in another encoding:
+// a program name the kernel cut at 15 bytes, a USB string descriptor in
+// Latin-1. Each invalid sequence (its longest start that could still have
+// been valid) becomes U+FFFD, as the JSON output replaces it.
+std::string ValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;                 // of the sequence the lead byte starts
+    unsigned char low = 0x80, high = 0xBF;  // allowed second bytes (no overlong, no surrogate)
+    if (lead < 0x80) {
+      length = 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    std::size_t taken = 1;
+    while (taken < length && at + taken < text.size()) {
+      const auto next = static_cast<unsigned char>(text[at + taken]);
+      if (taken == 1 ? next < low || next > high : next < 0x80 || next > 0xBF) break;
+      ++taken;
+    }
+    valid += taken == length ? text.substr(at, taken) : std::string_view("\xEF\xBF\xBD");
+    at += taken;
+  }
+  return valid;
+}
+
+// Columns on a terminal: one per character, not per byte.
+std::size_t Width(const std::string& utf8) {
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
@@ -78,23 +123,24 @@ std::string PortTable(const std::vector<SerialPortInfo>& ports) {
     rows.push_back({port.device, OrDash(ComNames(port.comNumbers)), OrDash(port.driver),
                     OrDash(UsbId(port)), OrDash(port.serialNumber), OrDash(port.manufacturer),
                     OrDash(port.product), OrDash(Holders(port))});
+    for (std::string& cell : rows.back()) cell = ValidUtf8(cell);
   }
   std::array<std::size_t, kColumns> widths{};
   for (const Row& row : rows) {
-    for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], row[c].size());
+    for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], Width(row[c]));
   }
   std::string table;
   for (std::size_t r = 0; r < rows.size(); ++r) {
     std::string line;
     for (std::size_t c = 0; c < kColumns; ++c) {
       line += rows[r][c];
-      if (c + 1 < kColumns) line += std::string(widths[c] - rows[r][c].size() + 2, ' ');
+      if (c + 1 < kColumns) line += std::string(widths[c] - Width(rows[r][c]) + 2, ' ');
     }
     table += line + "\n";
     const std::string details = r == 0 ? std::string() : Details(ports[r - 1]);
-    if (!details.empty()) table += "  " + details + "\n";
+    if (!details.empty()) table += "  " + ValidUtf8(details) + "\n";
   }
-  return table + LinkHints(ports);
+  return table + ValidUtf8(LinkHints(ports));
 }
 
 std::string PortJson(const std::vector<SerialPortInfo>& ports) {
@@ -128,5 +174,7 @@ std::string PortJson(const std::vector<SerialPortInfo>& ports) {
         {"missing", port.missing},
     });
   }
-  return list.dump(2) + "\n";
+  // Texts that are not UTF-8 (see ValidUtf8) get U+FFFD here too, rather
+  // than an exception that would end the program.
+  return list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -1,23 +1,35 @@
 #include "cli/ports_options.h"
 
+namespace {
+
+#ifdef _WIN32
+constexpr char kLinkHelp[] = "Linux only (Windows numbers the COM ports itself, see below)";
+#else
+constexpr char kLinkHelp[] =
+    "make COM number N (1 to 256) reach DEVICE for the loader: a dosdevices/comN link in "
+    "~/.config/zema-loader/ to the adapter's stable /dev/serial/by-id name";
+#endif
+
+}  // namespace
+
 void AddPortsOptions(CLI::App& ports, CliOptions& o) {
   ports.add_flag("--json", o.json, "print the ports as JSON, for scripts");
   CLI::Option* link =
-      ports
-          .add_option("--link", o.link,
-                      "make COM number N (1 to 256) reach DEVICE for the loader: a "
-                      "dosdevices/comN link in ~/.config/zema-loader/ to the adapter's stable "
-                      "/dev/serial/by-id name")
-          ->expected(2)
-          ->type_name("N DEVICE");
+      ports.add_option("--link", o.link, kLinkHelp)->expected(2)->type_name("N DEVICE");
   ports.add_flag("--replace", o.replaceLink, "let --link replace a link to another device")
       ->needs(link);
   // Another sysfs and /dev: a tree built by a test or for a demonstration.
   ports.add_option("--sysfs-root", o.sysfsRoot)->group("");
   ports.add_option("--dev-root", o.devRoot)->group("");
+#ifdef _WIN32
+  ports.footer(
+      "COM n is the device \\\\.\\COMn. Windows numbers the ports: to give one another "
+      "number, use the Device Manager (the port's Port Settings, Advanced).");
+#else
   ports.footer(
       "A COM number n opens the device that dosdevices/comN names, beside the program or in "
       "~/.config/zema-loader/, else /dev/ttyS<n-1>.");
+#endif
 }
 
 void AddAdapterSerialOption(CLI::App& command, CliOptions& o,

@@ -9,7 +9,7 @@
 #include "res/about_text.h"
 #include "res/messages.h"
 #include "transfer/transfer_log.h"
-#include "transfer/utf8_path.h"
+#include "formats/utf8_path.h"
 
 namespace fs = std::filesystem;
 

@@ -5,13 +5,18 @@
 namespace {
 
 PortTraceHook g_portTrace;
+// A plain flag, not the hook itself: it is read by exit handlers, which may
+// run after the hook's own destructor.
+bool g_ended = false;
 
 }  // namespace
 
 void SetPortTraceHook(PortTraceHook hook) { g_portTrace = std::move(hook); }
 
-bool PortTraceWanted() { return static_cast<bool>(g_portTrace); }
+bool PortTraceWanted() { return !g_ended && static_cast<bool>(g_portTrace); }
 
 void TracePort(const std::string& text) {
-  if (g_portTrace) g_portTrace(text);
+  if (PortTraceWanted()) g_portTrace(text);
 }
+
+void EndPortTrace() { g_ended = true; }

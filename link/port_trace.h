@@ -12,3 +12,7 @@ void SetPortTraceHook(PortTraceHook hook);
 // True when a hook is set: the words are worth making.
 bool PortTraceWanted();
 void TracePort(const std::string& text);
+
+// Nothing is traced any more, hook or not: the program is ending, and what
+// a hook writes to may already be gone.
+void EndPortTrace();

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "link/custom_baud_linux.h"
 #include "link/port_device_path.h"
@@ -178,6 +179,16 @@ void PutBackLowLatency(const NativePort& native) {
 }  // namespace
 
 std::string DefaultDevice(int port) { return DeviceForPort(port); }
+
+// The device's path, with the device a symbolic link names (a dosdevices
+// link, a virtual sensor's link).
+std::string DeviceForDetail(const std::string& device) {
+  std::error_code error;
+  const std::filesystem::path path(device);
+  if (!std::filesystem::is_symlink(path, error)) return device;
+  const std::filesystem::path named = std::filesystem::read_symlink(path, error);
+  return error ? device : device + " -> " + named.string();
+}
 
 bool OpenDevice(const std::string& device, int /*inQueueSize*/, int /*outQueueSize*/,
                 NativePort& native, int& systemError) {
@@ -359,9 +370,9 @@ bool WriteLineState(NativePort& native, const LineState& state) {
   return true;
 }
 
-bool SetReadTimeouts(NativePort& native, int milliseconds) {
-  native.readIntervalMs = milliseconds;
-  native.readTotalMs = milliseconds;
+bool SetReadTimeouts(NativePort& native, int intervalMs, int totalMs) {
+  native.readIntervalMs = intervalMs;
+  native.readTotalMs = totalMs;
   return true;
 }
 
@@ -372,7 +383,10 @@ bool SetWriteTimeout(NativePort& native, int milliseconds) {
 
 int WaitingBytes(NativePort& native) {
   int waiting = 0;
-  if (::ioctl(native.fd, FIONREAD, &waiting) != 0) return 0;
+  if (::ioctl(native.fd, FIONREAD, &waiting) != 0) {
+    if (errno == EIO) native.gone = std::strerror(errno);  // a hung-up line
+    return 0;
+  }
   return waiting;
 }
 

@@ -7,26 +7,18 @@
 // report a setting as applied that is not.
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
+#include "link/failure.h"
 #include "link/serial_port_backend.h"
+#include "res/messages.h"
 
 namespace serial_backend {
 
 namespace {
 
-// The system's own words for an error code, without the line end it adds.
-std::string SystemText(int code) {
-  char text[512] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-  std::string words(text, length);
-  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) {
-    words.pop_back();
-  }
-  return words.empty() ? "error " + std::to_string(code) : words;
-}
+constexpr char kDevicePrefix[] = "\\\\.\\";
 
 // A read or write fails only when the device has gone (a USB adapter pulled
 // out: access denied, bad command, device not connected); a time-out is a
@@ -39,13 +31,19 @@ void NoteFailure(NativePort& native) {
     ClearCommError(native.handle, &errors, nullptr);
     return;
   }
-  native.gone = SystemText(static_cast<int>(error));
+  native.gone = WindowsErrorText(error);
 }
 
 }  // namespace
 
 // The "\\.\" prefix lets ports above COM9 open as well.
-std::string DefaultDevice(int port) { return "\\\\.\\COM" + std::to_string(port); }
+std::string DefaultDevice(int port) { return kDevicePrefix + ("COM" + std::to_string(port)); }
+
+// A user knows "COM9", not the name the program opens it by.
+std::string DeviceForDetail(const std::string& device) {
+  const std::string prefix = kDevicePrefix;
+  return device.compare(0, prefix.size(), prefix) == 0 ? device.substr(prefix.size()) : device;
+}
 
 bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, NativePort& native,
                 int& systemError) {
@@ -66,14 +64,17 @@ bool OpenDevice(const std::string& device, int inQueueSize, int outQueueSize, Na
   return true;
 }
 
-std::string DescribeOpenFailure(int port, const std::string& device, bool bound,
+// Windows' own words, and what they mean for a COM port where they do not
+// say it: a port that exists but is held by another program is refused with
+// "Access is denied.", a COM number without a port with "The system cannot
+// find the file specified.".
+std::string DescribeOpenFailure(int /*port*/, const std::string& device, bool bound,
                                 int systemError) {
-  if (!bound && systemError == ERROR_FILE_NOT_FOUND) {
-    return "this computer has no COM" + std::to_string(port);
-  }
-  // A port that exists but is held by another program is refused this way.
-  if (systemError == ERROR_ACCESS_DENIED) return device + ": in use by another program";
-  return device + ": " + SystemText(systemError);
+  const auto error = static_cast<DWORD>(systemError);
+  std::string detail = DeviceForDetail(device) + ": " + WindowsErrorText(error);
+  if (error == ERROR_ACCESS_DENIED) detail += " " + LoadMessage(kMsgPortInUse);
+  if (error == ERROR_FILE_NOT_FOUND && !bound) detail += " " + LoadMessage(kMsgNoSuchComPort);
+  return detail;
 }
 
 // A handle opened without sharing holds the port only while it is open;
@@ -182,14 +183,18 @@ bool WriteLineState(NativePort& native, const LineState& state) {
 // both set: a read ends as soon as its count has arrived, or at the
 // time-out with what arrived (0 bytes and TRUE on a silent line), 1 to 3 ms
 // after it for time-outs from 10 to 1000 ms, as on Windows. So one ReadFile
-// per read is right on both; a loop would only stretch the time-out.
-bool SetReadTimeouts(NativePort& native, int milliseconds) {
+// per read is right on both (ReadBytes takes a read up again only where
+// Wine cut it short).
+bool SetReadTimeouts(NativePort& native, int intervalMs, int totalMs) {
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(native.handle, &timeouts)) return false;
-  timeouts.ReadIntervalTimeout = static_cast<DWORD>(milliseconds);
+  timeouts.ReadIntervalTimeout = static_cast<DWORD>(intervalMs);
   timeouts.ReadTotalTimeoutMultiplier = 0;
-  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(milliseconds);
-  return SetCommTimeouts(native.handle, &timeouts) != 0;
+  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(totalMs);
+  if (!SetCommTimeouts(native.handle, &timeouts)) return false;
+  native.readIntervalMs = intervalMs;
+  native.readTimeoutMs = totalMs;
+  return true;
 }
 
 bool SetWriteTimeout(NativePort& native, int milliseconds) {
@@ -203,16 +208,51 @@ bool SetWriteTimeout(NativePort& native, int milliseconds) {
 int WaitingBytes(NativePort& native) {
   DWORD errors = 0;
   COMSTAT status{};
-  if (!ClearCommError(native.handle, &errors, &status)) return 0;
+  if (!ClearCommError(native.handle, &errors, &status)) {
+    NoteFailure(native);
+    return 0;
+  }
   return static_cast<int>(status.cbInQue);
 }
 
+// Wine ends a ReadFile early, with what has arrived so far and TRUE, when a
+// signal reaches the thread: a Ctrl-C (SIGINT, which Wine turns into
+// CTRL_C_EVENT) cut a reply short and the run failed with a checksum error
+// instead of stopping. Windows ends a read only at its count or its
+// time-out: as interval and total time-out are the same, a read that came
+// back short well before the time-out was interrupted, and it is taken up
+// again for the rest, with what is left of the time-out. On Windows the
+// loop runs once.
 int ReadBytes(NativePort& native, void* buffer, int count) {
-  DWORD transferred = 0;
-  if (!ReadFile(native.handle, buffer, static_cast<DWORD>(count), &transferred, nullptr)) {
-    NoteFailure(native);
+  using Clock = std::chrono::steady_clock;
+  // Windows' timers may end a wait up to a clock tick early.
+  constexpr auto kTimerSlack = std::chrono::milliseconds(20);
+  auto* bytes = static_cast<char*>(buffer);
+  const int timeoutMs = native.readTimeoutMs;  // 0: none, the read waits for its count
+  const int intervalMs = native.readIntervalMs;
+  // A gap shorter than the whole time-out ends a read early by design.
+  const bool resumable = intervalMs == timeoutMs;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  int received = 0;
+  bool shortened = false;
+  while (received < count) {
+    DWORD transferred = 0;
+    const auto wanted = static_cast<DWORD>(count - received);
+    if (!ReadFile(native.handle, bytes + received, wanted, &transferred, nullptr)) {
+      NoteFailure(native);
+      break;
+    }
+    received += static_cast<int>(transferred);
+    if (received == count || timeoutMs == 0) continue;
+    if (!resumable) break;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left <= kTimerSlack) break;  // the time-out passed
+    const int leftMs = static_cast<int>(left.count());
+    shortened = SetReadTimeouts(native, leftMs, leftMs) || shortened;
   }
-  return static_cast<int>(transferred);
+  if (shortened) SetReadTimeouts(native, intervalMs, timeoutMs);
+  return received;
 }
 
 int WriteBytes(NativePort& native, const void* buffer, int count) {

@@ -4,6 +4,7 @@
 
 namespace {
 
+// clang-format off
 constexpr MessageRow kRows[] = {
     {102,
      "Agree to Exit?",
@@ -222,6 +223,17 @@ constexpr MessageRow kRows[] = {
      "oder UTF-8 speichern und erneut versuchen.",
      "設定値ファイル %1 はUnicode (UTF-16) で保存されています。"
      "エディターでANSIまたはUTF-8として保存し直してから、もう一度実行してください。"},
+    // Windows says "Access is denied." of a COM port that another program
+    // holds, and "The system cannot find the file specified." of a COM
+    // number without a port: these follow its words in the detail line.
+    {158,
+     "Another program is using the port.",
+     "Ein anderes Programm benutzt den Anschluss.",
+     "別のプログラムがこのポートを使用しています。"},
+    {159,
+     "This computer has no port of that number.",
+     "Dieser Computer hat keinen Anschluss mit dieser Nummer.",
+     "このコンピューターにはその番号のポートがありません。"},
     // The About box of the main dialog (its window menu's item, the box's
     // title and lines) and the user guide that F1 opens.
     {160,
@@ -261,6 +273,7 @@ constexpr MessageRow kRows[] = {
      "ZEMA Data Loader Benutzerhandbuch",
      "ZEMA Data Loader ユーザーガイド"},
 };
+// clang-format on
 
 }  // namespace
 

@@ -63,6 +63,9 @@ enum MessageId : int {
   // Leaving the program while connected.
   kMsgResumeBeforeExit = 151,
   kMsgParamFileUtf16 = 153,  // %1 file
+  // Windows: after the system's words in a COM port's detail line.
+  kMsgPortInUse = 158,
+  kMsgNoSuchComPort = 159,
   // The About box and the user guide.
   kMsgAboutMenuItem = 160,  // the main dialog's item in its window menu
   kMsgAboutTitle = 161,

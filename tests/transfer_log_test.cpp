@@ -15,7 +15,7 @@
 #include "tests/support/fake_dialog_window.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 namespace fs = std::filesystem;
 
@@ -56,7 +56,7 @@ TEST_F(TransferLogTest, EachDialogRunLogsItsOutcomeAndMessage) {
   };
   for (const Run& run : runs) {
     target_.baseName = run.baseName;
-    CComuDlg dialog(sim.port(), target_);
+    CComuDlg dialog(link, target_);
     FakeDialogWindow window(dialog, script_);
     // CANCEL while the sensor takes the compensation table's tenth block.
     sim.ClearCommands();

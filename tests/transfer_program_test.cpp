@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
@@ -29,11 +31,10 @@
 #include "support/file_bytes.h"
 #include "support/program_run.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/fake_sysfs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -111,13 +112,12 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   // The dialog's run on the same sensor.
   fs::create_directories(dir / "dialog");
   TransferTarget target{kDirectionRead, 1, 1, 1, 1, 0, 14, (dir / "dialog" / "line1").string()};
-  ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-  ComSetMode(sim.port(), kLineMode57600NoParity);
+  SensorLink link = OpenMenuLink(sim.port());
   RecordingRunView view;
   ScriptedOperator dialogs;
-  TransferRun run{target, sim.port(), view, dialogs};
-  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << g_lastError;
-  ComClose(sim.port());
+  TransferRun run{target, link, view, dialogs};
+  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << run.failure.value_or(Failure{}).text;
+  link.Close();
   const std::vector<std::string> names = FolderEntries(dir / "cli");
   ASSERT_EQ(names.size(), 32u);
   ASSERT_EQ(names, FolderEntries(dir / "dialog"));
@@ -202,6 +202,24 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
   };
   const std::string com = "COM" + std::to_string(sim.port());
   const std::vector<std::string> kPortChoices = {"--port", "--device", "--adapter-serial"};
+  // A driver taking the low-latency flag (0 again: put back); a port held by a name cut inside "ä".
+  const std::vector<std::string> flagDriver = {"LD_PRELOAD=" ZEMA_SERIAL_FLAGS_SHIM,
+                                               "ASAN_OPTIONS=verify_asan_link_order=0"};
+  const std::vector<std::string> flagBack = {"is completed.", "serial flags 0\n"};
+  FakeSysfs tree;
+  tree.AddUsbSerial("ttyUSB0", "1-2", {"0403", "6001", "Fa\xFFke", "", ""}, "ftdi_sio", -1, "");
+  const std::vector<std::string> ports = {"ports",      "--sysfs-root", tree.sysRoot(),
+                                          "--dev-root", tree.devRoot(), "--json"};
+  fs::create_symlink("/usr/bin/tail", tree.folder() / "Prüfprogramm_äöü");
+  ProgramRun holder;
+  auto holdPort = [&, e = std::error_code()]() mutable {
+    holder.Start((tree.folder() / "Prüfprogramm_äöü").string(), {"-f", tree.Device("ttyUSB0")});
+    const fs::path held = "/proc/" + std::to_string(holder.pid()) + "/fd/3";  // once it is open
+    for (int i = 0; i < 500 && fs::read_symlink(held, e) != tree.Device("ttyUSB0"); ++i) {
+      std::this_thread::sleep_for(kPoll);
+    }
+  };
+  // clang-format off
   const Case cases[] = {
       {"NothingSelectedIsAMistake", [] {}, {"read", "--base", base}, 2,
        {"choose what to transfer: --params, --common, --compensation, --patterns, or --all"},
@@ -283,7 +301,20 @@ TEST_F(TransferProgramTest, ExitStatusesAnswersAndTexts) {
        {"\"Agree to stop operation of ZEMA?\"", "\"Found same filename. Do you overwrite?\""}},
       {"SpeedWithoutCommandMode", [] {}, {"resume", "--speed", "9600"}, 2, {"--speed"}},
       {"Ports", [] {}, {"ports"}, 0, {com + " ", sim.devicePath() + " ", "virtual sensor"}},
+      {"PortsJsonNotUtf8", holdPort, ports, 0,
+       {"\"program\": \"Prüfprogramm_\xEF\xBF\xBD\"", "\"manufacturer\": \"Fa\xEF\xBF\xBDke\""}},
+      {"PortsNotUtf8", [] {}, {ports.begin(), ports.end() - 1}, 0,
+       {"Prüfprogramm_\xEF\xBF\xBD (", "Fa\xEF\xBF\xBDke"}},
+      {"LowLatency", [] {}, {"read", "--common", "--base", base + "1"}, 0, flagBack, flagDriver},
+      {"LowLatencyResumed", [] {}, {"read", "--common", "--base", base + "2", "--resume"}, 0,
+       flagBack, flagDriver},
+      {"LowLatencyTraced", [] {}, {"read", "--common", "--base", base + "3", "--trace"}, 0,
+       {"is completed.", "serial flags 0\n", "flag cleared again, as it was"}, flagDriver},
+      {"LowLatencyTracedResumed", [] {},
+       {"read", "--common", "--base", base + "4", "--trace", "--resume"}, 0,
+       {"is completed.", "serial flags 0\n", "flag cleared again, as it was"}, flagDriver},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.before();

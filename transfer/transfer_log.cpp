@@ -14,9 +14,8 @@
 #include <unistd.h>
 #endif
 
-#include "link/last_error.h"
+#include "formats/utf8_path.h"
 #include "res/messages.h"
-#include "transfer/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -114,7 +113,8 @@ std::string Message(const TransferRun& run, RunEnd end) {
     case RunEnd::Failed:
       break;
   }
-  return g_lastErrorDetail.empty() ? g_lastError : g_lastError + " (" + g_lastErrorDetail + ")";
+  const Failure failure = run.failure.value_or(Failure{});
+  return failure.detail.empty() ? failure.text : failure.text + " (" + failure.detail + ")";
 }
 
 bool AppendBytes(const std::string& path, const std::string& bytes) {
@@ -178,7 +178,7 @@ std::string TransferLogLine(std::time_t when, const std::string& program, const 
       LocalTimeText(when),
       program,
       IsReadRun(target) ? "READ" : "WRITE",
-      "COM" + std::to_string(run.port),
+      run.link.IsOpen() ? run.link.Port().Name() : std::string(),
       AbsoluteBaseName(target.baseName),
       Kinds(target),
       std::to_string(target.startBank) + "-" + std::to_string(target.endBank),

@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "tests/support/program_state_reset.h"
+#include "res/messages.h"
+#include "tests/support/private_transfer_log.h"
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  ResetProgramStateBeforeEachTest();
+  KeepTransferLogsInATestFolder();
+  SetLanguage(Language::English);
   return RUN_ALL_TESTS();
 }

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 #include "tests/gui/box_answerer.h"

@@ -15,7 +15,8 @@ std::vector<std::string> WineEnvironment(std::vector<std::string> environment) {
 
 std::vector<std::string> WineArguments(const std::string& windowsProgram,
                                        const std::vector<std::string>& arguments) {
-  std::vector<std::string> command{std::string(ZEMA_WINDOWS_BIN) + "/" + windowsProgram};
+  const std::string folder = ZEMA_WINDOWS_BIN;
+  std::vector<std::string> command{folder + "/zema-exit-code.exe", folder + "/" + windowsProgram};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return command;
 }
@@ -31,8 +32,16 @@ void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
 ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
-  return RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
-                    WineEnvironment(environment));
+  return WithWindowsExitCode(RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
+                                        WineEnvironment(environment)));
+}
+
+ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome) {
+  const std::size_t line = outcome.out.rfind("exit code ");
+  if (line == std::string::npos || outcome.overran) return outcome;
+  outcome.status = std::atoi(outcome.out.c_str() + line + 10);
+  outcome.out.erase(line);
+  return outcome;
 }
 
 std::string WindowsPath(const std::filesystem::path& path) {

@@ -10,13 +10,15 @@
 #include "support/program_run.h"
 
 // Starts a program of the Windows build ("zema-transfer.exe") under Wine,
-// in the run's prefix, with Wine's own messages off.
+// in the run's prefix, with Wine's own messages off, from zema-exit-code.exe:
+// WithWindowsExitCode takes the code it prints as the status (see exit_code.cpp).
 void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
                     const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment = {});
 ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment = {});
+ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome);
 
 // The Windows name of a Linux path: Wine's drive Z: is the root folder.
 std::string WindowsPath(const std::filesystem::path& path);

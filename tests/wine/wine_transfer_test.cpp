@@ -16,6 +16,7 @@
 #include <iostream>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "res/messages.h"
@@ -73,7 +74,7 @@ class WineTransferTest : public ::testing::Test {
   // The arguments with BASE replaced by `base`, on the sensor's port.
   std::vector<std::string> With(std::vector<std::string> arguments, const std::string& base) {
     for (std::string& argument : arguments) {
-      if (argument == "BASE") argument = base;
+      if (argument.rfind("BASE", 0) == 0) argument = base + argument.substr(4);
     }
     const bool ownPort = std::find(arguments.begin(), arguments.end(), "--port") != arguments.end();
     if (!ownPort) arguments.insert(arguments.end(), {"--port", std::to_string(sim.port())});
@@ -135,7 +136,7 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
     std::function<void()> before;  // before each build's run
     std::vector<std::string> arguments;
     int status;
-    std::vector<std::string> printed;  // in both builds' standard error
+    std::vector<std::string> printed;  // in the Windows build's output
     std::vector<std::string> environment = {};
     bool sameDetail = true;  // false: only the first line is the same
   };
@@ -144,6 +145,7 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
     sim.SetFaults({});
     sim.AddFault({FaultKind::kNoReply, static_cast<int>(sim.Commands().size()) + 2, 0});
   };
+  // clang-format off
   const Case cases[] = {
       {"LinkFailure", noReplyToTheFirstRead,
        {"read", "--params", "--banks", "0-5", "--base", "BASE"}, 1,
@@ -152,12 +154,21 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
        {"write", "--params", "--banks", "3-4", "--base", "BASE"}, 1,
        {"Error: File not found: BASE.pr3.zema\n", "Error: Transfering is aborted.\n"}},
       {"PortWithoutDevice", [] {}, {"resume", "--port", "99"}, 1,
-       {"Error: Failed to open COM port.\n"}, {}, false},
+       {"\n  COM99: File not found. " + LoadMessage(kMsgNoSuchComPort) + "\n"}, {}, false},
+      {"PortWithoutDeviceGerman", [] {}, {"resume", "--port", "99"}, 1,
+       {"\n  COM99: Datei nicht gefunden. " + LoadMessage(kMsgNoSuchComPort, Language::German)},
+       {"LC_ALL=de_DE.UTF-8"}, false},
+      {"MissingFolder", [] {}, {"read", "--common", "--base", "BASE.missing/line1"}, 1,
+       {"\n  BASE.missing: File not found.\n"}, {}, false},
+      {"Help", [] {}, {"read", "--help"}, 0,
+       {"--base C:\\zema\\line1 ", "3 stopped by Ctrl-C,\nCtrl-Break or closing",
+        "schtasks /create"}, {}, false},
       {"German", [] {}, {"read", "--common", "--base", "BASE"}, 0,
        {LoadMessage(kMsgReadingCompleted, Language::German) + "\n"}, {"LC_ALL=de_DE.UTF-8"}},
       {"Japanese", [] {}, {"read", "--common", "--base", "BASE"}, 0,
        {LoadMessage(kMsgReadingCompleted, Language::Japanese) + "\n"}, {"LC_ALL=ja_JP.UTF-8"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.before();
@@ -173,7 +184,7 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
       EXPECT_EQ(wineText.substr(0, wineText.find('\n')), linux.err.substr(0, linux.err.find('\n')));
     }
     for (const std::string& text : c.printed) {
-      EXPECT_NE(wineText.find(text), std::string::npos) << text << "\n---\n" << wineText;
+      EXPECT_NE((WithLineFeeds(wine.out) + wineText).find(text), std::string::npos) << wineText;
     }
     // The bytes on a pipe: the UTF-8 texts, with the C runtime's CR LF.
     EXPECT_EQ(wine.err.size(), wineText.size() + static_cast<std::size_t>(std::count(
@@ -189,20 +200,23 @@ TEST_F(WineTransferTest, FailuresAndLanguagesAsOnLinux) {
 // "Aborted." and leaves no partial file. The control handler runs on a
 // thread that the system starts for it, on Windows as under Wine, so a few
 // fast blocks may pass before the run sees the request (Linux takes the
-// signal at once, and stops after the block in flight).
+// signal at once, and stops after the block in flight); answered 50 ms late.
 TEST_F(WineTransferTest, CtrlCCancelsTheRun) {
   std::atomic<int> seen{0};
   std::atomic<int> after{0};
+  std::atomic<pid_t> program{0};  // the newest process with that folder: not zema-exit-code.exe
+  const std::vector<std::string> newest = {"-n", "-f", dir.path().filename().string()};
   ProgramRun run;
   sim.SetCommandHook([&](std::size_t, std::span<const std::uint8_t> frame) {
     if (frame[0] != 0x83) return;
-    if (++seen == 40) ::kill(run.pid(), SIGINT);
-    if (seen > 40) ++after;
+    if (++seen == 40) program = std::atoi(RunProgram("/usr/bin/pgrep", newest).out.c_str());
+    if (seen == 40 && program > 0) ::kill(program, SIGINT);
+    if (seen > 40 && ++after) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   });
   StartUnderWine(run, "zema-transfer.exe",
                  With({"read", "--patterns", "--banks", "0-1", "--base", "BASE"},
                       WindowsPath(Base("stop/wine"))));
-  const ProgramOutcome outcome = run.Wait();
+  const ProgramOutcome outcome = WithWindowsExitCode(run.Wait());
   sim.SetCommandHook(nullptr);
   EXPECT_EQ(outcome.status, 3) << outcome.err;
   EXPECT_NE(WithLineFeeds(outcome.err).find("Aborted.\n"), std::string::npos) << outcome.err;
