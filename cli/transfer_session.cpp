@@ -16,6 +16,7 @@
 #include "res/messages.h"
 #include "transfer/read_targets.h"
 #include "transfer/sensor_compare.h"
+#include "transfer/transfer_log.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -98,6 +99,7 @@ int Transfer(const CliOptions& options, SensorLink& link, TerminalRunView& view,
   view.Begin(WireBytes(selected), run.cancelState);
   const RunEnd end = RunTransfer(run);
   view.End();
+  LogTransferRun("zema-transfer", run, end);
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
 
   // Read back what the run wrote, now committed, against the same files.

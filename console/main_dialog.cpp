@@ -8,6 +8,7 @@
 #include "console/connection_states.h"
 #include "console/settings_file.h"
 #include "console/transfer_choices.h"
+#include "console/user_guide.h"
 #include "frontend/file_picker.h"
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
@@ -22,7 +23,9 @@ const DialogTemplate& CLoaderDlg::Template() const { return MainDialogTemplate()
 void CLoaderDlg::OnInitDialog(DialogWindow& window) {
   window_ = &window;
   window.SetProgramIcon();
-  LoadSettings(settingsPath_, window);
+  ports_ = PortChoices(PresentPortsAboveCom9());
+  OfferPorts(window, ports_);
+  LoadSettings(settingsPath_, window, ports_);
   OnComModeBox();
   SelectFileNamePart();
   // The port list, the first control, takes the keyboard focus; READ, WRITE
@@ -91,13 +94,24 @@ void CLoaderDlg::OfferResumeBeforeLeaving() {
   }
 }
 
+std::string CLoaderDlg::AboutMenuText() const { return LoadMessage(kMsgAboutMenuItem); }
+
+// Not while a question or the progress dialog is in front.
+void CLoaderDlg::OnAbout() {
+  if (!handlerRunning_) ShowProgramAbout(*window_);
+}
+
+void CLoaderDlg::OnHelp() {
+  if (!handlerRunning_) ShowUserGuide(*window_);
+}
+
 void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
 
 void CLoaderDlg::OnConnectButton() {
   DialogWindow& window = *window_;
-  ConnectionOutcome outcome =
-      ConnectSensor(window.ListSelection(kCtlPortList), window.IsChecked(kCtlComModeBox),
-                    window.ListSelection(kCtlSpeedList), window.Boxes());
+  ConnectionOutcome outcome = ConnectSensor(
+      ports_.PortAt(window.ListSelection(kCtlPortList)) - 1, window.IsChecked(kCtlComModeBox),
+      window.ListSelection(kCtlSpeedList), window.Boxes());
   if (ApplyConnectOutcome(outcome, window, window.Boxes())) link_ = std::move(outcome.link);
 }
 
@@ -143,6 +157,6 @@ void CLoaderDlg::OnExitButton() {
   }
   OfferResumeBeforeLeaving();
   // A failed save has been reported; the program ends all the same.
-  SaveSettings(settingsPath_, *window_, window_->Boxes());
+  SaveSettings(settingsPath_, *window_, window_->Boxes(), ports_);
   window_->EndDialog(kDialogResultOk);
 }

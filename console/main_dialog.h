@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "console/port_choices.h"
 #include "frontend/dialog_window.h"
 #include "link/sensor_link.h"
 
@@ -31,6 +32,11 @@ class CLoaderDlg : public DialogHandlers {
   void OnInitDialog(DialogWindow& window) override;
   void OnCommand(int controlId) override;
   void OnCancel() override;
+  // The About box from the window's menu, the user guide with F1
+  // (console/user_guide.h).
+  std::string AboutMenuText() const override;
+  void OnAbout() override;
+  void OnHelp() override;
 
   // Handlers of the dialog's buttons and check box; OnCommand dispatches
   // the clicks to them.
@@ -51,6 +57,8 @@ class CLoaderDlg : public DialogHandlers {
   std::string settingsPath_;
   std::string bareNameFolder_;
   DialogWindow* window_ = nullptr;
+  // The port list's entries: COM1 to COM9 and the ports above that exist.
+  PortChoices ports_;
   // Open between CONNECT and RUN: the dialog is connected.
   SensorLink link_;
   // Set while a handler runs: a click that reaches the dialog from inside a

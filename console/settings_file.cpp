@@ -31,7 +31,6 @@ constexpr std::size_t kBaseNameRoom = 3 + 3 * 259;
 constexpr std::size_t kBaseNameRoom = 259;
 #endif
 
-constexpr int kLastPortIndex = 8;  // "COM9"
 constexpr int kLastSpeedIndex = 4;
 constexpr int kLastBank = 14;
 
@@ -114,9 +113,9 @@ SettingsChoices ReadChoices(std::FILE* file) {
   // every line after it.
   int portIndex = 0;
   if (!reader.ReadNumber(portIndex)) return choices;
-  // The port is stored as a list index. An index the list cannot show
-  // selects "COM1", so that CONNECT always has a port to open.
-  choices.portNo = InRange(portIndex, 0, kLastPortIndex) ? portIndex + 1 : 1;
+  // The port is stored as its number - 1; whether the list offers it is
+  // ApplyChoices' test.
+  choices.portNo = InRange(portIndex, kFirstPort - 1, kLastPort - 1) ? portIndex + 1 : 1;
   if (!ReadRanged(reader, choices.speedIndex, 0, kLastSpeedIndex, 4) ||
       !ReadRanged(reader, choices.startBank, 0, kLastBank, 0) ||
       !ReadRanged(reader, choices.endBank, 0, kLastBank, kLastBank) ||
@@ -137,8 +136,11 @@ SettingsChoices ReadChoices(std::FILE* file) {
   return choices;
 }
 
-void ApplyChoices(const SettingsChoices& choices, DialogControls& controls) {
-  controls.SetListSelection(kCtlPortList, choices.portNo - 1);
+void ApplyChoices(SettingsChoices& choices, DialogControls& controls, const PortChoices& ports) {
+  // A port the list cannot show selects "COM1", so that CONNECT always has
+  // a port to open.
+  if (ports.ListIndexOf(choices.portNo) < 0) choices.portNo = 1;
+  controls.SetListSelection(kCtlPortList, ports.ListIndexOf(choices.portNo));
   controls.SetListSelection(kCtlSpeedList, choices.speedIndex);
   controls.SetListSelection(kCtlStartBank, choices.startBank);
   controls.SetListSelection(kCtlEndBank, choices.endBank);
@@ -150,9 +152,11 @@ void ApplyChoices(const SettingsChoices& choices, DialogControls& controls) {
   controls.SetControlText(kCtlBaseName, choices.baseName);
 }
 
-std::string FileContent(const DialogControls& controls) {
-  std::string content;
-  for (int id : {kCtlPortList, kCtlSpeedList, kCtlStartBank, kCtlEndBank}) {
+std::string FileContent(const DialogControls& controls, const PortChoices& ports) {
+  // No port selected gives -1, as it always did.
+  std::string content =
+      std::to_string(ports.PortAt(controls.ListSelection(kCtlPortList)) - 1) + '\n';
+  for (int id : {kCtlSpeedList, kCtlStartBank, kCtlEndBank}) {
     content += std::to_string(controls.ListSelection(id)) + '\n';
   }
   for (int id : {kCtlCommonParams, kCtlBrightComp, kCtlBankParams, kCtlPatterns,
@@ -165,25 +169,26 @@ std::string FileContent(const DialogControls& controls) {
 
 }  // namespace
 
-SettingsChoices LoadSettings(const std::string& path, DialogControls& controls) {
+SettingsChoices LoadSettings(const std::string& path, DialogControls& controls,
+                             const PortChoices& ports) {
   SettingsChoices choices;
   // Only a regular file: a FIFO of that name would block the start.
   if (std::FILE* file = OpenRegularFile(path)) {
     choices = ReadChoices(file);
     std::fclose(file);
   }
-  ApplyChoices(choices, controls);
+  ApplyChoices(choices, controls, ports);
   return choices;
 }
 
-bool SaveSettings(const std::string& path, const DialogControls& controls,
-                  OperatorDialogs& dialogs) {
+bool SaveSettings(const std::string& path, const DialogControls& controls, OperatorDialogs& dialogs,
+                  const PortChoices& ports) {
   // The fallback folder under the user's config home may not exist yet.
   std::error_code ignored;
   const std::filesystem::path folder = PathFromUtf8(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
 
-  const std::string content = FileContent(controls);
+  const std::string content = FileContent(controls, ports);
   StagedFile file;
   errno = 0;
   const bool saved = file.Create(path) && file.Write(content) && file.Commit();

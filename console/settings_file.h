@@ -17,11 +17,14 @@
 // says. Some asymmetries are kept on purpose:
 //  - the patterns line is written but never read back: patterns start clear;
 //  - com-mode is 0 without a file but 1 for any stored value other than 0/1;
-//  - the port is stored as a list index and read as a port number.
+//  - the port is stored as its number - 1 (for COM1 to COM9 their list
+//    index, as the file has always held it) and read as a port number; a
+//    port the list does not offer reads as COM1 (console/port_choices.h).
 #pragma once
 
 #include <string>
 
+#include "console/port_choices.h"
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
@@ -47,12 +50,14 @@ struct SettingsChoices {
 // "57600 (5)", banks 0 to 14, the three visible data kinds ticked, patterns
 // and com-mode clear, "Untitled"); a value out of range gives that line's
 // replacement; a file that ends before its ninth line gives the first-start
-// choices for the lines it lacks.
-SettingsChoices LoadSettings(const std::string& path, DialogControls& controls);
+// choices for the lines it lacks. A stored port that `ports` does not offer
+// gives COM1.
+SettingsChoices LoadSettings(const std::string& path, DialogControls& controls,
+                             const PortChoices& ports = PortChoices());
 
 // Writes the controls to `path` through a temporary file renamed over it
 // (into the existing file itself, once the content is complete, where the
 // folder takes no new file), creating its folder when needed. When that fails the operator is shown
 // message 103, an earlier file stays as it was, and the result is false.
-bool SaveSettings(const std::string& path, const DialogControls& controls,
-                  OperatorDialogs& dialogs);
+bool SaveSettings(const std::string& path, const DialogControls& controls, OperatorDialogs& dialogs,
+                  const PortChoices& ports = PortChoices());

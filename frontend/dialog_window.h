@@ -31,6 +31,9 @@ class DialogWindow : public DialogControls {
   // the caret into view.
   virtual void SelectText(int id, std::size_t start, std::size_t end) = 0;
 
+  // Appends an entry to drop-down list `id`, after those of the template.
+  virtual void AddListEntry(int id, const std::string& text) = 0;
+
   // The progress bar control.
   virtual void SetProgressRange(int id, int low, int high) = 0;
   virtual void SetProgressPosition(int id, int position) = 0;
@@ -62,6 +65,14 @@ class DialogWindow : public DialogControls {
   // The message boxes and the file-open dialog, owned by this window.
   virtual OperatorDialogs& Boxes() = 0;
   virtual FilePicker& FileOpenDialog() = 0;
+
+  // A box titled `title` with `text` beside the program icon and an OK
+  // button, owned by this window.
+  virtual void ShowAbout(const std::string& title, const std::string& text) = 0;
+  // Shows the text file at `path` (the user guide) for reading, beside
+  // this window, which stays usable; `title` names it where the toolkit
+  // gives the window a title. False when it cannot be shown.
+  virtual bool ShowDocument(const std::string& title, const std::string& path) = 0;
 };
 
 // The behaviour of one dialog: its template and what each event does.
@@ -84,6 +95,14 @@ class DialogHandlers {
 
   // A timer started with DialogWindow::StartTimer has fired.
   virtual void OnTimer(int /*timerId*/) {}
+
+  // The text of an item "About ..." for the window's own menu (the system
+  // menu on Windows); empty: the window offers none.
+  virtual std::string AboutMenuText() const { return {}; }
+  // That item was chosen.
+  virtual void OnAbout() {}
+  // F1.
+  virtual void OnHelp() {}
 };
 
 // The toolkit as the application object sees it.

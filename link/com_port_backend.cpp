@@ -16,6 +16,7 @@ class ComPortBackend final : public PortBackend {
   ComPortBackend& operator=(const ComPortBackend&) = delete;
 
   std::string Device() const override { return ComDevicePath(port_); }
+  std::string Name() const override { return ComPortName(port_); }
   bool SetLineMode(std::uint32_t lineMode) override {
     return ComSetMode(port_, lineMode) == kComOk;
   }

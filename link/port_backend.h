@@ -16,6 +16,8 @@ class PortBackend {
 
   // The port as a failure's detail line names it: a device path, an address.
   virtual std::string Device() const = 0;
+  // The port as the user named it: "COM3", a device path, an address.
+  virtual std::string Name() const = 0;
 
   // Speed, data bits, parity, stop bits, DTR and RTS, flow control, as one
   // LineMode word (link/line_mode.h). The whole word or, with false, none of it.

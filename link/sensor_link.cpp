@@ -11,6 +11,7 @@ namespace {
 class ClosedPort final : public PortBackend {
  public:
   std::string Device() const override { return {}; }
+  std::string Name() const override { return {}; }
   bool SetLineMode(std::uint32_t) override { return false; }
   bool SetReadTimeouts(int, int) override { return false; }
   bool SetWriteTimeout(int) override { return false; }

@@ -88,6 +88,14 @@ std::string ComDevicePath(int port) {
   return DevicePathOf(port);
 }
 
+std::string ComPortName(int port) {
+  const std::lock_guard lock(g_tableMutex);
+  if (IsPortNumber(port) && !g_boundDevices[static_cast<std::size_t>(port)].empty()) {
+    return g_boundDevices[static_cast<std::size_t>(port)];
+  }
+  return "COM" + std::to_string(port);
+}
+
 int ComBindDevice(const std::string& devicePath) {
   if (devicePath.empty()) return 0;
   const std::lock_guard lock(g_tableMutex);

@@ -71,6 +71,9 @@ bool ComIsUnusable(int port);
 // Windows).
 std::string ComDevicePath(int port);
 
+// How the user named the port: "COM<n>", or the device path bound to it.
+std::string ComPortName(int port);
+
 // Gives a device path a port number of its own, so that callers who name
 // ports by number can open any device: the highest number that is neither
 // open nor bound already. Returns the number, or 0 when none is free. The

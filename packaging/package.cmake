@@ -7,6 +7,8 @@ configure_file(changelog changelog COPYONLY)
 zema_gzip(${CMAKE_CURRENT_BINARY_DIR}/changelog)
 add_custom_target(zema-package-changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz copyright DESTINATION ${zema_doc_dir})
+# The dialog's F1 shows the user guide from there (console/user_guide.h).
+install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION ${zema_doc_dir})
 install(FILES lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
   RENAME ${ZEMA_PACKAGE_NAME})
 

@@ -120,7 +120,9 @@ constexpr DialogTemplate kMainDialog{
     {DialogRect{0, 0, 286, 186}, DialogRect{0, 0, 294, 186}, DialogRect{0, 0, 286, 186}},
     "MS UI Gothic",
     10,
-    /*centered=*/false,
+    // The template's place is the screen's corner (0, 0); a program's main
+    // window opens in the middle of the screen.
+    /*centered=*/true,
     /*showInTaskbar=*/true,
     kMainControls,
 };

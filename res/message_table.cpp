@@ -234,6 +234,44 @@ constexpr MessageRow kRows[] = {
      "This computer has no port of that number.",
      "Dieser Computer hat keinen Anschluss mit dieser Nummer.",
      "このコンピューターにはその番号のポートがありません。"},
+    // The About box of the main dialog (its window menu's item, the box's
+    // title and lines) and the user guide that F1 opens.
+    {160,
+     "About ZEMA Data Loader…",
+     "Info ueber ZEMA Data Loader…",
+     "ZEMA Data Loaderのバージョン情報…"},
+    {161,
+     "About ZEMA Data Loader",
+     "Info ueber ZEMA Data Loader",
+     "ZEMA Data Loaderのバージョン情報"},
+    {162,
+     "ZEMA Data Loader, version %1",
+     "ZEMA Data Loader, Version %1",
+     "ZEMA Data Loader バージョン %1"},
+    {163,
+     "Copyright 2026 The ZEMA Data Loader developers. All rights reserved: the program may be "
+     "used on the machines it was supplied for; it may not be copied, changed or passed on.",
+     "Copyright 2026 The ZEMA Data Loader developers. Alle Rechte vorbehalten: das Programm darf "
+     "auf den Maschinen benutzt werden, fuer die es geliefert wurde; es darf nicht kopiert, "
+     "geaendert oder weitergegeben werden.",
+     "Copyright 2026 The ZEMA Data Loader developers. All rights reserved. "
+     "本ソフトウェアは納入先の装置でのみ使用できます。複製、改変、再配布はできません。"},
+    {164,
+     "User guide (F1): %1",
+     "Benutzerhandbuch (F1): %1",
+     "ユーザーガイド(F1): %1"},
+    {165,
+     "Transfer log: %1",
+     "Uebertragungsprotokoll: %1",
+     "転送ログ: %1"},
+    {166,
+     "The user guide %1 cannot be opened.",
+     "Das Benutzerhandbuch %1 kann nicht geoeffnet werden.",
+     "ユーザーガイド %1 を開けません。"},
+    {167,
+     "ZEMA Data Loader user guide",
+     "ZEMA Data Loader Benutzerhandbuch",
+     "ZEMA Data Loader ユーザーガイド"},
 };
 // clang-format on
 

@@ -10,10 +10,10 @@ struct MessageRow {
   const char* japanese;
 };
 
-// Messages 102 to 153, the rows in number order. A number without a row
+// Messages 102 to 167, the rows in number order. A number without a row
 // has no text: LoadMessage gives an empty one, as for any unknown number.
 inline constexpr int kFirstMessage = 102;
-inline constexpr int kLastMessage = 159;
+inline constexpr int kLastMessage = 167;
 inline constexpr int kMessageNumbers = kLastMessage - kFirstMessage + 1;
 
 extern const std::span<const MessageRow> kMessageTable;

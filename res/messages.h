@@ -66,6 +66,15 @@ enum MessageId : int {
   // Windows: after the system's words in a COM port's detail line.
   kMsgPortInUse = 158,
   kMsgNoSuchComPort = 159,
+  // The About box and the user guide.
+  kMsgAboutMenuItem = 160,  // the main dialog's item in its window menu
+  kMsgAboutTitle = 161,
+  kMsgAboutVersion = 162,  // %1 the version
+  kMsgAboutLicence = 163,
+  kMsgAboutUserGuide = 164,    // %1 where the user guide is
+  kMsgAboutTransferLog = 165,  // %1 where the transfer log is
+  kMsgUserGuideMissing = 166,  // %1 where the user guide was looked for
+  kMsgUserGuideTitle = 167,
 };
 
 // The language of the user interface: on Linux the first of LC_ALL,

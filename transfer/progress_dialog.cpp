@@ -4,6 +4,7 @@
 
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
+#include "transfer/transfer_log.h"
 
 CComuDlg::CComuDlg(SensorLink& link, TransferTarget target)
     : link_(link), target_(std::move(target)) {}
@@ -24,6 +25,7 @@ void CComuDlg::OnTimer(int timerId) {
   running_ = true;
   runEnd_ = RunTransfer(*run_);
   running_ = false;
+  LogTransferRun("zema-loader", *run_, *runEnd_);
 }
 
 void CComuDlg::OnCommand(int controlId) {

@@ -4,8 +4,10 @@
 ; uninstaller, which takes exactly these away again: a settings file put
 ; beside the programs stays, and with it their folder.
 ;
-; Silent, for administrators: setup.exe /S [/D=C:\Other Folder] (/D= last,
-; not quoted); uninstall.exe /S.
+; The components page offers a desktop shortcut to the dialog program,
+; unticked. Silent, for administrators: setup.exe /S [/DESKTOP]
+; [/D=C:\Other Folder] (/D= last, not quoted) makes the desktop shortcut
+; only with /DESKTOP; uninstall.exe /S.
 ;
 ; Built by packaging/windows/CMakeLists.txt (target windows-release), which
 ; defines VERSION ("1.0"), VERSION_QUAD ("1.0.0.0"), COPYRIGHT, PROGRAMS (folder of the
@@ -24,11 +26,13 @@ RequestExecutionLevel admin
 
 !include MUI2.nsh
 !include FileFunc.nsh
+!include Sections.nsh
 
 !define PRODUCT "ZEMA Data Loader"
 !define PUBLISHER "ZEMA Data Loader developers"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+!define DESKTOP_SHORTCUT "$DESKTOP\${PRODUCT}.lnk"
 !define ICON_FILE "zema-loader.ico"
 
 Name "${PRODUCT}"
@@ -45,6 +49,9 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${FILES}/LICENSE.txt"
+!ifdef WITH_LOADER
+  !insertmacro MUI_PAGE_COMPONENTS
+!endif
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -56,6 +63,14 @@ BrandingText "${PRODUCT} ${VERSION}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "German"
 !insertmacro MUI_LANGUAGE "Japanese"
+
+; The components page's entries.
+LangString ProgramsSection ${LANG_ENGLISH} "Programs"
+LangString ProgramsSection ${LANG_GERMAN} "Programme"
+LangString ProgramsSection ${LANG_JAPANESE} "プログラム"
+LangString DesktopSection ${LANG_ENGLISH} "Desktop shortcut"
+LangString DesktopSection ${LANG_GERMAN} "Verknuepfung auf dem Desktop"
+LangString DesktopSection ${LANG_JAPANESE} "デスクトップのショートカット"
 
 VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
@@ -84,7 +99,9 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
   Delete "$INSTDIR\${_name}"
 !macroend
 
-Section "-Programs"
+; Always installed: shown on the components page, ticked and fixed.
+Section "$(ProgramsSection)" ProgramsSection
+  SectionIn RO
   ; The Start-menu entry is every user's.
   SetShellVarContext all
   SetOutPath "$INSTDIR"
@@ -105,6 +122,12 @@ Section "-Programs"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${ICON_FILE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  ; Apps & Features' help and about: the user guide is the README.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\README.txt"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Readme" "$INSTDIR\README.txt"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Comments" \
+    "Copies parameter sets, the brightness-compensation table and pattern images between a ZEMA sensor and files over RS-232."
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Contact" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
@@ -114,9 +137,27 @@ Section "-Programs"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+!ifdef WITH_LOADER
+; Not ticked unless the user ticks it, or a silent install asks with
+; /DESKTOP.
+Section /o "$(DesktopSection)" DesktopSection
+  SetShellVarContext all
+  CreateShortcut "${DESKTOP_SHORTCUT}" "$INSTDIR\zema-loader.exe" "" "$INSTDIR\${ICON_FILE}" 0
+SectionEnd
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/DESKTOP" $1
+  IfErrors +2
+    SectionSetFlags ${DesktopSection} ${SF_SELECTED}
+FunctionEnd
+!endif
+
 Section "Uninstall"
   SetShellVarContext all
   Delete "${SHORTCUT}"
+  Delete "${DESKTOP_SHORTCUT}"
   !insertmacro ForEachInstalledFile RemoveFile
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Not /r: what someone else put into the folder stays, and so does the

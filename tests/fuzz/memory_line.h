@@ -25,6 +25,7 @@ class MemoryLine final : public PortBackend {
 
   // Takes every setting.
   std::string Device() const override { return "memory line"; }
+  std::string Name() const override { return "memory line"; }
   bool SetLineMode(std::uint32_t) override { return true; }
   bool SetReadTimeouts(int, int) override { return true; }
   bool SetWriteTimeout(int) override { return true; }

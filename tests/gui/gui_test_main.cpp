@@ -6,11 +6,13 @@
 #include <cstdlib>
 
 #include "res/messages.h"
+#include "tests/support/private_transfer_log.h"
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  KeepTransferLogsInATestFolder();
   SetLanguage(Language::English);
   return RUN_ALL_TESTS();
 }

@@ -96,6 +96,7 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   void SelectText(int id, std::size_t start, std::size_t end) override {
     selections_[id] = {start, end};
   }
+  void AddListEntry(int id, const std::string& text) override { listEntries_[id].push_back(text); }
   void SetProgressRange(int /*id*/, int /*low*/, int high) override { progressHigh_ = high; }
   void SetProgressPosition(int /*id*/, int position) override { progressPosition_ = position; }
   void StartTimer(int timerId, int milliseconds) override { timers_[timerId] = milliseconds; }
@@ -107,6 +108,8 @@ class FakeDialogWindow : public FakeControlsOf<DialogWindow> {
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override { return script_.boxes; }
   FilePicker& FileOpenDialog() override { return script_.picker; }
+  void ShowAbout(const std::string& /*title*/, const std::string& /*text*/) override {}
+  bool ShowDocument(const std::string&, const std::string&) override { return true; }
 
  private:
   bool DeliverPosted();

@@ -27,12 +27,13 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 
 folder="$WINEPREFIX/drive_c/Program Files/ZEMA Data Loader"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZEMA Data Loader.lnk"
+desktop="$WINEPREFIX/drive_c/users/Public/Desktop/ZEMA Data Loader.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEMA Data Loader'
 listing() { (cd "$1" && ls | sort | tr '\n' ' '); }
 expected() { printf '%s\n' "$@" | sort | tr '\n' ' '; }
 
 install() {
-  wine "$ZEMA_SETUP" /S
+  wine "$ZEMA_SETUP" /S "$@"
   [ "$(listing "$folder")" = "$(expected "${programs[@]}" README.txt LICENSE.txt \
     zema-loader.ico uninstall.exe)" ] || fail "installed: $(listing "$folder")"
   echo "installed: $(listing "$folder")"
@@ -42,6 +43,7 @@ uninstall() {
   wine 'C:\Program Files\ZEMA Data Loader\uninstall.exe' /S
   wineserver -w
   [ ! -e "$shortcut" ] || fail "the Start-menu entry stays"
+  [ ! -e "$desktop" ] || fail "the desktop shortcut stays"
   if wine reg query "$key" >/dev/null 2>&1; then fail "the Apps & Features entry stays"; fi
   echo "uninstalled"
 }
@@ -58,9 +60,13 @@ case "$mode" in
     for value in "DisplayName *REG_SZ *ZEMA Data Loader$" "DisplayVersion *REG_SZ *[0-9.]+$" \
       "Publisher *REG_SZ" "DisplayIcon *REG_SZ .*zema-loader\.ico$" "EstimatedSize *REG_DWORD *0x[1-9a-f]" \
       'UninstallString *REG_SZ *"C:\\Program Files\\ZEMA Data Loader\\uninstall\.exe"$' \
-      'QuietUninstallString *REG_SZ .*uninstall\.exe" /S$'; do
+      'QuietUninstallString *REG_SZ .*uninstall\.exe" /S$' \
+      'HelpLink *REG_SZ .*\\README\.txt$' 'Readme *REG_SZ .*\\README\.txt$' 'Comments *REG_SZ'; do
       grep -Eq "^ *${value}" <<<"$entry" || fail "Apps & Features: no ${value}"
     done
+
+    # A silent install makes no desktop shortcut unless asked (loader, below).
+    [ ! -e "$desktop" ] || fail "a desktop shortcut without /DESKTOP"
 
     "$ZEMA_SIM" --no-pace --link "$WINEPREFIX/dosdevices/com120" >"$work/sim-ready" & sim=$!
     until [ -s "$work/sim-ready" ]; do kill -0 "$sim" && sleep 0.1; done
@@ -79,7 +85,8 @@ case "$mode" in
     rm -r "$folder"
     ;;
   loader)
-    install
+    install /DESKTOP
+    strings "$desktop" | grep '^C:.*\\zema-loader\.exe$' >/dev/null || fail "no desktop shortcut with /DESKTOP"
     # EXIT is the dialog's OK command (Return); then Yes to "Agree to Exit?".
     wine 'C:\Program Files\ZEMA Data Loader\zema-loader.exe' & loader=$!
     main=$(new_window) && sleep 1

@@ -313,4 +313,52 @@ TEST_F(WineDialogTest, AdapterVanishingDuringRead) {
   EXPECT_EQ(Escape(), 0);
 }
 
+// A USB adapter above COM9, linked into the prefix as COM13: the list
+// offers it after COM9, a READ runs on it (and is in the user's transfer
+// log), EXIT stores it as 12 (its number - 1) and the next start chooses it
+// again. The main dialog opens in the middle of the screen.
+TEST_F(WineDialogTest, PortAboveCom9ChosenUsedAndRemembered) {
+  const WineComLink adapter{13, sim.devicePath()};
+  const std::string base = Base("wine");
+  WriteFileBytes(Settings(), std::string("0\n4\n0\n14\n1\n0\n0\n0\n0\n") + base);
+  const ShownWindow main = Start();
+  const std::string screen =
+      RunProgram("/usr/bin/xdotool", {"getdisplaygeometry"}, {WineDisplay()}).out;
+  const int screenWidth = std::stoi(screen);
+  const int screenHeight = std::stoi(screen.substr(screen.find(' ')));
+  EXPECT_NEAR(2 * main.x + main.width, screenWidth, 2) << screen;
+  // Vertically the window with its caption is centred; without a window
+  // manager nothing is drawn above the client area.
+  EXPECT_NEAR(2 * main.y + main.height, screenHeight, 2 * 20) << screen;
+  EXPECT_EQ(main.Control(kCtlPortList).text, "COM1");
+
+  ClickMain(kCtlPortList);  // the list opens; COM13 is its last entry
+  PressKey("End");
+  PressKey("Return");
+  Main([](const ShownWindow& w) { return w.Control(kCtlPortList).text == "COM13"; });
+  Connect();
+  ClickMain(kCtlRead);
+  FinishRun(LoadMessage(kMsgReadingCompleted, language));
+  EXPECT_EQ(FolderEntries(dir / "wine"), std::vector<std::string>{"line1.prM.zema"});
+  ClickMain(kCtlRun);
+  ClickMain(kCtlExit);
+  Answer("Question", "Return");
+  EXPECT_EQ(loader.Wait(std::chrono::seconds(30)).status, 0);
+  EXPECT_EQ(ReadFileBytes(Settings()), std::string("12\n4\n0\n14\n1\n0\n0\n0\n0\n") + base);
+
+  EXPECT_EQ(Start().Control(kCtlPortList).text, "COM13");
+  EXPECT_EQ(Escape(), 0);
+
+  const fs::path users = fs::path(std::getenv("WINEPREFIX")) / "drive_c/users";
+  std::string log;
+  for (const auto& user : fs::directory_iterator(users)) {
+    const fs::path path = user.path() / "AppData/Local/zema-loader/transfer.log";
+    if (fs::exists(path)) log = WithLineFeeds(ReadFileBytes(path));
+  }
+  EXPECT_NE(log.find("\tzema-loader\tREAD\tCOM13\t" + base +
+                     "\tcommon\t0-14\tcompleted\tReading from ZEMA is completed.\n"),
+            std::string::npos)
+      << log;
+}
+
 }  // namespace

@@ -1,12 +1,17 @@
 #include "ui/qt/qt_dialog_window.h"
 
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 
 #include "res/program_icon.h"
+#include "ui/qt/qt_help_windows.h"
 
 QtDialogWindow::QtDialogWindow(DialogHandlers& handlers, QWidget* owner)
     : TemplateDialog(handlers.Template(), owner),
@@ -78,4 +83,34 @@ void QtDialogWindow::PumpPendingEvents() {
 int QtDialogWindow::RunModal(DialogHandlers& dialog) {
   QtDialogWindow child(dialog, this);
   return child.Run();
+}
+
+void QtDialogWindow::AddListEntry(int id, const std::string& text) {
+  if (auto* list = ControlAs<QComboBox>(id)) list->addItem(QString::fromStdString(text));
+}
+
+void QtDialogWindow::ShowAbout(const std::string& title, const std::string& text) {
+  ShowQtAboutBox(this, title, text);
+}
+
+bool QtDialogWindow::ShowDocument(const std::string& title, const std::string& path) {
+  return ShowQtDocument(this, title, path);
+}
+
+void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
+  // F1 reaches the dialog from whichever control has the focus: none of
+  // them takes it.
+  if (event->matches(QKeySequence::HelpContents)) {
+    handlers_.OnHelp();
+    return;
+  }
+  TemplateDialog::keyPressEvent(event);
+}
+
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+  const std::string about = handlers_.AboutMenuText();
+  if (about.empty()) return;
+  QMenu menu(this);
+  const QAction* item = menu.addAction(QString::fromStdString(about));
+  if (menu.exec(event->globalPos()) == item) handlers_.OnAbout();
 }

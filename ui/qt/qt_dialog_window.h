@@ -1,6 +1,7 @@
 // The Qt host of a dialog: a TemplateDialog built from the handlers'
 // template that forwards its events to them (clicks to OnCommand, Esc and
-// the close box to OnCancel, its timers to OnTimer) and carries out what
+// the close box to OnCancel, its timers to OnTimer, F1 to OnHelp, the
+// About item of its context menu to OnAbout) and carries out what
 // they ask of their window. It decides nothing itself; both dialogs of the
 // program run in it.
 #pragma once
@@ -52,9 +53,18 @@ class QtDialogWindow : public TemplateDialog, public DialogWindow {
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override { return boxes_; }
   FilePicker& FileOpenDialog() override { return picker_; }
+  void AddListEntry(int id, const std::string& text) override;
+  void ShowAbout(const std::string& title, const std::string& text) override;
+  bool ShowDocument(const std::string& title, const std::string& path) override;
 
  public slots:
   void reject() override;
+
+ protected:
+  // F1 to OnHelp; the handlers' About item, where they offer one, in the
+  // dialog's context menu (ui/qt/qt_help_windows.h).
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   DialogHandlers& handlers_;

@@ -5,7 +5,8 @@
 // ask of it through the Win32 dialog calls; it decides nothing itself.
 // Clicks on buttons and check boxes (BN_CLICKED) go to OnCommand, Enter to
 // the default button (id 1), Esc and the close box (IDCANCEL) to OnCancel,
-// WM_TIMER to OnTimer.
+// WM_TIMER to OnTimer, F1 (WM_HELP) to OnHelp and the About item of the
+// system menu, which it adds where the handlers offer one, to OnAbout.
 #pragma once
 
 #include <windows.h>
@@ -46,6 +47,9 @@ class Win32DialogWindow : public DialogWindow {
   int RunModal(DialogHandlers& dialog) override;
   OperatorDialogs& Boxes() override;
   FilePicker& FileOpenDialog() override;
+  void AddListEntry(int id, const std::string& text) override;
+  void ShowAbout(const std::string& title, const std::string& text) override;
+  bool ShowDocument(const std::string& title, const std::string& path) override;
 
  private:
   explicit Win32DialogWindow(DialogHandlers& handlers);
@@ -54,6 +58,7 @@ class Win32DialogWindow : public DialogWindow {
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   HWND Item(int id) const { return ::GetDlgItem(dialog_, id); }
+  void ShowPendingProgress();
 
   DialogHandlers& handlers_;
   HWND dialog_ = nullptr;
@@ -62,4 +67,12 @@ class Win32DialogWindow : public DialogWindow {
   bool focusSet_ = false;  // a handler chose the focus during OnInitDialog
   std::unique_ptr<OperatorDialogs> boxes_;
   std::unique_ptr<FilePicker> picker_;
+  // The progress bar's position as last asked for and not yet shown (bar 0:
+  // none), and when a position was last shown (SetProgressPosition).
+  int pendingBar_ = 0;
+  int pendingPosition_ = 0;
+  int progressLow_ = 0;
+  int progressHigh_ = 100;
+  ULONGLONG progressShownAt_ = 0;
+  bool progressTimerRunning_ = false;
 };
