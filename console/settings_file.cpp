@@ -14,6 +14,7 @@
 #include "formats/staged_file.h"
 #include "formats/utf8_path.h"
 #include "link/failure.h"
+#include "link/serial_port.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 
