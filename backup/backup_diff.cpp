@@ -13,6 +13,8 @@
 #include "formats/staged_file.h"
 #include "link/commands.h"
 
+namespace zema {
+
 namespace {
 
 using Kind = BackupItemChange::Kind;
@@ -245,3 +247,5 @@ std::string DiffJson(const BackupDiff& diff) {
                        {"problems", diff.problems}};
   return report.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
+
+}  // namespace zema

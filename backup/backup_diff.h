@@ -8,6 +8,8 @@
 
 #include "backup/manifest.h"
 
+namespace zema {
+
 struct ValueChange {
   int line = 0;  // in the file, counted from 1 as an editor counts
   std::uint16_t before = 0;
@@ -61,3 +63,5 @@ std::string DiffReport(const BackupDiff& diff);
 
 // The whole comparison as JSON.
 std::string DiffJson(const BackupDiff& diff);
+
+}  // namespace zema

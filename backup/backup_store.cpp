@@ -15,6 +15,8 @@
 #include "formats/utf8_path.h"
 #include "transfer/transfer_items.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -339,3 +341,5 @@ Retention KeepNewest(const std::string& sensorFolder, int keep) {
   }
   return retention;
 }
+
+}  // namespace zema

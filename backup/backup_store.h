@@ -20,6 +20,8 @@
 #include "backup/time_stamp.h"
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 // `name` in `folder`, with the separator the folder's path uses (on
 // Windows a backslash after C:\backups, "/" elsewhere), so that printed
 // paths read as typed.
@@ -108,3 +110,5 @@ struct Retention {
 // removed: dated, with a manifest, holding nothing but its files, its
 // manifest and change images.
 Retention KeepNewest(const std::string& sensorFolder, int keep);
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace zema {
+
 // Puts a written file's content on the disk (UTF-8 paths throughout).
 bool SyncFile(const std::string& path);
 
@@ -15,3 +17,5 @@ bool SyncFolder(const std::string& path);
 // Renames a folder to `to` only when nothing has that name yet; false
 // with errno EEXIST when something has.
 bool RenameFolderNoReplace(const std::string& from, const std::string& to);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include "backup/durable_folder.h"
 
+namespace zema {
+
 namespace {
 
 bool SyncPath(const std::string& path, int flags) {
@@ -39,3 +41,5 @@ bool RenameFolderNoReplace(const std::string& from, const std::string& to) {
   }
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include "backup/durable_folder.h"
 #include "res/wide_text.h"
 
+namespace zema {
+
 bool SyncFile(const std::string& path) {
   const HANDLE file =
       ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -27,3 +29,5 @@ bool RenameFolderNoReplace(const std::string& from, const std::string& to) {
   errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
   return false;
 }
+
+}  // namespace zema

@@ -15,6 +15,8 @@
 #include "link/commands.h"
 #include "link/serial_port.h"
 
+namespace zema {
+
 namespace {
 
 constexpr std::string_view kSensorKeys =
@@ -428,3 +430,5 @@ Inventory LoadInventory(const std::string& path) {
   }
   return ParseInventory(text, path);
 }
+
+}  // namespace zema

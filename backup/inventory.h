@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+namespace zema {
+
 // Where a sensor is: one of a COM number, a device path, the USB serial
 // number of its adapter, or a serial device server's address.
 struct SensorPlace {
@@ -100,3 +102,5 @@ bool IsServerUrl(std::string_view url);
 // they are, the sensor's COMMUNIC values 1 to 5 for them; 0 for anything
 // else.
 int BaudOfSpeed(long long speed);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include "formats/source_file.h"
 
+namespace zema {
+
 using json = nlohmann::ordered_json;
 
 namespace {
@@ -245,3 +247,5 @@ bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& er
   }
   return ParseManifest(text, manifest, error);
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include "backup/inventory.h"
 
+namespace zema {
+
 inline constexpr char kManifestName[] = "manifest.json";
 // The outcome of a backup whose every item was read.
 inline constexpr char kOutcomeComplete[] = "complete";
@@ -48,3 +50,5 @@ bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& er
 // The names of the kinds in `copied`, in the order of the command line's
 // options: "params", "common", "compensation", "patterns".
 std::vector<std::string> KindNames(const CopySelection& copied);
+
+}  // namespace zema

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+namespace zema {
+
 namespace {
 
 void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -88,3 +90,5 @@ std::vector<std::uint8_t> EncodePng(int width, int height, std::span<const std::
   PutChunk(png, "IEND", {});
   return png;
 }
+
+}  // namespace zema

@@ -7,9 +7,13 @@
 #include <span>
 #include <vector>
 
+namespace zema {
+
 // `rgb` holds width * height pixels of three bytes (red, green, blue), the
 // top row first.
 std::vector<std::uint8_t> EncodePng(int width, int height, std::span<const std::uint8_t> rgb);
 
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
 std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
+
+}  // namespace zema

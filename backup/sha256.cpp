@@ -8,6 +8,8 @@
 
 #include "formats/source_file.h"
 
+namespace zema {
+
 namespace {
 
 constexpr std::array<std::uint32_t, 64> kRoundConstants = {
@@ -131,3 +133,5 @@ bool Sha256OfFile(const std::string& path, std::string& hex, std::uint64_t& size
   hex = HexOf(sha.Finish());
   return true;
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 class Sha256 {
  public:
   Sha256();
@@ -31,3 +33,5 @@ std::string HexOf(std::span<const std::uint8_t> digest);
 // `error` (the system's reason) when it cannot be read whole.
 bool Sha256OfFile(const std::string& path, std::string& hex, std::uint64_t& size,
                   std::string& error);
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+namespace zema {
+
 namespace {
 
 std::tm BrokenDown(std::time_t t, bool local) {
@@ -64,3 +66,5 @@ bool IsFolderStamp(std::string_view name) {
   const std::string_view count = name.substr(kForm.size());
   return count[0] == '-' && digit(count[1]) && digit(count[2]) && count.substr(1) >= "02";
 }
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace zema {
+
 using WallClock = std::chrono::system_clock;
 
 // Local time in ISO 8601 with the offset from UTC, to the second:
@@ -19,3 +21,5 @@ std::string FolderStamp(WallClock::time_point when);
 // A folder stamp, or one with a count of "-02" to "-99" added for a second
 // backup within the same second (they sort after the first).
 bool IsFolderStamp(std::string_view name);
+
+}  // namespace zema

@@ -26,6 +26,7 @@
 #include "link/commands.h"
 #include "link/port_device_path.h"
 
+using namespace zema;
 using namespace zema::bench;
 namespace fs = std::filesystem;
 using std::chrono::nanoseconds;

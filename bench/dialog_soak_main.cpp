@@ -8,6 +8,8 @@
 
 #include "bench/dialog_soak.h"
 
+using namespace zema;
+
 int main(int argc, char** argv) {
   zema::bench::DialogSoakOptions options;
   CLI::App app{

@@ -18,6 +18,8 @@
 
 #include "support/subprocess.h"
 
+using namespace zema;
+
 namespace {
 
 volatile sig_atomic_t g_child = 0;

@@ -10,6 +10,7 @@
 #include "bench/sim_pacing.h"
 #include "link/port_device_path.h"
 
+using namespace zema;
 using namespace zema::bench;
 namespace fs = std::filesystem;
 

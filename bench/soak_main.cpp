@@ -21,6 +21,7 @@
 #include "bench/soak_tally.h"
 #include "link/port_device_path.h"
 
+using namespace zema;
 using namespace zema::bench;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -1,5 +1,7 @@
 #include "cli/adapter_choice.h"
 
+namespace zema {
+
 bool FindAdapterBySerial(const std::vector<SerialPortInfo>& ports, const std::string& serial,
                          std::string& device, std::string& error) {
   std::vector<const SerialPortInfo*> matches;
@@ -27,3 +29,5 @@ bool FindAdapterBySerial(const std::vector<SerialPortInfo>& ports, const std::st
           devices + "): a multi-port adapter; name one with --device";
   return false;
 }
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include "backup/backup_store.h"
 #include "cli/exit_status.h"
 
+namespace zema {
+
 namespace {
 
 void Say(const std::string& text) { std::fprintf(stderr, "zema-transfer: %s\n", text.c_str()); }
@@ -78,3 +80,5 @@ int PrepareBackupWrite(CliOptions& options) {
   }
   return kExitDone;
 }
+
+}  // namespace zema

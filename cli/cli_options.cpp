@@ -11,6 +11,8 @@
 #include "link/commands.h"
 #include "link/serial_port.h"
 
+namespace zema {
+
 namespace {
 
 // The project's version, handed in by the build so that it never drifts from the package.
@@ -310,3 +312,5 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   o.speedIndex = SpeedIndexOf(speed);
   return parsed;
 }
+
+}  // namespace zema

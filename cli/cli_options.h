@@ -14,6 +14,8 @@
 
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 enum class CliCommand { Read, Write, Compare, Resume, Ports, Diff };
 
 struct CliOptions {
@@ -82,3 +84,5 @@ int SpeedIndexOf(const std::string& text);
 
 // "A-B" or "N", banks 0 to 14 with A not above B; false for anything else.
 bool ParseBankRange(const std::string& text, int& first, int& last);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace zema {
+
 struct ComLinkRequest {
   std::string folder;    // the dosdevices folder the link goes into
   int number = 0;        // 1 to 256
@@ -24,3 +26,5 @@ enum class ComLinkOutcome {
 // Makes the link (the folder too, when missing); `message` says what was
 // done or why not.
 ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message);
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include "cli/com_port_link.h"
 #include "cli/resolved_path.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -82,3 +84,5 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
   }
   return ComLinkOutcome::Linked;
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 #include "backup/backup_diff.h"
 #include "backup/backup_store.h"
 
+namespace zema {
+
 namespace {
 
 constexpr int kDiffSame = 0;
@@ -54,3 +56,5 @@ int RunDiffCommand(const CliOptions& options) {
   if (!diff.problems.empty()) return kDiffTrouble;
   return diff.Same() ? kDiffSame : kDiffChanged;
 }
+
+}  // namespace zema

@@ -5,4 +5,8 @@
 
 #include "cli/cli_options.h"
 
+namespace zema {
+
 int RunDiffCommand(const CliOptions& options);
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 #include "formats/staged_file.h"
 #include "link/serial_port.h"
 
+namespace zema {
+
 namespace {
 
 char g_text[256];
@@ -54,3 +56,5 @@ void PrepareForcedEnd(const std::string& text) {
 void NoteOutputLineOpen(bool open) { g_lineOpen = open ? 1 : 0; }
 
 void EndAtOnceUnlessWriting() { EndUnlessStagedFileOpen(EndAtOnce); }
+
+}  // namespace zema

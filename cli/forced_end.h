@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace zema {
+
 // The line a forced end prints on standard error ("Aborted." in the user's
 // language; empty: nothing).
 void PrepareForcedEnd(const std::string& text);
@@ -20,3 +22,5 @@ void NoteOutputLineOpen(bool open);
 // READ's file being written waits for its run to stop, which takes one
 // exchange, and this returns.
 void EndAtOnceUnlessWriting();
+
+}  // namespace zema

@@ -20,6 +20,8 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 
+using namespace zema;
+
 namespace {
 
 TerminalRunView::Style ProgressStyle(const CliOptions& options, bool canRedraw) {

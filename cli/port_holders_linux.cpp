@@ -13,6 +13,8 @@
 #include <sstream>
 #include <system_error>
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -115,3 +117,5 @@ void FindPortHolders(std::vector<SerialPortInfo>& ports, const std::string& proc
     ports[i].inUse = !ports[i].holders.empty();
   }
 }
+
+}  // namespace zema

@@ -9,7 +9,11 @@
 
 #include "cli/serial_port_info.h"
 
+namespace zema {
+
 // Fills in inUse and holders of each port. A virtual sensor keeps its
 // pseudo-terminal open itself: for one, only a lock counts. This program
 // itself never counts.
 void FindPortHolders(std::vector<SerialPortInfo>& ports, const std::string& procRoot = "/proc");
+
+}  // namespace zema

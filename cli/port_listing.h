@@ -9,6 +9,8 @@
 #include "cli/sysfs_serial_ports.h"
 #endif
 
+namespace zema {
+
 // Every serial port, sorted by device: on Linux from sysfs, with the COM
 // numbers whose dosdevices links (or the /dev/ttyS rule) reach it, and the
 // COM links to a virtual sensor or to a missing device besides; on Windows
@@ -20,3 +22,5 @@ std::vector<SerialPortInfo> ListSerialPorts();
 // links and the holders are the system's.
 std::vector<SerialPortInfo> ListSerialPorts(const SysfsRoots& roots);
 #endif
+
+}  // namespace zema

@@ -9,6 +9,8 @@
 #include "cli/resolved_path.h"
 #include "link/serial_port.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,3 +65,5 @@ std::vector<SerialPortInfo> ListSerialPorts(const SysfsRoots& roots) {
 }
 
 std::vector<SerialPortInfo> ListSerialPorts() { return ListSerialPorts(SysfsRoots{}); }
+
+}  // namespace zema

@@ -17,6 +17,8 @@
 #include "link/serial_port.h"
 #include "res/wide_text.h"
 
+namespace zema {
+
 namespace {
 
 // GUID_DEVCLASS_PORTS: serial and parallel ports.
@@ -164,3 +166,5 @@ std::vector<SerialPortInfo> ListSerialPorts() {
   });
   return ports;
 }
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+namespace zema {
+
 namespace {
 
 constexpr std::size_t kColumns = 8;
@@ -178,3 +180,5 @@ std::string PortJson(const std::vector<SerialPortInfo>& ports) {
   // than an exception that would end the program.
   return list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 #include "link/port_device_path.h"
 #endif
 
+namespace zema {
+
 namespace {
 
 std::vector<SerialPortInfo> Ports(const CliOptions& options) {
@@ -74,3 +76,5 @@ int RunPortsCommand(const CliOptions& options) {
   std::fputs(text.c_str(), stdout);
   return kExitDone;
 }
+
+}  // namespace zema

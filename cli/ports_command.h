@@ -4,4 +4,8 @@
 
 #include "cli/cli_options.h"
 
+namespace zema {
+
 int RunPortsCommand(const CliOptions& options);
+
+}  // namespace zema

@@ -1,5 +1,7 @@
 #include "cli/ports_options.h"
 
+namespace zema {
+
 namespace {
 
 #ifdef _WIN32
@@ -42,3 +44,5 @@ void AddAdapterSerialOption(CLI::App& command, CliOptions& o,
           ->type_name("SN");
   for (CLI::Option* other : otherChoices) serial->excludes(other);
 }
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include "res/wide_text.h"
 #endif
 
+namespace zema {
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
 #ifdef _WIN32
   int count = 0;
@@ -20,3 +22,5 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 #endif
   return std::vector<std::string>(argv + 1, argv + argc);
 }
+
+}  // namespace zema

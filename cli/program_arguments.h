@@ -8,4 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace zema {
+
 std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace zema {
+
 // The path with every link followed; empty when it leads nowhere.
 inline std::filesystem::path ResolvedPath(const std::filesystem::path& path) {
   std::error_code error;
@@ -21,3 +23,5 @@ inline bool IsSymlink(const std::filesystem::path& path) {
   std::error_code error;
   return std::filesystem::is_symlink(path, error);
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zema {
+
 struct PortHolder {
   int pid = 0;          // 0: the system does not say which program
   std::string program;  // its name, empty when unknown
@@ -29,3 +31,5 @@ struct SerialPortInfo {
   bool virtualSensor = false;       // a zema-sim pseudo-terminal
   bool missing = false;             // a COM link whose device does not exist
 };
+
+}  // namespace zema

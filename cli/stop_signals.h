@@ -7,8 +7,12 @@
 
 #include <string>
 
+namespace zema {
+
 // Installs the handlers once; `abortedText` is what a forced end prints.
 void InstallStopSignals(const std::string& abortedText);
 
 // True once a stop was requested.
 bool StopRequested();
+
+}  // namespace zema

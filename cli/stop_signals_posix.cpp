@@ -5,6 +5,8 @@
 #include "cli/forced_end.h"
 #include "cli/stop_signals.h"
 
+namespace zema {
+
 namespace {
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
@@ -38,3 +40,5 @@ void InstallStopSignals(const std::string& abortedText) {
 }
 
 bool StopRequested() { return g_stopRequested != 0; }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 #include "cli/forced_end.h"
 #include "cli/stop_signals.h"
 
+namespace zema {
+
 namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
@@ -47,3 +49,5 @@ void InstallStopSignals(const std::string& abortedText) {
 }
 
 bool StopRequested() { return g_stopRequested != 0; }
+
+}  // namespace zema

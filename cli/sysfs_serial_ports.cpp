@@ -7,6 +7,8 @@
 
 #include "cli/resolved_path.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -113,3 +115,5 @@ std::vector<SerialPortInfo> ReadSysfsSerialPorts(const SysfsRoots& roots) {
             [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.device < b.device; });
   return ports;
 }
+
+}  // namespace zema

@@ -12,6 +12,8 @@
 
 #include "cli/serial_port_info.h"
 
+namespace zema {
+
 struct SysfsRoots {
   std::string sys = "/sys";
   std::string dev = "/dev";
@@ -20,3 +22,5 @@ struct SysfsRoots {
 // The ports with device, by-id name, driver, USB identity and latency
 // timer filled in; sorted by device.
 std::vector<SerialPortInfo> ReadSysfsSerialPorts(const SysfsRoots& roots);
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace zema {
+
 // Makes the console show UTF-8 and take cursor movements where the system
 // needs to be told (Windows); false when standard error is a console that
 // cannot redraw lines in place.
@@ -13,3 +15,5 @@ bool IsTerminal(std::FILE* stream);
 
 // Columns of the terminal `stream` shows on; 80 when unknown.
 int TerminalColumns(std::FILE* stream);
+
+}  // namespace zema

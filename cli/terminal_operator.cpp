@@ -3,6 +3,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace {
 
 struct Answer {
@@ -49,3 +51,5 @@ void TerminalOperator::ShowError(const std::string& text, const std::string& det
   view_.PrintFinalLine(std::string(kCaptionError) + ": " + text);
   if (!detail.empty()) view_.PrintLine("  " + detail);
 }
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include "cli/terminal_run_view.h"
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 struct OperatorAnswers {
   bool commandMode = false;
   bool assumePcMode = false;
@@ -42,3 +44,5 @@ class TerminalOperator : public OperatorDialogs {
   OperatorAnswers answers_;
   bool quiet_;
 };
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 
 #include "cli/terminal.h"
 
+namespace zema {
+
 bool PrepareTerminal() { return true; }
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
@@ -12,3 +14,5 @@ int TerminalColumns(std::FILE* stream) {
   if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
   return size.ws_col;
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace {
 
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
@@ -214,3 +216,5 @@ void TerminalRunView::PumpPendingEvent() { TakeStopRequest(); }
 void TerminalRunView::OfferOk() { TakeStopRequest(); }
 
 void TerminalRunView::EndDialog(int /*result*/) { TakeStopRequest(); }
+
+}  // namespace zema

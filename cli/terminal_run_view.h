@@ -21,6 +21,8 @@
 
 #include "frontend/run_view.h"
 
+namespace zema {
+
 class TerminalRunView : public RunView {
  public:
   enum class Style { Live, Lines, Quiet };
@@ -80,3 +82,5 @@ class TerminalRunView : public RunView {
   bool stopTaken_ = false;
   int* cancelState_ = nullptr;
 };
+
+}  // namespace zema

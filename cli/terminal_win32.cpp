@@ -5,6 +5,8 @@
 
 #include "cli/terminal.h"
 
+namespace zema {
+
 namespace {
 
 // The console's settings as they were before this program changed them;
@@ -55,3 +57,5 @@ int TerminalColumns(std::FILE* /*stream*/) {
   const int columns = info.srWindow.Right - info.srWindow.Left + 1;
   return columns > 0 ? columns : 80;
 }
+
+}  // namespace zema

@@ -19,6 +19,8 @@
 #include "transfer/transfer_log.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace {
 
 // The port list index the options name: a COM number, or a number of its
@@ -176,3 +178,5 @@ int RunSession(const CliOptions& options, TerminalRunView& view) {
   }
   return status;
 }
+
+}  // namespace zema

@@ -6,4 +6,8 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_run_view.h"
 
+namespace zema {
+
 int RunSession(const CliOptions& options, TerminalRunView& view);
+
+}  // namespace zema

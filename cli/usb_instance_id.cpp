@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace zema {
+
 namespace {
 
 std::string Upper(std::string text) {
@@ -49,3 +51,5 @@ bool ParseUsbInstanceId(const std::string& id, UsbIdentity& identity) {
   }
   return true;
 }
+
+}  // namespace zema

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace zema {
+
 struct UsbIdentity {
   std::string vendorId;  // 4 hex digits, lower case
   std::string productId;
@@ -17,3 +19,5 @@ struct UsbIdentity {
 
 // false when the id names no USB vendor and product.
 bool ParseUsbInstanceId(const std::string& id, UsbIdentity& identity);
+
+}  // namespace zema

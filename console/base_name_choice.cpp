@@ -5,6 +5,8 @@
 
 #include "formats/utf8_path.h"
 
+namespace zema {
+
 const std::array<FileFilter, 4> kBaseNameFilters = {{
     {"ZEMA Files ( *.zema *.bmp )", "*.zema;*.bmp"},
     {"ZEMA Parameter File ( *.zema )", "*.zema"},
@@ -51,3 +53,5 @@ std::string InitialFolderOf(std::string_view baseName) {
   std::error_code error;
   return std::filesystem::is_directory(PathFromUtf8(folder), error) ? folder : std::string();
 }
+
+}  // namespace zema

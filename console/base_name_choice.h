@@ -12,6 +12,8 @@
 
 #include "frontend/file_picker.h"
 
+namespace zema {
+
 // The file dialog's type list, in the order shown; the first is preselected.
 extern const std::array<FileFilter, 4> kBaseNameFilters;
 
@@ -34,3 +36,5 @@ std::size_t FileNamePartStart(std::string_view text);
 // or its folder does not exist: the dialog's own choice, the current
 // folder, where a name without a folder puts its files.
 std::string InitialFolderOf(std::string_view baseName);
+
+}  // namespace zema

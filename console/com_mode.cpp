@@ -3,6 +3,8 @@
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 // "57600 (5)": the sensor's fixed speed in its "PC LOAD/SAVE" menu mode.
 constexpr int kPcLoadSaveSpeedIndex = 4;
@@ -17,3 +19,5 @@ void ApplyComMode(DialogControls& controls) {
   controls.SetControlText(kCtlConnect, LoadMessage(commandMode ? kMsgConnectStopZema
                                                                 : kMsgConfirmCommunication));
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 using Outcome = ConnectionOutcome::Result;
@@ -94,3 +96,5 @@ bool CloseVanishedPort(SensorLink& link) {
   link.Close();
   return true;
 }
+
+}  // namespace zema

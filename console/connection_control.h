@@ -15,6 +15,8 @@
 #include "link/failure.h"
 #include "link/sensor_link.h"
 
+namespace zema {
+
 // LineMode word for command mode: speed list index 0..4 ("4800 (1)" ..
 // "57600 (5)") selects 4800, 9600, 19200, 38400 or 57600 baud with no
 // parity, leaving everything else as ComOpen set it. 0 for any other index.
@@ -55,3 +57,5 @@ std::optional<Failure> ResumeSensor(SensorLink& link);
 // returns true. A plain time-out with the device still there keeps the
 // connection: false.
 bool CloseVanishedPort(SensorLink& link);
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 void EnterConnectedState(DialogControls& controls) {
   controls.EnableControl(kCtlPortList, false);
   controls.EnableControl(kCtlComModeBox, false);
@@ -39,3 +41,5 @@ void ApplyResumeOutcome(const std::optional<Failure>& failure, DialogControls& c
   if (failure) dialogs.ShowError(failure->text, failure->detail);
   EnterDisconnectedState(controls);
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 // Port list, com-mode box, speed list and CONNECT disabled; READ, WRITE and
 // RUN enabled; the focus on RUN.
 void EnterConnectedState(DialogControls& controls);
@@ -24,3 +26,5 @@ bool ApplyConnectOutcome(const ConnectionOutcome& outcome, DialogControls& contr
 // entered in every case.
 void ApplyResumeOutcome(const std::optional<Failure>& failure, DialogControls& controls,
                         OperatorDialogs& dialogs);
+
+}  // namespace zema

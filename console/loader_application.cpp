@@ -6,6 +6,8 @@
 #include "console/settings_location.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 // The installed program on Windows starts in its own folder (the working
@@ -34,3 +36,5 @@ bool CLoaderApp::InitInstance(DialogToolkit& toolkit) {
   toolkit.RunModal(dialog);
   return false;
 }
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 
 #include "frontend/dialog_window.h"
 
+namespace zema {
+
 class CLoaderApp {
  public:
   // Start-up: the toolkit is initialised for the user's language, then the
@@ -10,3 +12,5 @@ class CLoaderApp {
   // Returns false: the program ends as soon as the main dialog has closed.
   bool InitInstance(DialogToolkit& toolkit);
 };
+
+}  // namespace zema

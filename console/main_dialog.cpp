@@ -15,6 +15,8 @@
 #include "res/messages.h"
 #include "transfer/progress_dialog.h"
 
+namespace zema {
+
 CLoaderDlg::CLoaderDlg(std::string settingsPath, std::string bareNameFolder)
     : settingsPath_(std::move(settingsPath)), bareNameFolder_(std::move(bareNameFolder)) {}
 
@@ -160,3 +162,5 @@ void CLoaderDlg::OnExitButton() {
   SaveSettings(settingsPath_, *window_, window_->Boxes(), ports_);
   window_->EndDialog(kDialogResultOk);
 }
+
+}  // namespace zema

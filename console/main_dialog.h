@@ -18,6 +18,8 @@
 #include "frontend/dialog_window.h"
 #include "link/sensor_link.h"
 
+namespace zema {
+
 class CLoaderDlg : public DialogHandlers {
  public:
   // Reads and later writes the settings file at `settingsPath`. The files of
@@ -65,3 +67,5 @@ class CLoaderDlg : public DialogHandlers {
   // message box's event loop must not start a second sequence.
   bool handlerRunning_ = false;
 };
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 namespace {
 
 // The template's own entries, "COM1" to "COM9".
@@ -51,3 +53,5 @@ void OfferPorts(DialogWindow& window, const PortChoices& choices) {
     window.AddListEntry(kCtlPortList, "COM" + std::to_string(choices.ports()[i]));
   }
 }
+
+}  // namespace zema

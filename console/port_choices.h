@@ -14,6 +14,8 @@
 
 #include "frontend/dialog_window.h"
 
+namespace zema {
+
 class PortChoices {
  public:
   // COM1 to COM9, followed by the ports of `aboveCom9` that lie above 9
@@ -44,3 +46,5 @@ int PortNumberOfName(const std::string& name, bool anyCase);
 
 // Adds "COM<n>" to the window's port list for each port after COM9.
 void OfferPorts(DialogWindow& window, const PortChoices& choices);
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 #include "console/port_choices.h"
 #include "link/port_device_path.h"
 
+namespace zema {
+
 std::vector<int> PresentPortsAboveCom9() {
   namespace fs = std::filesystem;
   std::vector<int> ports;
@@ -25,3 +27,5 @@ std::vector<int> PresentPortsAboveCom9() {
   }
   return ports;
 }
+
+}  // namespace zema

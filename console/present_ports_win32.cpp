@@ -14,6 +14,8 @@
 #include "console/port_choices.h"
 #include "res/wide_text.h"
 
+namespace zema {
+
 namespace {
 
 void AddDosDevices(std::vector<int>& ports) {
@@ -55,3 +57,5 @@ std::vector<int> PresentPortsAboveCom9() {
   std::erase_if(ports, [](int port) { return port <= 9; });
   return ports;
 }
+
+}  // namespace zema

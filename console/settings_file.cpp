@@ -18,6 +18,8 @@
 #include "res/dialog_templates.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 // Characters of a line the reader takes, its line feed included: the rest
@@ -203,3 +205,5 @@ bool SaveSettings(const std::string& path, const DialogControls& controls, Opera
   }
   return saved;
 }
+
+}  // namespace zema

@@ -28,6 +28,8 @@
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 // The choices the settings file keeps, as read (the port as its number).
 struct SettingsChoices {
   int portNo = 1;
@@ -61,3 +63,5 @@ SettingsChoices LoadSettings(const std::string& path, DialogControls& controls,
 // message 103, an earlier file stays as it was, and the result is false.
 bool SaveSettings(const std::string& path, const DialogControls& controls, OperatorDialogs& dialogs,
                   const PortChoices& ports = PortChoices());
+
+}  // namespace zema

@@ -16,6 +16,8 @@
 #include "formats/staged_file.h"
 #include "formats/utf8_path.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -114,3 +116,5 @@ std::string SettingsPathForProgram(const std::string& executablePath) {
 }
 
 std::string DefaultSettingsPath() { return SettingsPathForProgram(ExecutablePath()); }
+
+}  // namespace zema

@@ -21,6 +21,8 @@
 #include <functional>
 #include <string>
 
+namespace zema {
+
 // The running program's own full path; empty when the system cannot say.
 std::string ExecutablePath();
 
@@ -51,3 +53,5 @@ std::string SettingsPathForProgram(const std::string& executablePath);
 
 // SettingsPathForProgram for the running program.
 std::string DefaultSettingsPath();
+
+}  // namespace zema

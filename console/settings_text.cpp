@@ -6,6 +6,8 @@
 #include "res/wide_text.h"
 #endif
 
+namespace zema {
+
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
@@ -40,3 +42,5 @@ std::string BaseNameForSettings(const std::string& name) {
   return name;
 #endif
 }
+
+}  // namespace zema

@@ -17,7 +17,11 @@
 
 #include <string>
 
+namespace zema {
+
 // The name (UTF-8) that the stored bytes stand for.
 std::string BaseNameFromSettings(const std::string& stored);
 // The bytes to store for the name (UTF-8).
 std::string BaseNameForSettings(const std::string& name);
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 namespace {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -36,3 +38,5 @@ void FillTransferTarget(const DialogControls& controls, int direction, TransferT
   target.startBank = controls.ListSelection(kCtlStartBank);
   target.endBank = controls.ListSelection(kCtlEndBank);
 }
+
+}  // namespace zema

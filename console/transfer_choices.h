@@ -6,6 +6,8 @@
 #include "frontend/dialog_controls.h"
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 // Where the files of a base name that names no folder of its own go:
 // `baseName` in `folder`. A name that starts at a root or a drive
 // ("/data/line1", "C:\data\line1", "\\server\share\line1", "C:line1") is
@@ -21,3 +23,5 @@ std::string BaseNameIn(const std::string& folder, const std::string& baseName);
 // it cannot use.
 void FillTransferTarget(const DialogControls& controls, int direction, TransferTarget& target,
                         const std::string& bareNameFolder = {});
+
+}  // namespace zema

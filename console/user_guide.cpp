@@ -11,6 +11,8 @@
 #include "transfer/transfer_log.h"
 #include "formats/utf8_path.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 std::string UserGuidePath(const std::string& executablePath) {
@@ -44,3 +46,5 @@ void ShowUserGuide(DialogWindow& window) {
   }
   window.Boxes().ShowError(FillMessage(kMsgUserGuideMissing, {guide}));
 }
+
+}  // namespace zema

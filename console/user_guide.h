@@ -11,6 +11,8 @@
 
 #include "frontend/dialog_window.h"
 
+namespace zema {
+
 // The user guide of the program at `executablePath`: the first that exists
 // of the places above, else the installed one.
 std::string UserGuidePath(const std::string& executablePath);
@@ -22,3 +24,5 @@ void ShowProgramAbout(DialogWindow& window);
 // The user guide for reading; an error box names it when it cannot be
 // shown.
 void ShowUserGuide(DialogWindow& window);
+
+}  // namespace zema

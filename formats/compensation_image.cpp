@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zema {
+
 namespace {
 
 // The sensor keeps samples 0 to 15 of the first block for itself.
@@ -37,3 +39,5 @@ void CompensationFromFile(int block, std::span<const std::uint8_t> file, std::si
     wire[static_cast<std::size_t>(2 * s)] = static_cast<std::uint8_t>(file[last] / 2);
   }
 }
+
+}  // namespace zema

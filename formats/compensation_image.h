@@ -12,6 +12,8 @@
 
 #include "link/commands.h"
 
+namespace zema {
+
 inline constexpr int kCompensationBlocks =
     kCompensationLastBlock - kCompensationFirstBlock + 1;  // 96
 inline constexpr int kSamplesPerBlock = kBlockBytes / 2;
@@ -36,3 +38,5 @@ std::size_t CompensationToFile(int block, std::span<const std::uint8_t, kBlockBy
 // twelfth byte is missing, is sent as 0.
 void CompensationFromFile(int block, std::span<const std::uint8_t> file, std::size_t available,
                           std::span<std::uint8_t, kBlockBytes> wire);
+
+}  // namespace zema

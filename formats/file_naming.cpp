@@ -9,6 +9,8 @@
 #include "res/wide_text.h"
 #endif
 
+namespace zema {
+
 std::string FileSuffix(int slot, bool isImage) {
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
   if (slot >= kCommonSlot) return isImage ? ".cmp.bmp" : ".prM.zema";
@@ -45,3 +47,5 @@ int BaseNameRefusal(const std::string& baseName) {
   if (!BaseNameFits(baseName)) return kMsgBaseNameTooLong;
   return 0;
 }
+
+}  // namespace zema

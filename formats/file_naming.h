@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+namespace zema {
+
 // A base name may be 250 characters long: with the longest suffix,
 // ".pr0.zema", and the terminating zero, its paths then take 260, the
 // length a Windows path has always had room for. Here that is 250 bytes; on
@@ -46,3 +48,5 @@ bool BaseNameFits(const std::string& baseName);
 // folder separator is taken as it is: its files are ".pr0.zema" ... in that
 // folder, as earlier versions wrote them.
 int BaseNameRefusal(const std::string& baseName);
+
+}  // namespace zema

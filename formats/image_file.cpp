@@ -2,6 +2,8 @@
 
 #include "formats/source_file.h"
 
+namespace zema {
+
 namespace {
 
 constexpr std::size_t kTestedBytes[] = {0, 1, 2, 3, 4, 28};
@@ -36,3 +38,5 @@ ImageFileStatus CheckImageFile(const std::string& path) {
   std::fclose(stream);
   return status;
 }
+
+}  // namespace zema

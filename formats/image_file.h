@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 inline constexpr int kImageWidth = 236;
 inline constexpr int kImageHeight = 208;
 inline constexpr std::size_t kImageHeaderBytes = 54;
@@ -59,3 +61,5 @@ enum class ImageFileStatus {
 // read with the fixed layout and the rest is never looked at.
 ImageFileStatus CheckImageFile(std::FILE* stream);
 ImageFileStatus CheckImageFile(const std::string& path);
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+namespace zema {
+
 #ifdef _WIN32
 
 namespace {
@@ -161,3 +163,5 @@ void InPlaceFile::Close() {
 }
 
 #endif
+
+}  // namespace zema

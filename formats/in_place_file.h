@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 class InPlaceFile {
  public:
   InPlaceFile() = default;
@@ -40,3 +42,5 @@ class InPlaceFile {
   int fd_ = -1;
 #endif
 };
+
+}  // namespace zema

@@ -4,6 +4,8 @@
 
 #include "formats/source_file.h"
 
+namespace zema {
+
 namespace {
 
 // More of a line than this is never a value; a longer line is kept only as
@@ -154,3 +156,5 @@ ParamFileStatus LoadParamFile(const std::string& path, ParamFile& file) {
   if (!stream) return ParamFileStatus::Missing;
   return ReadParamFile(stream.get(), file);
 }
+
+}  // namespace zema

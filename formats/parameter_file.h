@@ -11,6 +11,8 @@
 
 #include "link/commands.h"
 
+namespace zema {
+
 using ParamSet = std::array<std::uint16_t, kParamValuesPerSet>;
 
 // Wire layout: value i at bytes 2i (low) and 2i + 1 (high).
@@ -60,3 +62,5 @@ struct ParamFile {
 // read past the 32nd line.
 ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file);
 ParamFileStatus LoadParamFile(const std::string& path, ParamFile& file);
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zema {
+
 namespace {
 
 struct Fields {
@@ -69,3 +71,5 @@ void PatternFromFile(int block, std::span<const std::uint8_t> file, std::size_t 
     wire[static_cast<std::size_t>(2 * i + 1)] = static_cast<std::uint8_t>(word >> 8);
   }
 }
+
+}  // namespace zema

@@ -19,6 +19,8 @@
 
 #include "link/commands.h"
 
+namespace zema {
+
 inline constexpr int kPatternBankBlocks = kPatternSection0Blocks + kPatternSection1Blocks;  // 416
 inline constexpr int kWordsInEvenBlock = 128;
 inline constexpr int kWordsInOddBlock = 108;
@@ -53,3 +55,5 @@ std::size_t PatternToFile(int block, std::span<const std::uint8_t, kBlockBytes> 
 // 40 bytes of an odd block are zero.
 void PatternFromFile(int block, std::span<const std::uint8_t> file, std::size_t available,
                      std::span<std::uint8_t, kBlockBytes> wire);
+
+}  // namespace zema

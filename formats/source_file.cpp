@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+namespace zema {
+
 std::FILE* OpenRegularFile(const std::string& path) {
 #ifdef _WIN32
   // A folder cannot be opened here at all; a device name (CON, NUL, COM1)
@@ -58,3 +60,5 @@ void SourceFile::Close() {
   std::fclose(stream_);
   stream_ = nullptr;
 }
+
+}  // namespace zema

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 // Opens `path` for binary reading when it names a regular file (also
 // through a symbolic link); null otherwise. A FIFO would block the opening
 // until a writer came and a device such as /dev/zero never ends, so they
@@ -39,3 +41,5 @@ class SourceFile {
  private:
   std::FILE* stream_ = nullptr;
 };
+
+}  // namespace zema

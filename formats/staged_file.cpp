@@ -25,6 +25,8 @@
 #include <unistd.h>
 #endif
 
+namespace zema {
+
 namespace {
 
 // "~" and six characters that make the name unique.
@@ -295,3 +297,5 @@ void StagedFile::Discard() {
   }
   Count(false);
 }
+
+}  // namespace zema

@@ -24,6 +24,8 @@
 
 #include "formats/in_place_file.h"
 
+namespace zema {
+
 // True while any StagedFile is open. A program that must end at once (a
 // second Ctrl-C) asks first: ended now, it would leave a temporary file
 // behind or, rewriting in place, half a file. Safe in a signal handler.
@@ -81,3 +83,5 @@ class StagedFile {
   std::vector<std::uint8_t> collected_;
   bool counted_ = false;  // in StagedFileOpen's count
 };
+
+}  // namespace zema

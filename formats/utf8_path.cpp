@@ -4,6 +4,8 @@
 #include "res/wide_text.h"
 #endif
 
+namespace zema {
+
 std::FILE* OpenUtf8Path(const std::string& path, const char* mode) {
 #ifdef _WIN32
   return ::_wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
@@ -20,3 +22,5 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
+
+}  // namespace zema

@@ -11,9 +11,13 @@
 #include <filesystem>
 #include <string>
 
+namespace zema {
+
 // fopen for a UTF-8 path (_wfopen on Windows).
 std::FILE* OpenUtf8Path(const std::string& path, const char* mode);
 
 // A UTF-8 path as std::filesystem takes it, and back.
 std::filesystem::path PathFromUtf8(const std::string& path);
 std::string Utf8FromPath(const std::filesystem::path& path);
+
+}  // namespace zema

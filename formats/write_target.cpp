@@ -18,6 +18,8 @@
 #include <vector>
 #endif
 
+namespace zema {
+
 namespace {
 
 // The folder a file goes into, as the user would name it: without a
@@ -231,3 +233,5 @@ WriteTarget InspectWriteTarget(const std::string& path) {
 }
 
 #endif
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <string>
 
+namespace zema {
+
 enum class WriteWay {
   // A temporary file beside the target, renamed over it when complete.
   Replace,
@@ -53,3 +55,5 @@ std::size_t FileNameStart(const std::string& path);
 // failures the C library's way.
 void NoteLastWindowsError();
 #endif
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace zema {
+
 class DialogControls {
  public:
   virtual ~DialogControls() = default;
@@ -27,3 +29,5 @@ class DialogControls {
 
   virtual void SetFocusTo(int id) = 0;
 };
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 #include "frontend/dialog_controls.h"
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 class DialogHandlers;
 class FilePicker;
 class OperatorDialogs;
@@ -122,3 +124,5 @@ class DialogToolkit {
   // the toolkit knows none.
   virtual std::string DocumentsFolder() { return {}; }
 };
+
+}  // namespace zema

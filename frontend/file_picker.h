@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 // One entry of the file dialog's type list: the text shown and the
 // patterns it stands for, ";"-separated ("*.zema;*.bmp").
 struct FileFilter {
@@ -24,3 +26,5 @@ class FilePicker {
   virtual bool PickFile(std::span<const FileFilter> filters, const std::string& initialFolder,
                         std::string& chosenPath) = 0;
 };
+
+}  // namespace zema

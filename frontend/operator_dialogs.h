@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace zema {
+
 enum class BoxIcon { Stop, Warning, Question };  // Warning: the exclamation mark
 
 inline constexpr char kCaptionError[] = "Error";
@@ -31,3 +33,5 @@ class OperatorDialogs {
   virtual void ShowError(const std::string& text, const std::string& detail) = 0;
   void ShowError(const std::string& text) { ShowError(text, std::string()); }
 };
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace zema {
+
 // Results with which the run ends its window.
 inline constexpr int kRunResultFailed = 0;  // after the error box
 inline constexpr int kRunResultOk = 1;      // the OK action
@@ -35,3 +37,5 @@ class RunView {
   // the run has returned.
   virtual void EndDialog(int result) = 0;
 };
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 class ComPortBackend final : public PortBackend {
@@ -46,3 +48,5 @@ Result<std::unique_ptr<PortBackend>> OpenComPort(int port, int inQueueSize, int 
   }
   return {std::make_unique<ComPortBackend>(port), std::nullopt};
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace zema {
+
 struct SensorCommand {
   std::uint8_t code;
   int payloadLength;  // bytes sent after the code
@@ -75,3 +77,5 @@ inline constexpr std::uint8_t kNak = 0x15;
 inline constexpr std::uint8_t kStx = 0x02;
 inline constexpr char kPcModeRequest[] = "CPl";  // sent unframed, 3 bytes
 inline constexpr int kPcModeRequestLength = 3;
+
+}  // namespace zema

@@ -3,7 +3,11 @@
 #if defined(__linux__)
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
+#endif
 
+namespace zema {
+
+#if defined(__linux__)
 bool SetCustomBaudRate(int fd, unsigned baud) {
   struct termios2 settings {};
   if (::ioctl(fd, TCGETS2, &settings) != 0) return false;
@@ -25,3 +29,5 @@ unsigned OutputBaudRate(int fd) {
 bool SetCustomBaudRate(int, unsigned) { return false; }
 unsigned OutputBaudRate(int) { return 0; }
 #endif
+
+}  // namespace zema

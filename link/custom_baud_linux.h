@@ -5,6 +5,8 @@
 // translation unit with <termios.h>.
 #pragma once
 
+namespace zema {
+
 // Sets input and output speed of the open terminal fd to `baud` bits per
 // second. Returns false when the system refuses or has no such interface.
 bool SetCustomBaudRate(int fd, unsigned baud);
@@ -12,3 +14,5 @@ bool SetCustomBaudRate(int fd, unsigned baud);
 // The output speed of the open terminal fd in bits per second; 0 when the
 // system cannot tell.
 unsigned OutputBaudRate(int fd);
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 
 #include "res/messages.h"
 
+namespace zema {
+
 Failure MessageFailure(int message, const std::string& appended, const std::string& detail) {
   return {message, LoadMessage(message) + appended, detail};
 }
@@ -112,3 +114,5 @@ std::string SystemCauseDetail(const std::string& subject, int error) {
 }
 
 #endif
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace zema {
+
 struct Failure {
   int message = 0;     // number of the message `text` was made from
   std::string text;    // in the user's language, sometimes followed by a file's path
@@ -41,3 +43,5 @@ std::string SystemCauseDetail(const std::string& subject, int error);
 // and without the line end.
 std::string WindowsErrorText(unsigned long code);
 #endif
+
+}  // namespace zema

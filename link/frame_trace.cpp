@@ -4,6 +4,8 @@
 
 #include "link/commands.h"
 
+namespace zema {
+
 namespace {
 
 FrameTraceHook g_frameTrace;
@@ -78,3 +80,5 @@ std::string TimedTraceLine(double seconds, const std::string& line) {
 void SetFrameTraceHook(FrameTraceHook hook) { g_frameTrace = std::move(hook); }
 
 const FrameTraceHook& FrameTrace() { return g_frameTrace; }
+
+}  // namespace zema

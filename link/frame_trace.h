@@ -13,6 +13,8 @@
 #include <span>
 #include <string>
 
+namespace zema {
+
 inline constexpr char kTraceFromPc[] = "PC -> ZEMA";
 inline constexpr char kTraceToPc[] = "ZEMA -> PC";
 
@@ -48,3 +50,5 @@ using FrameTraceHook = std::function<void(const char* direction,
 void SetFrameTraceHook(FrameTraceHook hook);
 // The hook in force; empty when none is set.
 const FrameTraceHook& FrameTrace();
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace zema {
+
 LineModeFields DecodeLineMode(std::uint32_t word) {
   auto field = [word](int shift, std::uint32_t mask) {
     return static_cast<int>((word >> shift) & mask);
@@ -33,3 +35,5 @@ int DataBitsForCode(int dataBitsCode) {
   if (dataBitsCode < 1 || dataBitsCode > 5) return 0;
   return dataBitsCode + 3;
 }
+
+}  // namespace zema

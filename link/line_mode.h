@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace zema {
+
 struct LineModeFields {
   int baudCode = 0;      // bits 0-3: 1 = 110 ... 15 = 256000 baud
   int stopBits = 0;      // bits 4-5: 1 = one, 2 = one and a half, 3 = two
@@ -28,3 +30,5 @@ unsigned BaudRateForCode(int baudCode);
 
 // Data bits per character for a data-bits code 1..5, 0 for any other code.
 int DataBitsForCode(int dataBitsCode);
+
+}  // namespace zema

@@ -6,7 +6,11 @@
 #if defined(__linux__)
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#endif
 
+namespace zema {
+
+#if defined(__linux__)
 LowLatencyChange EnableLowLatency(int fd) {
   using Outcome = LowLatencyChange::Outcome;
   serial_struct serial{};
@@ -51,3 +55,5 @@ std::string DescribeLowLatency(const std::string& device, const LowLatencyChange
   }
   return device + ": low-latency flag not tried on this system";
 }
+
+}  // namespace zema

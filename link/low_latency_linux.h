@@ -11,6 +11,8 @@
 
 #include <string>
 
+namespace zema {
+
 struct LowLatencyChange {
   enum class Outcome {
     NotTried,      // no port, or a system without the flag
@@ -32,3 +34,5 @@ bool RestoreLowLatency(int fd, const LowLatencyChange& change);
 
 // One line for the trace on what EnableLowLatency did to `device`.
 std::string DescribeLowLatency(const std::string& device, const LowLatencyChange& change);
+
+}  // namespace zema

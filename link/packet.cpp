@@ -9,6 +9,8 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 // A line that went away is named under any failure it caused: its replies
@@ -138,3 +140,5 @@ std::optional<Failure> EnterPcMode(SensorLink& link) {
   if (trace) trace(kTraceToPc, arrived, failure ? failure->text : kTraceHandshakeAccepted);
   return failure;
 }
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include "link/failure.h"
 #include "link/sensor_link.h"
 
+namespace zema {
+
 // The byte that ends every frame, command or reply: the bitwise complement
 // of the 8-bit sum of all bytes before it (code or ACK, and the payload).
 std::uint8_t FrameChecksum(std::span<const std::uint8_t> bytesBeforeChecksum);
@@ -31,3 +33,5 @@ std::optional<Failure> ReceiveReply(SensorLink& link, std::uint8_t* buffer, int 
 
 // The handshake: see SensorLink::EnterPcMode.
 std::optional<Failure> EnterPcMode(SensorLink& link);
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include "link/failure.h"
 
+namespace zema {
+
 class PortBackend {
  public:
   virtual ~PortBackend() = default;  // closes the port if it is still open
@@ -47,3 +49,5 @@ class PortBackend {
 // Opens COM port `port` (1 to 256; its device as ComDevicePath names it)
 // through the serial driver, with the settings of a freshly opened port.
 Result<std::unique_ptr<PortBackend>> OpenComPort(int port, int inQueueSize, int outQueueSize);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zema {
+
 namespace {
 
 bool LinkExists(const std::string& path) {
@@ -46,3 +48,5 @@ std::string DeviceForPort(int port) {
   }
   return "/dev/ttyS" + std::to_string(port - 1);
 }
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace zema {
+
 // Port n opens the device that the symbolic link dosdevices/com<n> names,
 // looked up first in the executable's folder, then in the user's
 // configuration folder ($XDG_CONFIG_HOME or ~/.config, then zema-loader/).
@@ -15,3 +17,5 @@ std::string ExecutableFolder();
 // dosdevices folders searched, in order.
 std::string ExecutableDosDevicesFolder();
 std::string UserDosDevicesFolder();
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace zema {
+
 namespace {
 
 PortTraceHook g_portTrace;
@@ -20,3 +22,5 @@ void TracePort(const std::string& text) {
 }
 
 void EndPortTrace() { g_ended = true; }
+
+}  // namespace zema

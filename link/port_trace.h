@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace zema {
+
 using PortTraceHook = std::function<void(const std::string& text)>;
 void SetPortTraceHook(PortTraceHook hook);
 
@@ -16,3 +18,5 @@ void TracePort(const std::string& text);
 // Nothing is traced any more, hook or not: the program is ending, and what
 // a hook writes to may already be gone.
 void EndPortTrace();
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 
 #include "link/packet.h"
 
+namespace zema {
+
 namespace {
 
 // The port of a closed link: carries nothing, takes no setting.
@@ -46,7 +48,7 @@ bool SensorLink::Close() {
   return closed;
 }
 
-std::optional<Failure> SensorLink::EnterPcMode() { return ::EnterPcMode(*this); }
+std::optional<Failure> SensorLink::EnterPcMode() { return zema::EnterPcMode(*this); }
 
 void SensorLink::Send(const SensorCommand& command) {
   Port().PurgeInput();
@@ -76,3 +78,5 @@ Failure SensorLink::Fail(Failure failure) {
   lastError = failure;
   return failure;
 }
+
+}  // namespace zema

@@ -21,6 +21,8 @@
 #include "link/failure.h"
 #include "link/port_backend.h"
 
+namespace zema {
+
 // Longest payload a frame can carry.
 inline constexpr int kMaxPayload = 266;
 
@@ -79,3 +81,5 @@ class SensorLink {
  private:
   std::unique_ptr<PortBackend> backend_;
 };
+
+}  // namespace zema

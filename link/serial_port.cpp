@@ -15,6 +15,8 @@
 #include "link/port_trace.h"
 #include "link/serial_port_backend.h"
 
+namespace zema {
+
 using namespace serial_backend;
 
 namespace {
@@ -245,3 +247,5 @@ int ComPurgeRx(int port) {
 }
 
 void ComReleaseExclusive() { ReleaseAllExclusive(); }
+
+}  // namespace zema

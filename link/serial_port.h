@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zema {
+
 inline constexpr int kFirstPort = 1;
 inline constexpr int kLastPort = 256;
 
@@ -102,3 +104,4 @@ void ComReleaseExclusive();
 // started: what a progress display counts. Safe from any thread.
 std::uint64_t ComBytesMoved();
 
+}  // namespace zema

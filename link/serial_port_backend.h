@@ -21,6 +21,8 @@
 #include "link/low_latency_linux.h"
 #endif
 
+namespace zema {
+
 namespace serial_backend {
 
 #ifdef _WIN32
@@ -118,3 +120,5 @@ int WriteBytes(NativePort& native, const void* buffer, int count);
 bool DiscardInput(NativePort& native);
 
 }  // namespace serial_backend
+
+}  // namespace zema

@@ -28,6 +28,8 @@
 #include "link/serial_port.h"
 #include "link/serial_port_backend.h"
 
+namespace zema {
+
 namespace serial_backend {
 
 namespace {
@@ -478,3 +480,5 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
 bool DiscardInput(NativePort& native) { return ::tcflush(native.fd, TCIFLUSH) == 0; }
 
 }  // namespace serial_backend
+
+}  // namespace zema

@@ -14,6 +14,8 @@
 #include "link/serial_port_backend.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace serial_backend {
 
 namespace {
@@ -269,3 +271,5 @@ int WriteBytes(NativePort& native, const void* buffer, int count) {
 bool DiscardInput(NativePort& native) { return PurgeComm(native.handle, PURGE_RXCLEAR) != 0; }
 
 }  // namespace serial_backend
+
+}  // namespace zema

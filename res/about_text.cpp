@@ -2,6 +2,8 @@
 
 #include "res/messages.h"
 
+namespace zema {
+
 const char* ProgramVersion() { return ZEMA_VERSION; }
 
 const std::string& AboutTitle() { return LoadMessage(kMsgAboutTitle); }
@@ -11,3 +13,5 @@ std::string AboutText(const std::string& userGuide, const std::string& transferL
          LoadMessage(kMsgAboutLicence) + "\n\n" + FillMessage(kMsgAboutUserGuide, {userGuide}) +
          "\n" + FillMessage(kMsgAboutTransferLog, {transferLog});
 }
+
+}  // namespace zema

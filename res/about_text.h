@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace zema {
+
 // The program's version, as the build gives it ("1.0").
 const char* ProgramVersion();
 
@@ -14,3 +16,5 @@ const std::string& AboutTitle();
 // The box's text: the version, the licence, then a line each for the user
 // guide at `userGuide` and the transfer log at `transferLog`.
 std::string AboutText(const std::string& userGuide, const std::string& transferLog);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace zema {
+
 namespace {
 
 constexpr LanguageRects Everywhere(DialogRect rect) { return {rect, rect, rect}; }
@@ -149,3 +151,5 @@ const ControlTemplate* DialogTemplate::FindControl(int controlId) const {
 
 const DialogTemplate& MainDialogTemplate() { return kMainDialog; }
 const DialogTemplate& ProgressDialogTemplate() { return kProgressDialog; }
+
+}  // namespace zema

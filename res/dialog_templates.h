@@ -13,6 +13,8 @@
 
 #include "res/messages.h"
 
+namespace zema {
+
 // Template numbers.
 inline constexpr int kMainDialogTemplate = 102;
 inline constexpr int kProgressDialogTemplate = 131;
@@ -105,3 +107,5 @@ struct DialogTemplate {
 
 const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& ProgressDialogTemplate();
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 // Japanese (UTF-8), by message number.
 #include "res/message_table.h"
 
+namespace zema {
+
 namespace {
 
 // clang-format off
@@ -278,3 +280,5 @@ constexpr MessageRow kRows[] = {
 }  // namespace
 
 const std::span<const MessageRow> kMessageTable(kRows);
+
+}  // namespace zema

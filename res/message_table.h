@@ -3,6 +3,8 @@
 
 #include <span>
 
+namespace zema {
+
 struct MessageRow {
   int id;
   const char* english;
@@ -17,3 +19,5 @@ inline constexpr int kLastMessage = 167;
 inline constexpr int kMessageNumbers = kLastMessage - kFirstMessage + 1;
 
 extern const std::span<const MessageRow> kMessageTable;
+
+}  // namespace zema

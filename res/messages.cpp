@@ -11,6 +11,8 @@
 #include <windows.h>
 #endif
 
+namespace zema {
+
 namespace {
 
 std::optional<Language> g_language;
@@ -91,3 +93,5 @@ const std::string& LoadMessage(int id, Language language) {
   return Texts().texts[static_cast<std::size_t>(id - kFirstMessage)]
                       [static_cast<std::size_t>(language)];
 }
+
+}  // namespace zema

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace zema {
+
 enum class Language { English, German, Japanese };
 
 // Numbers of the message table.
@@ -93,3 +95,5 @@ const std::string& LoadMessage(int id, Language language);
 
 // Message `id` with %1, %2, ... replaced by the arguments in that order.
 std::string FillMessage(int id, std::initializer_list<std::string> arguments);
+
+}  // namespace zema

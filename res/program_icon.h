@@ -6,4 +6,8 @@
 // Qt resource under this name and a desktop entry can use as it is.
 #pragma once
 
+namespace zema {
+
 inline constexpr char kProgramIconResource[] = ":/icons/zema-loader.png";
+
+}  // namespace zema

@@ -1,9 +1,12 @@
 #include "res/wide_text.h"
 
 #ifdef _WIN32
-
 #include <windows.h>
+#endif
 
+namespace zema {
+
+#ifdef _WIN32
 namespace {
 
 std::wstring Widen(UINT codePage, const std::string& text) {
@@ -57,3 +60,5 @@ bool AnsiFromUtf8(const std::string& text, std::string& ansi) {
 }
 
 #endif
+
+}  // namespace zema

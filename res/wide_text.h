@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace zema {
+
 std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8FromWide(const std::wstring& text);
 std::string Utf8FromWide(const wchar_t* text);
@@ -16,5 +18,7 @@ std::string Utf8FromWide(const wchar_t* text);
 // false) when a character has no exact equivalent in that code page.
 std::string Utf8FromAnsi(const std::string& text);
 bool AnsiFromUtf8(const std::string& text, std::string& ansi);
+
+}  // namespace zema
 
 #endif

@@ -14,6 +14,7 @@
 #include "sim/program_options.h"
 #include "sim/virtual_sensor.h"
 
+using namespace zema;
 using namespace zema::sim;
 
 namespace {

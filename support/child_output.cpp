@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace zema {
+
 bool LineReader::Next(std::string& line, int timeoutMs) {
   for (;;) {
     const std::size_t end = buffer_.find('\n');
@@ -63,3 +65,5 @@ bool CollectOutput(int outFd, int errFd, std::string& out, std::string& err,
   }
   return overran;
 }
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace zema {
+
 // Lines from a pipe as they come.
 class LineReader {
  public:
@@ -28,3 +30,5 @@ class LineReader {
 bool CollectOutput(int outFd, int errFd, std::string& out, std::string& err,
                    std::chrono::steady_clock::time_point deadline,
                    const std::function<void()>& overdue);
+
+}  // namespace zema

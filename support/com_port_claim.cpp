@@ -9,6 +9,8 @@
 
 #include "link/port_device_path.h"
 
+namespace zema {
+
 namespace {
 constexpr int kFirstClaimedPort = 100;
 constexpr int kLastClaimedPort = 256;
@@ -67,3 +69,5 @@ void ComPortClaim::Relink(const std::string& devicePath) {
 std::string ComPortClaim::linkPathFor() const {
   return ExecutableDosDevicesFolder() + "/com" + std::to_string(port_);
 }
+
+}  // namespace zema

@@ -11,6 +11,8 @@
 
 #include <string>
 
+namespace zema {
+
 class ComPortClaim {
  public:
   // Claims a number and links it to `devicePath`; throws std::runtime_error
@@ -43,3 +45,5 @@ class ComPortClaim {
   int lockFd_ = -1;
   std::string linkPath_;
 };
+
+}  // namespace zema

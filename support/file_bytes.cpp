@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace zema {
+
 std::string ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -33,3 +35,5 @@ FolderFiles FolderContents(const std::filesystem::path& folder) {
   }
   return contents;
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace zema {
+
 // Files by name (or path), with their bytes.
 using FolderFiles = std::map<std::string, std::string>;
 
@@ -19,3 +21,5 @@ bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 // Every file of a folder (not its subfolders' files) by name, with its bytes.
 FolderFiles FolderContents(const std::filesystem::path& folder);
+
+}  // namespace zema

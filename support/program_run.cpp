@@ -12,6 +12,8 @@
 #include "link/port_device_path.h"
 #include "support/child_output.h"
 
+namespace zema {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -115,3 +117,5 @@ ProgramOutcome RunProgram(const std::string& program, const std::vector<std::str
   run.Start(program, arguments, environment);
   return run.Wait(limit);
 }
+
+}  // namespace zema

@@ -19,6 +19,8 @@
 
 #include "support/subprocess.h"
 
+namespace zema {
+
 struct ProgramOutcome {
   int status = -1;       // exit status; -1 when it did not exit by itself
   int signal = 0;        // the signal that ended it, 0 when it exited
@@ -89,3 +91,5 @@ class ProgramRun {
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {},
                           std::chrono::milliseconds limit = std::chrono::seconds(90));
+
+}  // namespace zema

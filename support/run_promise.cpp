@@ -5,6 +5,8 @@
 #include "res/messages.h"
 #include "support/sensor_files.h"
 
+namespace zema {
+
 namespace {
 
 using zema::sim::SensorMemory;
@@ -124,3 +126,5 @@ std::vector<std::string> BrokenPromises(const RunPromise& promise, const RunSeen
   CheckSensor(promise, seen, problems);
   return problems;
 }
+
+}  // namespace zema

@@ -20,6 +20,8 @@
 #include "support/program_run.h"
 #include "transfer/transfer_items.h"
 
+namespace zema {
+
 struct RunPromise {
   // What the run may change: a READ its items' files, a WRITE the sensor,
   // a comparison or a resume neither.
@@ -47,3 +49,5 @@ struct RunSeen {
 
 // What the run did wrong; empty when it kept the promise.
 std::vector<std::string> BrokenPromises(const RunPromise& promise, const RunSeen& seen);
+
+}  // namespace zema

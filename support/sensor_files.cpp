@@ -10,6 +10,8 @@
 #include "formats/pattern_image.h"
 #include "link/commands.h"
 
+namespace zema {
+
 namespace {
 
 using zema::sim::SensorMemory;
@@ -71,3 +73,5 @@ FolderFiles SensorFiles(const SensorMemory& memory, const TransferItems& items,
   }
   return files;
 }
+
+}  // namespace zema

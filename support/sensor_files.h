@@ -9,8 +9,12 @@
 #include "support/file_bytes.h"
 #include "transfer/transfer_items.h"
 
+namespace zema {
+
 // The files of `items` with `baseName` (by the run's own paths,
 // ItemFilePaths) and the bytes a READ writes there of a sensor holding
 // `memory`.
 FolderFiles SensorFiles(const zema::sim::SensorMemory& memory, const TransferItems& items,
                         const std::string& baseName);
+
+}  // namespace zema

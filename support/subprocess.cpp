@@ -15,6 +15,8 @@
 
 extern char** environ;
 
+namespace zema {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -168,3 +170,5 @@ void Subprocess::Signal(int signal) const {
 
 int Subprocess::TakeOutFd() { return std::exchange(outFd_, -1); }
 int Subprocess::TakeErrFd() { return std::exchange(errFd_, -1); }
+
+}  // namespace zema

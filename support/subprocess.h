@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+namespace zema {
+
 enum class ChildStream {
   kInherit,   // the parent's own
   kNull,      // /dev/null
@@ -96,3 +98,5 @@ class Subprocess {
 // of any of the same name and the names in `removed` left out.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& settings,
                                          const std::vector<std::string>& removed = {});
+
+}  // namespace zema

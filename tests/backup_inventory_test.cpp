@@ -4,6 +4,8 @@
 
 #include "backup/inventory.h"
 
+namespace zema {
+
 TEST(BackupInventory, SensorsTakeTheDefaultsTheyDoNotOverride) {
   const Inventory inventory = ParseInventory(R"([defaults]
 mode = "command"
@@ -67,3 +69,5 @@ TEST(BackupInventory, EveryMistakeNamesFileLineAndKey) {
         << c.text << "gave: " << inventory.errors[0].Text();
   }
 }
+
+}  // namespace zema

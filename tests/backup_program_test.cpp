@@ -11,6 +11,8 @@
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -85,3 +87,5 @@ TEST_F(BackupProgramTest, DiffExitsAsDiffDoes) {
   EXPECT_EQ(report["changes"][0]["values"][0]["new"].get<int>(),
             report["changes"][0]["values"][0]["old"].get<int>() + 2);
 }
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include "support/program_run.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace {
 
 std::string HexOfText(const std::string& text) {
@@ -56,3 +58,5 @@ TEST(BackupSha256, OfAFileIsWhatSha256sumSays) {
   EXPECT_EQ(size, bytes.size());
   EXPECT_EQ(sum.out.substr(0, 64), hex);
 }
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -171,3 +173,5 @@ TEST_F(BackupStoreTest, ADiffListsChangedValuesAndPixelsWithAPictureOfThem) {
   ASSERT_TRUE(CompareBackups(after, newer, after, newer, "", diff, error));
   EXPECT_EQ(SummaryLine(diff), "unchanged since " + newer.started.substr(0, 10));
 }
+
+}  // namespace zema

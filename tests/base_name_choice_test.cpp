@@ -5,6 +5,8 @@
 
 #include "console/base_name_choice.h"
 
+namespace zema {
+
 namespace {
 
 TEST(BaseNameChoice, CutsARunsSuffixOnlyAndFindsTheNamePart) {
@@ -48,3 +50,5 @@ TEST(BaseNameChoice, CutsARunsSuffixOnlyAndFindsTheNamePart) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -23,6 +23,8 @@
 #include "tests/support/pty_peer.h"
 #include "tests/support/sim_fixture.h"
 
+namespace zema {
+
 namespace {
 
 const Bytes kConfirm{0x88, 0x77};
@@ -446,3 +448,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConnectToVirtualSensorTest, ::testing::ValuesIn(
                          [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
+
+}  // namespace zema

@@ -4,6 +4,8 @@
 #include "res/messages.h"
 #include "tests/support/private_transfer_log.h"
 
+using namespace zema;
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   KeepTransferLogsInATestFolder();

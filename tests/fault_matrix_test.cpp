@@ -39,6 +39,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::CommandFault;
 using zema::sim::ConnectionMode;
@@ -349,3 +351,5 @@ TEST(FaultMatrixTest, ALateReplyNeverAnswersTheNextRun) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -34,6 +34,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -397,3 +399,5 @@ TEST_F(FieldConditionsTest, AFileSystemWithoutReservationsTakesTheRewrite) {
 }
 
 }  // namespace
+
+}  // namespace zema

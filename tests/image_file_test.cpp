@@ -12,6 +12,8 @@
 #include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace {
 
 std::string WholeImageFile() {
@@ -99,3 +101,5 @@ TEST(ImageFile, PixelWordsAndFileBytesConvertAsTheTablesSay) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -22,6 +22,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::SensorMemory;
 
@@ -472,3 +474,5 @@ TEST_F(ImageTransferTest, AFullDiskIsReportedAndKeepsTheOlderFile) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -19,6 +19,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::FaultKind;
 
@@ -101,3 +103,5 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -22,6 +22,8 @@
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -307,3 +309,5 @@ TEST(ConnectedLoader, LeavingOffersToSendTheSensorBackToRun) {
 }
 
 }  // namespace
+
+}  // namespace zema

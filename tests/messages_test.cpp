@@ -8,6 +8,8 @@
 #include "res/message_table.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace {
 
 class EnvironmentGuard {
@@ -101,3 +103,5 @@ TEST(Messages, TableRowsAreInNumberOrder) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -11,6 +11,8 @@
 #include "res/messages.h"
 #include "tests/support/pty_peer.h"
 
+namespace zema {
+
 namespace {
 
 class PacketTest : public ::testing::Test {
@@ -187,3 +189,5 @@ TEST_F(PacketTest, HandshakeOutcomes) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace zema {
+
 namespace {
 
 struct FileCloser {
@@ -106,3 +108,5 @@ TEST(ParamFileLines, AFileThatCannotBeOpenedIsMissing) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -16,6 +16,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -87,3 +89,5 @@ TEST_F(ParameterSimTest, EveryValueRoundTripsThroughFilesAndBack) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -18,6 +18,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -421,3 +423,5 @@ TEST_F(ParameterTransferTest, WriteWithoutReplyShowsTheLinksMessage) {
 }
 
 }  // namespace
+
+}  // namespace zema

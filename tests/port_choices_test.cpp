@@ -15,6 +15,8 @@
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -78,3 +80,5 @@ TEST(PortChoices, APortAfterCom9IsStoredAsItsNumberLessOne) {
 }
 
 }  // namespace
+
+}  // namespace zema

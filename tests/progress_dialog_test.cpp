@@ -15,6 +15,8 @@
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -131,3 +133,5 @@ TEST_F(ComuDlgTest, AFailureOrARefusedOverwriteEndsTheDialogItself) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -26,6 +26,8 @@
 #include "support/com_port_claim.h"
 #include "tests/support/pty_peer.h"
 
+namespace zema {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -285,3 +287,5 @@ TEST(SerialPortDeadlines, WriteEndsAtItsTimeOutOrWhenTheLineIsGone) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -15,6 +15,8 @@
 #include "cli/usb_instance_id.h"
 #include "tests/support/fake_sysfs.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -259,3 +261,5 @@ TEST(SerialPortListing, WindowsInstanceIdsGiveTheUsbIdentity) {
 }
 
 }  // namespace
+
+}  // namespace zema

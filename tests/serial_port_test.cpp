@@ -11,6 +11,8 @@
 #include "support/com_port_claim.h"
 #include "tests/support/pty_peer.h"
 
+namespace zema {
+
 namespace {
 
 // Opens the peer's port and closes it again at the end of the test.
@@ -270,3 +272,5 @@ TEST(SerialPortSpeeds, RatesWithoutATermiosConstantAreSet) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -21,6 +21,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -217,3 +219,5 @@ TEST(SettingsLocation, NamedAfterTheExecutableInItsFolder) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -4,6 +4,7 @@
 
 #include "sim/fault_plan.h"
 
+using namespace zema;
 using namespace zema::sim;
 
 namespace {

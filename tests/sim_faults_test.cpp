@@ -11,6 +11,7 @@
 #include "sim/demo_content.h"
 #include "tests/support/sim_fixture.h"
 
+using namespace zema;
 using namespace zema::sim;
 
 namespace {

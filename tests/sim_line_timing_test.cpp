@@ -9,6 +9,7 @@
 #include "sim/line_timing.h"
 #include "sim/usb_adapter.h"
 
+using namespace zema;
 using namespace zema::sim;
 using std::chrono::microseconds;
 using std::chrono::nanoseconds;

@@ -7,6 +7,7 @@
 #include "sim/demo_content.h"
 #include "sim/sensor_memory.h"
 
+using namespace zema;
 using namespace zema::sim;
 
 namespace {

@@ -22,6 +22,7 @@
 #include "support/com_port_claim.h"
 #include "support/subprocess.h"
 
+using namespace zema;
 using namespace zema::sim;
 namespace fs = std::filesystem;
 

@@ -23,6 +23,7 @@
 #include "support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 
+using namespace zema;
 using namespace zema::sim;
 namespace fs = std::filesystem;
 

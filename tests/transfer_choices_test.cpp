@@ -5,6 +5,8 @@
 #include "res/dialog_templates.h"
 #include "tests/support/fake_dialogs.h"
 
+namespace zema {
+
 namespace {
 
 TEST(TransferChoices, EachControlLandsInItsOwnField) {
@@ -39,3 +41,5 @@ TEST(TransferChoices, EachControlLandsInItsOwnField) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 
 #include "formats/file_naming.h"
 
+namespace zema {
+
 namespace {
 
 TEST(FilePathBuffer, TheLongestNameThatFitsIsKeptWhole) {
@@ -35,3 +37,5 @@ TEST(FilePathBuffer, AZeroInsideTheNameIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace zema

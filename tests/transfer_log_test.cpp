@@ -17,6 +17,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/progress_dialog.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -97,3 +99,5 @@ TEST(TransferLog, PastItsLimitTheLogMovesToDotOne) {
 }
 
 }  // namespace
+
+}  // namespace zema

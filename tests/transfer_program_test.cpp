@@ -37,6 +37,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::CommandFault;
 using zema::sim::FaultKind;
@@ -503,3 +505,5 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace zema

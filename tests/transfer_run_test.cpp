@@ -15,6 +15,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/run_exchange.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -176,3 +178,5 @@ TEST_F(RunHelperTest, BankNumberAndFailRun) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -12,6 +12,8 @@
 #include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 // The C library's mkstemp, watched (was the file counted open before it
@@ -150,3 +152,5 @@ TEST_F(StagedFileTest, ItIsCountedOpenFromBeforeItsFileExistsUntilItIsGone) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -28,6 +28,8 @@
 #include "tests/support/temp_folder.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::CommandFault;
 using zema::sim::FaultKind;
@@ -169,3 +171,5 @@ TEST_F(VanishedAdapterTest, TheDialogClosesThePortAndConnectsAgainOnItsReturn) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 int CompensationBlockPosition(int block) {
   return (block - kCompensationFirstBlock) * kProgressEnd / kCompensationBlocks;
 }
@@ -113,3 +115,5 @@ void CheckCompensationFile(TransferRun& run) {
   }
   FailImageFile(run);
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 #include "formats/utf8_path.h"
 #include "res/messages.h"
 
+namespace zema {
+
 bool BuildItemPath(TransferRun& run, int slot, bool isImage) {
   char path[kFilePathSize];
   const bool fits = BuildFilePath(run.target.baseName, path, sizeof path, slot, isImage);
@@ -60,3 +62,5 @@ void FailFileCreation(TransferRun& run) {
   FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(),
                                SystemCauseDetail(run.filePath, cause)));
 }
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 class SourceFile;
 
 // Builds the path of an item into run.filePath; false with the step failed
@@ -37,3 +39,5 @@ bool OpenImageSource(TransferRun& run, SourceFile& file, int question, const std
 // READ: fails the step with "Failed to create the file.", the file's path
 // and the system's error as the detail.
 void FailFileCreation(TransferRun& run);
+
+}  // namespace zema

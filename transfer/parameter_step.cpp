@@ -9,6 +9,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 namespace {
 
 constexpr int kAwaitingReply = 256;
@@ -129,3 +131,5 @@ Failure RefuseParamFile(ParamFileStatus status, const ParamFile& file, const std
   }
   return {};
 }
+
+}  // namespace zema

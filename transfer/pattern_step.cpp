@@ -12,6 +12,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 int PatternBlockPosition(int section, int block) {
   return (section * kPatternSection0Blocks + block) * kProgressEnd / kPatternBankBlocks;
 }
@@ -129,3 +131,5 @@ void CheckPatternFiles(TransferRun& run) {
     }
   }
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 #include "res/dialog_templates.h"
 #include "transfer/transfer_log.h"
 
+namespace zema {
+
 CComuDlg::CComuDlg(SensorLink& link, TransferTarget target)
     : link_(link), target_(std::move(target)) {}
 
@@ -75,3 +77,5 @@ void CComuDlg::OfferOk() {
 }
 
 void CComuDlg::EndDialog(int result) { window_->EndDialog(result); }
+
+}  // namespace zema

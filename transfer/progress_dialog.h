@@ -18,6 +18,8 @@
 #include "frontend/run_view.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 class CComuDlg : public DialogHandlers, public RunView {
  public:
   // The start timer and its delay after the dialog's initialisation.
@@ -60,3 +62,5 @@ class CComuDlg : public DialogHandlers, public RunView {
   bool running_ = false;
   std::optional<RunEnd> runEnd_;
 };
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_items.h"
 
+namespace zema {
+
 std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& target) {
   for (const std::string& path : ItemFilePaths(SelectedItems(target), target.baseName)) {
     WriteTarget inspected = InspectWriteTarget(path);
@@ -19,3 +21,5 @@ void CheckReadTargets(TransferRun& run) {
   if (!refused) return;
   FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused)));
 }
+
+}  // namespace zema

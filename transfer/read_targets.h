@@ -10,6 +10,8 @@
 #include "formats/write_target.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 // The first selected file of a READ of `target` that cannot be written, with
 // why; none when every file may be written (or asked about at its turn).
 std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& target);
@@ -19,3 +21,5 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
 // written. An existing file that may be written passes: whether to replace
 // it is asked at its turn.
 void CheckReadTargets(TransferRun& run);
+
+}  // namespace zema

@@ -7,6 +7,8 @@
 #include "formats/staged_file.h"
 #include "res/messages.h"
 
+namespace zema {
+
 bool ExchangeCommand(TransferRun& run, const SensorCommand& command, int awaitPosition) {
   run.link.Send(command);
   if (awaitPosition != kKeepPosition) SetProgress(run, awaitPosition);
@@ -51,3 +53,5 @@ bool FlashCommit(TransferRun& run, std::uint8_t selector) {
   run.link.xfer[0] = selector;
   return ExchangeCommand(run, kCmdFlashCommit);
 }
+
+}  // namespace zema

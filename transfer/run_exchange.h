@@ -9,6 +9,8 @@
 #include "link/commands.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 class SourceFile;
 class StagedFile;
 
@@ -42,3 +44,5 @@ bool PollCancel(TransferRun& run, SourceFile& file);
 // WRITE image steps: stores the transfer area into flash as the selected
 // image (up to 30 s). False with the run's failure set otherwise.
 bool FlashCommit(TransferRun& run, std::uint8_t selector);
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include "res/messages.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 namespace {
 
 using Block = std::array<std::uint8_t, kBlockBytes>;
@@ -224,3 +226,5 @@ CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
   }
   return report;
 }
+
+}  // namespace zema

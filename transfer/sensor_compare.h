@@ -17,6 +17,8 @@
 #include "transfer/transfer_items.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 // The first difference of one item, or why it could not be compared, as a
 // failure: message 142 differs, 146 file missing, 139, 141, 147, 148
 // refused; the text names the file; the detail of 143 or 144 says where
@@ -46,3 +48,5 @@ enum class CompareLabel {
 // them; run.cancelState is left as it was found.
 CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
                                 CompareLabel label = CompareLabel::Reading);
+
+}  // namespace zema

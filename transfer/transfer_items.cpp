@@ -3,6 +3,8 @@
 #include "formats/compensation_image.h"
 #include "formats/file_naming.h"
 
+namespace zema {
+
 namespace {
 
 constexpr std::uint64_t ExchangeBytes(const SensorCommand& command) {
@@ -59,3 +61,5 @@ std::vector<std::string> ItemFilePaths(const TransferItems& items, const std::st
   }
   return paths;
 }
+
+}  // namespace zema

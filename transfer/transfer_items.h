@@ -11,6 +11,8 @@
 #include "link/commands.h"
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 struct TransferItems {
   std::bitset<kCommonSlot + 1> paramSlots;  // 0..14 banks, 15 the common set
   bool compensation = false;
@@ -31,3 +33,5 @@ std::uint64_t WireBytes(const TransferItems& items);
 
 // The files of these items for `baseName`, in the order a run handles them.
 std::vector<std::string> ItemFilePaths(const TransferItems& items, const std::string& baseName);
+
+}  // namespace zema

@@ -17,6 +17,8 @@
 #include "formats/utf8_path.h"
 #include "res/messages.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -209,3 +211,5 @@ void LogTransferRun(const std::string& program, const TransferRun& run, RunEnd e
   if (path.empty()) return;
   AppendToTransferLog(path, TransferLogLine(std::time(nullptr), program, run, end));
 }
+
+}  // namespace zema

@@ -33,6 +33,8 @@
 
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 inline constexpr std::uintmax_t kTransferLogLimit = 1024 * 1024;
 
 // Where this user's log is; empty when the system names no such folder.
@@ -51,3 +53,5 @@ bool AppendToTransferLog(const std::string& path, const std::string& line,
 
 // Logs a run that has just ended, in the user's log; never fails.
 void LogTransferRun(const std::string& program, const TransferRun& run, RunEnd end);
+
+}  // namespace zema

@@ -9,6 +9,8 @@
 #include "transfer/run_exchange.h"
 #include "transfer/transfer_steps.h"
 
+namespace zema {
+
 namespace {
 
 RunEnd Finish(TransferRun& run) {
@@ -99,3 +101,5 @@ void FailRun(TransferRun& run) {
   run.dialogs.ShowError(failure.text, failure.detail);
   run.view.EndDialog(kRunResultFailed);
 }
+
+}  // namespace zema

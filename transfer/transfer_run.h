@@ -19,6 +19,8 @@
 #include "transfer/transfer_items.h"
 #include "transfer/transfer_target.h"
 
+namespace zema {
+
 // The progress bar runs from 0 to kProgressEnd: the end of each parameter
 // slot, of the compensation table and of the pattern step.
 inline constexpr int kProgressEnd = 512;
@@ -73,3 +75,5 @@ void FailStep(TransferRun& run, Failure failure);
 // The error exit: shows the run's failure in an error box and ends the
 // window with result 0. The run calls it once, for the step that failed.
 void FailRun(TransferRun& run);
+
+}  // namespace zema

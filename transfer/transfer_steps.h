@@ -10,6 +10,8 @@
 #include "transfer/item_files.h"
 #include "transfer/run_exchange.h"
 
+namespace zema {
+
 void ReadParameters(TransferRun& run);
 void WriteParameters(TransferRun& run);
 void ReadCompensation(TransferRun& run);
@@ -43,3 +45,5 @@ int PatternBlockPosition(int section, int block);
 inline bool FailureEndsRun(const TransferRun& run) {
   return run.cancelState == kCancelNone && run.failure;
 }
+
+}  // namespace zema

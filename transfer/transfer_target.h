@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace zema {
+
 inline constexpr int kDirectionRead = 0;
 inline constexpr int kDirectionWrite = 1;  // any non-zero direction writes
 
@@ -27,3 +29,5 @@ inline bool IsReadRun(const TransferTarget& target) { return target.direction ==
 inline bool BankInRange(const TransferTarget& target, int bank) {
   return target.startBank <= bank && bank <= target.endBank;
 }
+
+}  // namespace zema

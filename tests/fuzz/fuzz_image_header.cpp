@@ -14,6 +14,8 @@
 #include "formats/image_file.h"
 #include "tests/fuzz/fuzz_check.h"
 
+using namespace zema;
+
 namespace {
 
 bool Passes(std::span<const std::uint8_t> start) {

@@ -19,6 +19,8 @@
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/memory_line.h"
 
+using namespace zema;
+
 namespace {
 
 MemoryLine* g_line = nullptr;

@@ -20,6 +20,8 @@
 #include "formats/parameter_file.h"
 #include "tests/fuzz/fuzz_check.h"
 
+using namespace zema;
+
 namespace {
 
 // The stream of a memory buffer; an empty one is a temporary file, as

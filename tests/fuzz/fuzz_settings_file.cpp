@@ -14,6 +14,8 @@
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/support/fake_dialogs.h"
 
+using namespace zema;
+
 namespace {
 
 // One file in memory for the whole run, rewritten with every input and

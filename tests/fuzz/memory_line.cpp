@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zema {
+
 void MemoryLine::Load(std::span<const std::uint8_t> incoming) {
   incoming_.assign(incoming.begin(), incoming.end());
   readAt_ = 0;
@@ -26,3 +28,5 @@ bool MemoryLine::PurgeInput() {
   readAt_ = incoming_.size();
   return true;
 }
+
+}  // namespace zema

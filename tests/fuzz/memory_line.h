@@ -14,6 +14,8 @@
 
 #include "link/port_backend.h"
 
+namespace zema {
+
 class MemoryLine final : public PortBackend {
  public:
   // Replaces the bytes waiting to be read and forgets what was written.
@@ -41,3 +43,5 @@ class MemoryLine final : public PortBackend {
   std::size_t readAt_ = 0;
   std::vector<std::uint8_t> written_;
 };
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace zema {
+
 struct SeenBox {
   std::string caption;
   std::string text;
@@ -61,3 +63,5 @@ class BoxAnswerer {
   QTimer timer_;
   std::optional<SeenBox> seen_;
 };
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include "res/messages.h"
 #include "tests/support/private_transfer_log.h"
 
+using namespace zema;
+
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);

@@ -16,6 +16,8 @@
 #include "res/dialog_templates.h"
 #include "ui/qt/qt_dialog_toolkit.h"
 
+namespace zema {
+
 namespace {
 
 // Handlers that record what reached them (initialisation "init", a click
@@ -128,3 +130,5 @@ TEST(QtDialogWindow, CarriesOutWhatTheHandlersAskOfTheWindow) {
 }
 
 }  // namespace
+
+}  // namespace zema

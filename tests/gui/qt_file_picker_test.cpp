@@ -13,6 +13,8 @@
 #include "console/base_name_choice.h"
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 namespace {
 
 // Runs `act` on the file dialog as soon as it is open.
@@ -60,3 +62,5 @@ TEST(QtFilePicker, OffersTheFourTypesAndTakesANameThatDoesNotExistYet) {
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -20,6 +20,8 @@
 #include "tests/support/temp_folder.h"
 #include "ui/qt/qt_dialog_window.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -74,3 +76,5 @@ TEST(QtLoaderDialog, OffersPortsAboveCom9AndOpensHelpAndAbout) {
 }
 
 }  // namespace
+
+}  // namespace zema

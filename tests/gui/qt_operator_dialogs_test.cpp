@@ -12,6 +12,8 @@
 #include "tests/gui/box_answerer.h"
 #include "ui/qt/qt_translations.h"
 
+namespace zema {
+
 namespace {
 
 class QtOperatorDialogsTest : public ::testing::Test {
@@ -102,3 +104,5 @@ TEST_F(QtOperatorDialogsTest, YesAndNoFollowTheUserLanguageWhileCaptionsStayEngl
 }
 
 }  // namespace
+
+}  // namespace zema

@@ -22,6 +22,8 @@
 #include "ui/qt/qt_dialog_controls.h"
 #include "ui/qt/template_dialog.h"
 
+namespace zema {
+
 namespace {
 
 constexpr Language kLanguages[] = {Language::English, Language::German, Language::Japanese};
@@ -352,3 +354,5 @@ TEST(QtDialogControls, FocusGoesToTheNamedControl) {
 }
 
 }  // namespace
+
+}  // namespace zema

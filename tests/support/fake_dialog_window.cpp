@@ -4,6 +4,8 @@
 
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 namespace {
 
 // The default operator presses the default button (or Esc) this often
@@ -123,3 +125,5 @@ int FakeDialogToolkit::RunModal(DialogHandlers& dialog) {
   script_.modalRuns.push_back({dialog.Template().id, result, {}});
   return result;
 }
+
+}  // namespace zema

@@ -25,6 +25,8 @@
 #include "frontend/file_picker.h"
 #include "tests/support/fake_dialogs.h"
 
+namespace zema {
+
 // Answers the file-open dialog with the paths queued, or as cancelled when
 // none is left; records the type list each time.
 class ScriptedPicker : public FilePicker {
@@ -143,3 +145,5 @@ class FakeDialogToolkit : public DialogToolkit {
  private:
   FakeOperatorScript& script_;
 };
+
+}  // namespace zema

@@ -12,6 +12,8 @@
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 // The state of one control kept in memory.
 struct FakeControl {
   bool enabled = true;
@@ -93,3 +95,5 @@ class ScriptedOperator : public OperatorDialogs {
  private:
   std::deque<bool> answers_;
 };
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -80,3 +82,5 @@ void FakeSysfs::AddUart(const std::string& name, int type) {
 void FakeSysfs::AddVirtualTerminal(const std::string& name) {
   Tty(folder_ / "sys/devices/virtual", name, {});
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include "tests/support/temp_folder.h"
 
+namespace zema {
+
 struct FakeUsbDevice {
   std::string vendorId, productId, manufacturer, product, serial;
 };
@@ -43,3 +45,5 @@ class FakeSysfs {
 
   TempFolder folder_;
 };
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 
 #include <csignal>
 
+namespace zema {
+
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(rlim_t bytes) {
@@ -28,3 +30,5 @@ class FileSizeLimit {
   rlimit old_{};
   void (*oldHandler_)(int) = nullptr;
 };
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 
 #include "link/port_device_path.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 PortListPort::PortListPort(const fs::path& configHome, const std::string& devicePath) {
@@ -29,3 +31,5 @@ PortListPort::~PortListPort() {
     ::unsetenv("XDG_CONFIG_HOME");
   }
 }
+
+}  // namespace zema

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace zema {
+
 class PortListPort {
  public:
   PortListPort(const std::filesystem::path& configHome, const std::string& devicePath);
@@ -22,3 +24,5 @@ class PortListPort {
   std::optional<std::string> oldConfigHome_;
   int number_ = 0;
 };
+
+}  // namespace zema

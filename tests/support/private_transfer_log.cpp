@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+namespace zema {
+
 void KeepTransferLogsInATestFolder() {
   // Never destroyed: the exit handler that removes it runs after the
   // destructors of statics made before it.
@@ -22,3 +24,5 @@ void KeepTransferLogsInATestFolder() {
   }();
   ::setenv("XDG_STATE_HOME", folder->c_str(), 1);
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+namespace zema {
+
 namespace {
 
 unsigned SpeedInBaud(speed_t speed) {
@@ -179,3 +181,5 @@ void PtyPeer::Serve() {
     received_.notify_all();
   }
 }
+
+}  // namespace zema

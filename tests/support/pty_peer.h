@@ -23,6 +23,8 @@
 #include "link/packet.h"  // FrameChecksum
 #include "support/com_port_claim.h"
 
+namespace zema {
+
 using Bytes = std::vector<std::uint8_t>;
 
 class PtyPeer {
@@ -87,3 +89,5 @@ class PtyPeer {
 
 // A valid reply frame: ACK, payload, checksum.
 Bytes AckReply(const Bytes& payload = {});
+
+}  // namespace zema

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <utility>
 
+namespace zema {
+
 class ReadOnlyFolder {
  public:
   explicit ReadOnlyFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
@@ -37,3 +39,5 @@ class ReadOnlyFolder {
   __user_cap_data_struct saved_[2]{};
   bool restore_ = false;
 };
+
+}  // namespace zema

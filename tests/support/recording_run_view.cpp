@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zema {
+
 namespace {
 
 std::vector<std::string> TextsOf(const std::vector<RecordingRunView::Event>& events,
@@ -62,3 +64,5 @@ std::string RecordingRunView::LastDetailLine() const {
   }
   return {};
 }
+
+}  // namespace zema

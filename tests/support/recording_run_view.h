@@ -10,6 +10,8 @@
 
 #include "frontend/run_view.h"
 
+namespace zema {
+
 class RecordingRunView : public RunView {
  public:
   enum class Kind { Step, Detail, Range, Position, Show, Pump, OfferOk, End };
@@ -53,3 +55,5 @@ class RecordingRunView : public RunView {
   int rangeLow = -1;
   std::function<void()> onPump;
 };
+
+}  // namespace zema

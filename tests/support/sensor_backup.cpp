@@ -10,6 +10,8 @@
 #include "tests/support/sim_fixture.h"
 #include "transfer/transfer_run.h"
 
+namespace zema {
+
 CopySelection WholeSensor() {
   CopySelection copy;
   copy.params = copy.common = copy.compensation = copy.patterns = true;
@@ -40,3 +42,5 @@ std::string MakeSensorBackup(int port, const std::string& root, const std::strin
   EXPECT_TRUE(pending.Publish(manifest, WallClock::now(), published, error)) << error;
   return published;
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 
 #include "backup/inventory.h"
 
+namespace zema {
+
 // Every kind, banks 0 to 14.
 CopySelection WholeSensor();
 
@@ -13,3 +15,5 @@ CopySelection WholeSensor();
 // the publishing fails. Opens and closes the COM port `port` itself.
 std::string MakeSensorBackup(int port, const std::string& root, const std::string& sensor,
                              const CopySelection& copy = WholeSensor());
+
+}  // namespace zema

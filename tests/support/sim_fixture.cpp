@@ -12,7 +12,9 @@
 #include "sim/demo_content.h"
 #include "support/com_port_claim.h"
 
-using namespace zema::sim;
+namespace zema {
+
+using namespace sim;
 
 SimFixture::SimFixture() : SimFixture(Options{}) {}
 
@@ -109,3 +111,5 @@ void SimPortTest::SetUp() {
 }
 
 void SimPortTest::TearDown() { link.Close(); }
+
+}  // namespace zema

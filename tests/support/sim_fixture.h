@@ -27,6 +27,8 @@
 #include "sim/sensor_memory.h"
 #include "sim/virtual_sensor.h"
 
+namespace zema {
+
 class ComPortClaim;
 
 class SimFixture {
@@ -105,3 +107,5 @@ class SimPortTest : public ::testing::Test {
   SimFixture sim;
   SensorLink link;
 };
+
+}  // namespace zema

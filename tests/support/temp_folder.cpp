@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <system_error>
 
+namespace zema {
+
 TempFolder::TempFolder(const std::string& prefix) {
   std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
@@ -17,3 +19,5 @@ TempFolder::~TempFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
+
+}  // namespace zema

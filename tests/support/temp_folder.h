@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+namespace zema {
+
 class TempFolder {
  public:
   // `prefix` names the folder so that a leftover can be traced to its test.
@@ -20,3 +22,5 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+}  // namespace zema

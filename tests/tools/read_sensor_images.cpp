@@ -17,6 +17,8 @@
 #include "tests/support/recording_run_view.h"
 #include "transfer/transfer_run.h"
 
+using namespace zema;
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::cerr << "usage: read_sensor_images <base name>\n";

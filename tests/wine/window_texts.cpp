@@ -17,6 +17,8 @@
 
 #include "res/wide_text.h"
 
+using namespace zema;
+
 namespace {
 
 std::string TextOf(HWND window) {

@@ -29,6 +29,8 @@
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 
+using namespace zema;
+
 namespace {
 
 int g_passed = 0;

@@ -10,6 +10,8 @@
 #include "support/program_run.h"
 #include "tests/wine/wine_program.h"
 
+namespace zema {
+
 namespace {
 
 // A quoted field of a zema-window-texts line: up to the last quote.
@@ -137,3 +139,5 @@ void ClickControl(const ShownWindow& window, const DialogTemplate& dialogTemplat
 }
 
 void PressKey(const std::string& key) { RunXdotool({"key", key}); }
+
+}  // namespace zema

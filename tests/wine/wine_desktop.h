@@ -12,6 +12,8 @@
 #include "res/dialog_templates.h"
 #include "support/program_run.h"
 
+namespace zema {
+
 struct ShownControl {
   int id = 0;
   std::string kind;  // the window class, "Button", "Static", ...
@@ -69,3 +71,5 @@ void ClickControl(const ShownWindow& window, const DialogTemplate& dialogTemplat
                   Language language, int id);
 // A key (an X key name: "Escape", "Return", "n") to the focused window.
 void PressKey(const std::string& key);
+
+}  // namespace zema

@@ -23,6 +23,8 @@
 #include "tests/wine/wine_desktop.h"
 #include "tests/wine/wine_program.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -362,3 +364,5 @@ TEST_F(WineDialogTest, PortAboveCom9ChosenUsedAndRemembered) {
 }
 
 }  // namespace
+
+}  // namespace zema

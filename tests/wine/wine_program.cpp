@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <system_error>
 
+namespace zema {
+
 namespace {
 
 // Wine's own messages (and its hint about a missing 32-bit part) would mix
@@ -76,3 +78,5 @@ WineComLink::~WineComLink() {
   std::error_code ignored;
   std::filesystem::remove(link_, ignored);
 }
+
+}  // namespace zema

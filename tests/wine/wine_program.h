@@ -9,6 +9,8 @@
 
 #include "support/program_run.h"
 
+namespace zema {
+
 // Starts a program of the Windows build ("zema-transfer.exe") under Wine,
 // in the run's prefix, with Wine's own messages off, from zema-exit-code.exe:
 // WithWindowsExitCode takes the code it prints as the status (see exit_code.cpp).
@@ -39,3 +41,5 @@ class WineComLink {
  private:
   std::filesystem::path link_;
 };
+
+}  // namespace zema

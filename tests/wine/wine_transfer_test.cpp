@@ -25,6 +25,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_program.h"
 
+namespace zema {
+
 namespace fs = std::filesystem;
 using zema::sim::FaultKind;
 using zema::sim::SensorMemory;
@@ -260,3 +262,5 @@ TEST_F(WineTransferTest, WindowsChecksPass) {
 }
 
 }  // namespace
+
+}  // namespace zema

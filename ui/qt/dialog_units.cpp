@@ -4,6 +4,8 @@
 #include <QString>
 #include <algorithm>
 
+namespace zema {
+
 DialogUnits DialogUnits::ForFont(const QFont& font) {
   const QFontMetrics metrics(font);
   const int alphabetWidth = metrics.horizontalAdvance(
@@ -16,3 +18,5 @@ DialogUnits DialogUnits::ForFont(const QFont& font) {
 QRect DialogUnits::ToPixels(const DialogRect& rect) const {
   return QRect(ToPixelsX(rect.x), ToPixelsY(rect.y), ToPixelsX(rect.width), ToPixelsY(rect.height));
 }
+
+}  // namespace zema

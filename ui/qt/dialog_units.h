@@ -10,6 +10,8 @@
 
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 class DialogUnits {
  public:
   // Base units measured from `font`: the average width of the 52 letters
@@ -30,3 +32,5 @@ class DialogUnits {
   int baseX_;
   int baseY_;
 };
+
+}  // namespace zema

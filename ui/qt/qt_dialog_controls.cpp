@@ -8,6 +8,8 @@
 
 #include "ui/qt/template_dialog.h"
 
+namespace zema {
+
 namespace {
 
 QString FromUtf8(const std::string& text) {
@@ -69,3 +71,5 @@ void QtDialogControls::SetListSelection(int id, int index) {
 void QtDialogControls::SetFocusTo(int id) {
   if (QWidget* widget = dialog_.Control(id)) widget->setFocus(Qt::OtherFocusReason);
 }
+
+}  // namespace zema

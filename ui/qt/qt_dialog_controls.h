@@ -16,6 +16,8 @@
 
 #include "frontend/dialog_controls.h"
 
+namespace zema {
+
 class TemplateDialog;
 
 class QtDialogControls : public DialogControls {
@@ -39,3 +41,5 @@ class QtDialogControls : public DialogControls {
  private:
   TemplateDialog& dialog_;
 };
+
+}  // namespace zema

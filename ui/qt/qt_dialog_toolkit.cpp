@@ -7,6 +7,8 @@
 #include "ui/qt/qt_dialog_window.h"
 #include "ui/qt/qt_translations.h"
 
+namespace zema {
+
 void QtDialogToolkit::Initialise(Language language) {
   InstallQtTranslations(language);
   QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIconResource)));
@@ -16,3 +18,5 @@ int QtDialogToolkit::RunModal(DialogHandlers& dialog) {
   QtDialogWindow window(dialog, nullptr);
   return window.Run();
 }
+
+}  // namespace zema

@@ -3,6 +3,8 @@
 
 #include "frontend/dialog_window.h"
 
+namespace zema {
+
 class QtDialogToolkit : public DialogToolkit {
  public:
   // Qt's own catalogue for `language` (the standard buttons' texts) and the
@@ -11,3 +13,5 @@ class QtDialogToolkit : public DialogToolkit {
   // A top-level window without owner.
   int RunModal(DialogHandlers& dialog) override;
 };
+
+}  // namespace zema

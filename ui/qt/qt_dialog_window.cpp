@@ -13,6 +13,8 @@
 #include "res/program_icon.h"
 #include "ui/qt/qt_help_windows.h"
 
+namespace zema {
+
 QtDialogWindow::QtDialogWindow(DialogHandlers& handlers, QWidget* owner)
     : TemplateDialog(handlers.Template(), owner),
       handlers_(handlers),
@@ -114,3 +116,5 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
   const QAction* item = menu.addAction(QString::fromStdString(about));
   if (menu.exec(event->globalPos()) == item) handlers_.OnAbout();
 }
+
+}  // namespace zema

@@ -16,6 +16,8 @@
 #include "ui/qt/qt_operator_dialogs.h"
 #include "ui/qt/template_dialog.h"
 
+namespace zema {
+
 class QtDialogWindow : public TemplateDialog, public DialogWindow {
   Q_OBJECT
 
@@ -74,3 +76,5 @@ class QtDialogWindow : public TemplateDialog, public DialogWindow {
   std::map<int, std::unique_ptr<QTimer>> timers_;
   bool ended_ = false;
 };
+
+}  // namespace zema

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QStringList>
 
+namespace zema {
+
 namespace {
 
 // Qt reads a filter's patterns from its last pair of parentheses, separated
@@ -43,3 +45,5 @@ bool QtFilePicker::PickFile(std::span<const FileFilter> filters, const std::stri
   chosenPath = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
   return true;
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace zema {
+
 class QtFilePicker : public FilePicker {
  public:
   explicit QtFilePicker(QWidget* owner) : owner_(owner) {}
@@ -20,3 +22,5 @@ class QtFilePicker : public FilePicker {
  private:
   QWidget* owner_;
 };
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include "res/program_icon.h"
 
+namespace zema {
+
 namespace {
 
 QString FromUtf8(const std::string& text) {
@@ -60,3 +62,5 @@ bool ShowQtDocument(QWidget* owner, const std::string& title, const std::string&
   window->activateWindow();
   return true;
 }
+
+}  // namespace zema

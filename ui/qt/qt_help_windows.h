@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace zema {
+
 // A modal box over `owner` with the program icon, `text` as plain text and
 // an OK button.
 void ShowQtAboutBox(QWidget* owner, const std::string& title, const std::string& text);
@@ -19,3 +21,5 @@ void ShowQtAboutBox(QWidget* owner, const std::string& title, const std::string&
 // window is made once and raised when it is asked for again. False when
 // the file cannot be read.
 bool ShowQtDocument(QWidget* owner, const std::string& title, const std::string& path);
+
+}  // namespace zema

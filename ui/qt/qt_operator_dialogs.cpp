@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+namespace zema {
+
 namespace {
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {
@@ -72,3 +74,5 @@ void QtOperatorDialogs::ShowError(const std::string& text, const std::string& de
   }
   box.exec();
 }
+
+}  // namespace zema

@@ -13,6 +13,8 @@
 
 class QWidget;
 
+namespace zema {
+
 class QtOperatorDialogs : public OperatorDialogs {
  public:
   explicit QtOperatorDialogs(QWidget* owner) : owner_(owner) {}
@@ -27,3 +29,5 @@ class QtOperatorDialogs : public OperatorDialogs {
  private:
   QWidget* owner_;
 };
+
+}  // namespace zema

@@ -5,6 +5,8 @@
 #include <QTranslator>
 #include <memory>
 
+namespace zema {
+
 namespace {
 
 std::unique_ptr<QTranslator>& InstalledTranslator() {
@@ -44,3 +46,5 @@ bool InstallQtTranslations(Language language) {
   installed = std::move(translator);
   return true;
 }
+
+}  // namespace zema

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+namespace zema {
+
 namespace {
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text); }
@@ -125,3 +127,5 @@ QWidget* TemplateDialog::Control(int id) const {
   auto it = controls_.find(id);
   return it == controls_.end() ? nullptr : it->second;
 }
+
+}  // namespace zema

@@ -24,6 +24,8 @@
 #include "res/messages.h"
 #include "ui/qt/dialog_units.h"
 
+namespace zema {
+
 class TemplateDialog : public QDialog {
   Q_OBJECT
 
@@ -55,3 +57,5 @@ class TemplateDialog : public QDialog {
   DialogUnits units_;
   std::map<int, QWidget*> controls_;
 };
+
+}  // namespace zema

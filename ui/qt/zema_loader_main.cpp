@@ -7,6 +7,8 @@
 #include "console/loader_application.h"
 #include "ui/qt/qt_dialog_toolkit.h"
 
+using namespace zema;
+
 namespace {
 
 constexpr char kHelp[] =

@@ -7,6 +7,8 @@
 
 #include "res/wide_text.h"
 
+namespace zema {
+
 namespace {
 
 // The byte stream of a template, with the alignments its parts need.
@@ -170,3 +172,5 @@ void InMemoryTemplate::FillLists(HWND dialog, const DialogTemplate& dialogTempla
     ::SendDlgItemMessageW(dialog, control.id, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   }
 }
+
+}  // namespace zema

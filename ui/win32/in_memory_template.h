@@ -15,6 +15,8 @@
 
 #include "res/dialog_templates.h"
 
+namespace zema {
+
 class InMemoryTemplate {
  public:
   InMemoryTemplate(const DialogTemplate& dialogTemplate, Language language);
@@ -29,3 +31,5 @@ class InMemoryTemplate {
   // DWORDs, so that the template starts DWORD-aligned as it must.
   std::vector<DWORD> words_;
 };
+
+}  // namespace zema

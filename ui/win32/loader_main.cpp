@@ -5,6 +5,8 @@
 #include "console/loader_application.h"
 #include "ui/win32/win32_toolkit.h"
 
+using namespace zema;
+
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
   Win32Toolkit toolkit;

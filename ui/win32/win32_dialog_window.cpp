@@ -9,6 +9,8 @@
 #include "ui/win32/win32_help.h"
 #include "ui/win32/win32_operator_dialogs.h"
 
+namespace zema {
+
 namespace {
 
 // How often the progress bar may be repainted. Wine's progress bar
@@ -271,3 +273,5 @@ void Win32DialogWindow::ShowAbout(const std::string& title, const std::string& t
 bool Win32DialogWindow::ShowDocument(const std::string& /*title*/, const std::string& path) {
   return OpenWin32Document(dialog_, path);
 }
+
+}  // namespace zema

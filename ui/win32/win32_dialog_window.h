@@ -17,6 +17,8 @@
 #include "frontend/file_picker.h"
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 class Win32DialogWindow : public DialogWindow {
  public:
   // Runs `handlers` modally, owned by `owner` (nullptr: a top-level window);
@@ -76,3 +78,5 @@ class Win32DialogWindow : public DialogWindow {
   ULONGLONG progressShownAt_ = 0;
   bool progressTimerRunning_ = false;
 };
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 
 #include "res/wide_text.h"
 
+namespace zema {
+
 bool Win32FilePicker::PickFile(std::span<const FileFilter> filters,
                                const std::string& initialFolder, std::string& chosenPath) {
   // "shown\0pattern\0" for each entry, and one more "\0" at the end.
@@ -37,3 +39,5 @@ bool Win32FilePicker::PickFile(std::span<const FileFilter> filters,
   chosenPath = Utf8FromWide(chosen.data());
   return true;
 }
+
+}  // namespace zema

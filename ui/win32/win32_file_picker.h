@@ -6,6 +6,8 @@
 
 #include "frontend/file_picker.h"
 
+namespace zema {
+
 class Win32FilePicker : public FilePicker {
  public:
   explicit Win32FilePicker(HWND owner) : owner_(owner) {}
@@ -16,3 +18,5 @@ class Win32FilePicker : public FilePicker {
  private:
   HWND owner_;
 };
+
+}  // namespace zema

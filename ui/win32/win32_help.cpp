@@ -5,6 +5,8 @@
 #include "res/wide_text.h"
 #include "ui/win32/resource_ids.h"
 
+namespace zema {
+
 void AddAboutToSystemMenu(HWND dialog, const std::string& text) {
   HMENU menu = ::GetSystemMenu(dialog, FALSE);
   if (menu == nullptr) return;
@@ -44,3 +46,5 @@ bool OpenWin32Document(HWND owner, const std::string& path) {
   return Started(
       ::ShellExecuteW(owner, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL));
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace zema {
+
 // The system command of the About item: below 0xF000, where the system's
 // own commands begin, with its low four bits clear as they must be.
 inline constexpr UINT kAboutSystemCommand = 0x0010;
@@ -23,3 +25,5 @@ void ShowWin32AboutBox(HWND owner, const std::string& title, const std::string& 
 // Opens the file at `path` for reading in its own program; false when
 // Windows could not.
 bool OpenWin32Document(HWND owner, const std::string& path);
+
+}  // namespace zema

@@ -2,6 +2,8 @@
 
 #include "res/wide_text.h"
 
+namespace zema {
+
 namespace {
 
 UINT IconStyle(BoxIcon icon) {
@@ -31,3 +33,5 @@ void Win32OperatorDialogs::ShowError(const std::string& text, const std::string&
   ::MessageBoxW(owner_, WideFromUtf8(shown).c_str(), WideFromUtf8(kCaptionError).c_str(),
                 MB_OK | IconStyle(BoxIcon::Stop));
 }
+
+}  // namespace zema

@@ -10,6 +10,8 @@
 
 #include "frontend/operator_dialogs.h"
 
+namespace zema {
+
 class Win32OperatorDialogs : public OperatorDialogs {
  public:
   explicit Win32OperatorDialogs(HWND owner) : owner_(owner) {}
@@ -22,3 +24,5 @@ class Win32OperatorDialogs : public OperatorDialogs {
  private:
   HWND owner_;
 };
+
+}  // namespace zema

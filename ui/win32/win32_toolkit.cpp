@@ -8,6 +8,8 @@
 #include "res/wide_text.h"
 #include "ui/win32/win32_dialog_window.h"
 
+namespace zema {
+
 void Win32Toolkit::Initialise(Language /*language*/) {
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
@@ -29,3 +31,5 @@ std::string Win32Toolkit::DocumentsFolder() {
   }
   return Utf8FromWide(folder);
 }
+
+}  // namespace zema

@@ -6,6 +6,8 @@
 
 #include "frontend/dialog_window.h"
 
+namespace zema {
+
 class Win32Toolkit : public DialogToolkit {
  public:
   // Registers the progress bar's class. The standard buttons of the message
@@ -14,3 +16,5 @@ class Win32Toolkit : public DialogToolkit {
   int RunModal(DialogHandlers& dialog) override;
   std::string DocumentsFolder() override;
 };
+
+}  // namespace zema
