@@ -111,9 +111,9 @@ void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
 
 void CLoaderDlg::OnConnectButton() {
   DialogWindow& window = *window_;
-  ConnectionOutcome outcome = ConnectSensor(
-      ports_.PortAt(window.ListSelection(kCtlPortList)) - 1, window.IsChecked(kCtlComModeBox),
-      window.ListSelection(kCtlSpeedList), window.Boxes());
+  ConnectionOutcome outcome = ConnectSensor(ports_.PortAt(window.ListSelection(kCtlPortList)) - 1,
+                                            window.IsChecked(kCtlComModeBox),
+                                            window.ListSelection(kCtlSpeedList), window.Boxes());
   if (ApplyConnectOutcome(outcome, window, window.Boxes())) link_ = std::move(outcome.link);
 }
 

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "console/settings_location.h"
+#include "formats/utf8_path.h"
 #include "frontend/operator_dialogs.h"
 #include "res/about_text.h"
 #include "res/messages.h"
 #include "transfer/transfer_log.h"
-#include "formats/utf8_path.h"
 
 namespace zema {
 
