@@ -6,12 +6,12 @@
 
 #include "backup/backup_store.h"
 #include "backup/png_file.h"
+#include "formats/file_naming.h"
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/commands.h"
-#include "transfer/file_naming.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 
 namespace {
 

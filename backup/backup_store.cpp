@@ -11,9 +11,9 @@
 
 #include "backup/durable_folder.h"
 #include "backup/sha256.h"
-#include "transfer/file_naming.h"
+#include "formats/file_naming.h"
+#include "formats/utf8_path.h"
 #include "transfer/transfer_items.h"
-#include "transfer/utf8_path.h"
 
 namespace fs = std::filesystem;
 

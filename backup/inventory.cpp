@@ -11,9 +11,9 @@
 #include <map>
 #include <optional>
 
+#include "formats/source_file.h"
 #include "link/commands.h"
 #include "link/serial_port.h"
-#include "transfer/source_file.h"
 
 namespace {
 

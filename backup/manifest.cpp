@@ -5,7 +5,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 using json = nlohmann::ordered_json;
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 namespace {
 

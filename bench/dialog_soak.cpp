@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/random_draws.h"
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 #include "frontend/run_view.h"
 #include "link/commands.h"
 #include "res/dialog_templates.h"

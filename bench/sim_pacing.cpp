@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "bench/sim_process.h"
 #include "bench/wire_count.h"
 #include "console/connection_control.h"
-#include "link/packet.h"
+#include "link/sensor_link.h"
 #include "link/serial_port.h"
 
 namespace zema::bench {
@@ -34,45 +36,48 @@ std::uint8_t ImageSelector(int i) {
   return PatternSelector((index - 1) / 2, (index - 1) % 2);
 }
 
-// Fills g_xfer with the payload of exchange i: a different block, set or
-// image each time, as a run would address them.
-void PreparePayload(const SensorCommand& command, int i) {
-  std::fill(std::begin(g_xfer), std::end(g_xfer), static_cast<std::uint8_t>(i * 7));
+// Fills the link's xfer with the payload of exchange i: a different block,
+// set or image each time, as a run would address them.
+void PreparePayload(SensorLink& link, const SensorCommand& command, int i) {
+  auto& xfer = link.xfer;
+  std::fill(xfer.begin(), xfer.end(), static_cast<std::uint8_t>(i * 7));
   switch (command.code) {
     case kCmdReadParamSet.code:
     case kCmdWriteParamSet.code:
-      g_xfer[0] = static_cast<std::uint8_t>(i % (kCommonSlot + 1));
+      xfer[0] = static_cast<std::uint8_t>(i % (kCommonSlot + 1));
       break;
     case kCmdReadBlock.code:
     case kCmdWriteBlock.code:
-      g_xfer[0] = static_cast<std::uint8_t>(i % 256);
+      xfer[0] = static_cast<std::uint8_t>(i % 256);
       break;
     case kCmdSelectImage.code:
     case kCmdFlashCommit.code:
-      g_xfer[0] = ImageSelector(i);
+      xfer[0] = ImageSelector(i);
       break;
     default:
       break;
   }
 }
 
-bool Connect(int port, int communic, std::string& error) {
-  if (ComOpen(port, kPortQueueBytes, kPortQueueBytes) != kOpenOk) {
+bool Connect(SensorLink& link, int port, int communic, std::string& error) {
+  Result<SensorLink> opened = SensorLink::OpenCom(port);
+  if (!opened.ok()) {
     error = "cannot open COM" + std::to_string(port);
     return false;
   }
+  link = std::move(opened.value);
   if (communic == 0) {
-    ComSetMode(port, kLineMode57600NoParity);
+    link.Port().SetLineMode(kLineMode57600NoParity);
   } else {
-    ComSetMode(port, CommandModeLineMode(communic - 1));
-    ComPurgeRx(port);
-    if (EnterPcMode(port) != 1) {
-      error = "handshake failed: " + g_lastError;
+    link.Port().SetLineMode(CommandModeLineMode(communic - 1));
+    link.Port().PurgeInput();
+    if (const std::optional<Failure> failure = link.EnterPcMode()) {
+      error = "handshake failed: " + failure->text;
       return false;
     }
   }
-  if (Exchange(port, kCmdConfirm) != 1) {
-    error = "link not confirmed: " + g_lastError;
+  if (const Result<Reply> reply = link.Exchange(kCmdConfirm); !reply.ok()) {
+    error = "link not confirmed: " + reply.failure->text;
     return false;
   }
   return true;
@@ -123,10 +128,8 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
 
   SimProcess sim;
   if (!sim.Start(run.simProgram, arguments, run.simErrorLog, error)) return false;
-  if (!Connect(sim.port(), run.communic, error)) {
-    ComClose(sim.port());
-    return false;
-  }
+  SensorLink link;
+  if (!Connect(link, sim.port(), run.communic, error)) return false;
 
   const SensorCommand& command = run.command;
   const nanoseconds flashDelay = command.code == kCmdFlashCommit.code
@@ -137,8 +140,8 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
       flashDelay;
   bool ok = true;
   for (int i = 0; i < run.warmUp && ok; ++i) {
-    PreparePayload(command, i);
-    ok = Exchange(sim.port(), command) == 1;
+    PreparePayload(link, command, i);
+    ok = link.Exchange(command).ok();
   }
 
   std::vector<nanoseconds> each;
@@ -148,8 +151,8 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
   const auto started = Clock::now();
   auto last = started;
   for (int i = 0; i < run.count && ok; ++i) {
-    PreparePayload(command, run.warmUp + i);
-    ok = Exchange(sim.port(), command) == 1;
+    PreparePayload(link, command, run.warmUp + i);
+    ok = link.Exchange(command).ok();
     const auto now = Clock::now();
     each.push_back(now - last);
     last = now;
@@ -160,10 +163,10 @@ bool MeasureSimPacing(const PacingRun& run, PacingResult& result, std::string& e
   if (simCpuBefore.count() >= 0 && simCpuAfter.count() >= 0) {
     result.simCpu = simCpuAfter - simCpuBefore;
   }
-  ComClose(sim.port());
+  link.Close();
   sim.Stop();
   if (!ok) {
-    error = "exchange " + std::to_string(each.size()) + " failed: " + g_lastError;
+    error = "exchange " + std::to_string(each.size()) + " failed: " + link.lastError.text;
     return false;
   }
 

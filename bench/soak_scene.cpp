@@ -1,11 +1,11 @@
 #include "bench/soak_scene.h"
 
 #include "bench/random_draws.h"
+#include "formats/compensation_image.h"
+#include "formats/pattern_image.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
 #include "support/sensor_files.h"
-#include "transfer/compensation_image.h"
-#include "transfer/pattern_image.h"
 
 namespace zema::bench {
 namespace {

@@ -11,8 +11,8 @@
 #endif
 
 #include "cli/exit_status.h"
+#include "formats/staged_file.h"
 #include "link/serial_port.h"
-#include "transfer/staged_file.h"
 
 namespace {
 

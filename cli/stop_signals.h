@@ -1,6 +1,6 @@
 // Ctrl-C (and on POSIX SIGTERM, SIGHUP and SIGPIPE) as the CANCEL button:
 // the handler only notes the request; the terminal run view turns it into
-// g_cancelState = 1 at its next call, so the run stops where CANCEL would
+// the run's cancel request at its next call, so the run stops where CANCEL would
 // stop it, and a parameter-only run between two sets. A Ctrl-C after a stop
 // was requested ends the program at once (forced_end.h).
 #pragma once

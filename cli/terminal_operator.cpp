@@ -1,7 +1,7 @@
 #include "cli/terminal_operator.h"
 
 #include "res/messages.h"
-#include "transfer/run_state.h"
+#include "transfer/transfer_run.h"
 
 namespace {
 
@@ -37,7 +37,9 @@ bool TerminalOperator::AskYesNo(int question, const std::string& text,
     view_.PrintLine(caption + ": " + text + " " + (answer.yes ? "Yes" : "No") + " (" +
                     answer.why + ")");
     // The dialog's question names no file; a log of a script's run should.
-    if (question == kMsgFoundSameFilename) view_.PrintLine(std::string("  ") + g_filePath);
+    if (question == kMsgFoundSameFilename && filePath_ != nullptr) {
+      view_.PrintLine("  " + *filePath_);
+    }
   }
   return answer.yes;
 }

@@ -32,8 +32,13 @@ class TerminalOperator : public OperatorDialogs {
                 BoxIcon icon) override;
   void ShowError(const std::string& text, const std::string& detail) override;
 
+  // The path of the file a run is handling (the run's own), which the
+  // printed overwrite question names.
+  void NameFilesFrom(const std::string& filePath) { filePath_ = &filePath; }
+
  private:
   TerminalRunView& view_;
+  const std::string* filePath_ = nullptr;
   OperatorAnswers answers_;
   bool quiet_;
 };

@@ -8,7 +8,7 @@
 #include "cli/terminal.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
-#include "transfer/run_state.h"
+#include "transfer/transfer_run.h"
 
 namespace {
 
@@ -69,7 +69,8 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-void TerminalRunView::Begin(std::uint64_t totalBytes) {
+void TerminalRunView::Begin(std::uint64_t totalBytes, int& cancelState) {
+  cancelState_ = &cancelState;
   total_ = totalBytes;
   startBytes_ = ComBytesMoved();
   started_ = Clock::now();
@@ -104,9 +105,9 @@ void TerminalRunView::PrintFinalLine(const std::string& text) {
 }
 
 void TerminalRunView::TakeStopRequest() {
-  if (stopTaken_ || !StopRequested()) return;
+  if (stopTaken_ || cancelState_ == nullptr || !StopRequested()) return;
   stopTaken_ = true;
-  if (g_cancelState == kCancelNone) g_cancelState = kCancelPressed;
+  if (*cancelState_ == kCancelNone) *cancelState_ = kCancelPressed;
 }
 
 std::uint64_t TerminalRunView::Moved() const { return ComBytesMoved() - startBytes_; }

@@ -10,8 +10,8 @@
 //   bank 1104/1306624 Bank No. = 0
 //
 // The kind, the bytes moved so far and in all, then the text. Quiet shows
-// nothing. Every call first turns a pending stop signal into
-// g_cancelState = 1, so the run stops where CANCEL would stop it.
+// nothing. Every call first turns a pending stop signal into the cancel
+// request of the run being shown, so the run stops where CANCEL would stop it.
 #pragma once
 
 #include <chrono>
@@ -28,8 +28,9 @@ class TerminalRunView : public RunView {
   TerminalRunView(std::FILE* out, Style style) : out_(out), style_(style) {}
 
   // Starts a phase (a run, or the reading back after it) that will move
-  // `totalBytes` on the line; rate and time left count from here.
-  void Begin(std::uint64_t totalBytes);
+  // `totalBytes` on the line; rate and time left count from here. A stop
+  // signal sets `cancelState` (the run's) to kCancelPressed.
+  void Begin(std::uint64_t totalBytes, int& cancelState);
   // Ends the phase: the live lines are drawn a last time and left on
   // screen; nothing is drawn below them until the next Begin.
   void End();
@@ -77,4 +78,5 @@ class TerminalRunView : public RunView {
   bool liveShown_ = false;
   bool running_ = false;  // between Begin and End
   bool stopTaken_ = false;
+  int* cancelState_ = nullptr;
 };

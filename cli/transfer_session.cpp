@@ -1,6 +1,7 @@
 #include "cli/transfer_session.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/adapter_choice.h"
@@ -8,13 +9,13 @@
 #include "cli/port_listing.h"
 #include "cli/terminal_operator.h"
 #include "console/connection_control.h"
-#include "link/last_error.h"
+#include "formats/file_naming.h"
+#include "formats/source_file.h"
+#include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/read_targets.h"
 #include "transfer/sensor_compare.h"
-#include "transfer/source_file.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -34,8 +35,8 @@ int PortListIndex(const CliOptions& options, std::string& error) {
   return port - 1;
 }
 
-void Report(TerminalOperator& op, const ConnectionOutcome& outcome) {
-  op.ShowError(outcome.text, outcome.detail);
+void Report(TerminalOperator& op, const std::optional<Failure>& failure) {
+  if (failure) op.ShowError(failure->text, failure->detail);
 }
 
 int StatusOf(RunEnd end) {
@@ -53,8 +54,8 @@ int StatusOf(RunEnd end) {
 
 // Lists each difference (its text, and where on a second line) and says
 // how the comparison ended.
-int ReportComparison(const CompareReport& report, TerminalRunView& view, TerminalOperator& op,
-                     bool quiet) {
+int ReportComparison(const CompareReport& report, TransferRun& run, TerminalRunView& view,
+                     TerminalOperator& op, bool quiet) {
   for (const ItemDifference& difference : report.differences) {
     op.ShowError(difference.text, difference.detail);
   }
@@ -65,34 +66,36 @@ int ReportComparison(const CompareReport& report, TerminalRunView& view, Termina
     case CompareEnd::Different:
       return kExitFailed;
     case CompareEnd::Cancelled:
-      g_cancelState = kCancelNone;
+      run.cancelState = kCancelNone;
       if (!quiet) view.PrintLine(LoadMessage(kMsgAborted));
       return kExitCancelled;
     case CompareEnd::Failed:
       break;
   }
-  op.ShowError(g_lastError, g_lastErrorDetail);
+  Report(op, run.failure);
   return kExitFailed;
 }
 
 // Compares `items` of the sensor with the files, as a phase of its own.
 int Compare(TransferRun& run, const TransferItems& items, CompareLabel label,
             TerminalRunView& view, TerminalOperator& op, bool quiet) {
-  view.Begin(WireBytes(items));
+  view.Begin(WireBytes(items), run.cancelState);
   const CompareReport report = CompareWithSensor(run, items, label);
   view.End();
-  return ReportComparison(report, view, op, quiet);
+  return ReportComparison(report, run, view, op, quiet);
 }
 
-int Transfer(const CliOptions& options, TerminalRunView& view, TerminalOperator& op) {
+int Transfer(const CliOptions& options, SensorLink& link, TerminalRunView& view,
+             TerminalOperator& op) {
   const int direction = options.command == CliCommand::Read ? kDirectionRead : kDirectionWrite;
-  const TransferTarget target = TargetOf(options, direction);
-  TransferRun run{target, g_portNo, view, op};
+  TransferRun run{TargetOf(options, direction), link, view, op};
+  op.NameFilesFrom(run.filePath);
+  const TransferItems selected = SelectedItems(run.target);
   if (options.command == CliCommand::Compare) {
-    return Compare(run, SelectedItems(target), CompareLabel::Reading, view, op, options.quiet);
+    return Compare(run, selected, CompareLabel::Reading, view, op, options.quiet);
   }
 
-  view.Begin(WireBytes(SelectedItems(target)));
+  view.Begin(WireBytes(selected), run.cancelState);
   const RunEnd end = RunTransfer(run);
   view.End();
   if (end != RunEnd::Finished || !options.verify || run.written.empty()) return StatusOf(end);
@@ -150,21 +153,21 @@ int RunSession(const CliOptions& options, TerminalRunView& view) {
     op.ShowError(LoadMessage(kMsgComOpenFailed), portError);
     return kExitFailed;
   }
-  const ConnectionOutcome connected =
+  ConnectionOutcome connected =
       ConnectSensor(portListIndex, options.commandMode, options.speedIndex, op);
   if (!connected.done()) {
     // A declined 109 has been printed as the question; its cause is still
     // the failure a script reads.
-    Report(op, connected);
+    Report(op, connected.failure);
     return kExitFailed;
   }
+  SensorLink& link = connected.link;
 
   int status = kExitDone;
-  if (options.command != CliCommand::Resume) status = Transfer(options, view, op);
+  if (options.command != CliCommand::Resume) status = Transfer(options, link, view, op);
 
   if (options.command == CliCommand::Resume || options.resume) {
-    const ConnectionOutcome resumed = ResumeSensor();
-    if (!resumed.done()) {
+    if (const std::optional<Failure> resumed = ResumeSensor(link)) {
       Report(op, resumed);
       if (status == kExitDone) status = kExitFailed;
     }

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "transfer/utf8_path.h"
+#include "formats/utf8_path.h"
 
 const std::array<FileFilter, 4> kBaseNameFilters = {{
     {"ZEMA Files ( *.zema *.bmp )", "*.zema;*.bmp"},

@@ -1,17 +1,15 @@
 #include "console/connection_control.h"
 
 #include <iterator>
+#include <utility>
 
 #include "link/commands.h"
-#include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 
-int g_portNo = 0;
-
 namespace {
 
-using Result = ConnectionOutcome::Result;
+using Outcome = ConnectionOutcome::Result;
 
 // Parity field (bits 8-10) = 1: no parity. The speed code goes in bits 0-3.
 constexpr std::uint32_t kNoParity = 0x100;
@@ -20,41 +18,38 @@ constexpr std::uint32_t kNoParity = 0x100;
 // in parentheses is the sensor's own COMMUNIC setting.
 constexpr int kSpeedCodes[] = {6, 7, 9, 10, 12};  // 4800 .. 57600 baud
 
-ConnectionOutcome Failure(int message, const std::string& detail = std::string()) {
-  return {Result::Failed, message, LoadMessage(message), detail};
-}
-
-// The link failure the last exchange left behind.
-ConnectionOutcome LinkFailure(Result result = Result::Failed) {
-  return {result, g_lastErrorMessage, g_lastError, g_lastErrorDetail};
+ConnectionOutcome Ending(Outcome result, std::optional<Failure> failure) {
+  return {result, std::move(failure), SensorLink()};
 }
 
 // Command mode: stop the sensor's operation and switch it into PC
-// communication mode. Done, or why not; the port is then closed.
-ConnectionOutcome SwitchToPcMode(int speedListIndex, OperatorDialogs& dialogs) {
+// communication mode. None when done, else why not; the link is then closed.
+std::optional<ConnectionOutcome> SwitchToPcMode(SensorLink& link, int speedListIndex,
+                                                OperatorDialogs& dialogs) {
   if (!dialogs.AskYesNo(kMsgAgreeStopOperation, LoadMessage(kMsgAgreeStopOperation),
                         kCaptionWarning, BoxIcon::Warning)) {
-    ComClose(g_portNo);
-    return {Result::Declined, kMsgAgreeStopOperation, {}, {}};
+    link.Close();
+    return Ending(Outcome::Declined, std::nullopt);
   }
   const std::uint32_t lineMode = CommandModeLineMode(speedListIndex);
   if (lineMode == 0) {
-    ComClose(g_portNo);
-    return Failure(kMsgBaudRateInvalid);
+    link.Close();
+    return Ending(Outcome::Failed, MessageFailure(kMsgBaudRateInvalid));
   }
-  ComSetMode(g_portNo, lineMode);
-  ComPurgeRx(g_portNo);
-  if (EnterPcMode(g_portNo) == 1) return {};
+  link.Port().SetLineMode(lineMode);
+  link.Port().PurgeInput();
+  const std::optional<Failure> handshake = link.EnterPcMode();
+  if (!handshake) return std::nullopt;
 
   // The sensor did not answer the handshake: the operator may have put it
   // into "PC LOAD/SAVE" by hand meanwhile, in which case the link is
   // confirmed on the speed already set.
-  if (!dialogs.AskYesNo(kMsgIfPcLoadSave, g_lastError + LoadMessage(kMsgIfPcLoadSave),
+  if (!dialogs.AskYesNo(kMsgIfPcLoadSave, handshake->text + LoadMessage(kMsgIfPcLoadSave),
                         kCaptionError, BoxIcon::Warning)) {
-    ComClose(g_portNo);
-    return LinkFailure(Result::Declined);
+    link.Close();
+    return Ending(Outcome::Declined, handshake);
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -68,37 +63,34 @@ std::uint32_t CommandModeLineMode(int speedListIndex) {
 
 ConnectionOutcome ConnectSensor(int portListIndex, bool commandMode, int speedListIndex,
                                 OperatorDialogs& dialogs) {
-  g_portNo = portListIndex + 1;
-  if (ComOpen(g_portNo, kPortQueueBytes, kPortQueueBytes) != kOpenOk) {
-    return Failure(kMsgComOpenFailed, ComOpenFailureDetail());
-  }
+  Result<SensorLink> opened = SensorLink::OpenCom(portListIndex + 1);
+  if (!opened.ok()) return Ending(Outcome::Failed, std::move(opened.failure));
+  SensorLink& link = opened.value;
 
   if (commandMode) {
-    ConnectionOutcome switched = SwitchToPcMode(speedListIndex, dialogs);
-    if (!switched.done()) return switched;
+    if (std::optional<ConnectionOutcome> refused = SwitchToPcMode(link, speedListIndex, dialogs)) {
+      return std::move(*refused);
+    }
   } else {
-    ComSetMode(g_portNo, kLineMode57600NoParity);
+    link.Port().SetLineMode(kLineMode57600NoParity);
   }
 
-  ComPurgeRx(g_portNo);
-  if (Exchange(g_portNo, kCmdConfirm) != 1) {
-    ComClose(g_portNo);
-    return LinkFailure();
+  link.Port().PurgeInput();
+  if (Result<Reply> confirmed = link.Exchange(kCmdConfirm); !confirmed.ok()) {
+    link.Close();
+    return Ending(Outcome::Failed, std::move(confirmed.failure));
   }
-  return {};
+  return {Outcome::Done, std::nullopt, std::move(link)};
 }
 
-ConnectionOutcome ResumeSensor() {
-  ConnectionOutcome outcome;
-  if (Exchange(g_portNo, kCmdResume) != 1) outcome = LinkFailure();
-  ComClose(g_portNo);
-  return outcome;
+std::optional<Failure> ResumeSensor(SensorLink& link) {
+  std::optional<Failure> failure = link.Exchange(kCmdResume).failure;
+  link.Close();
+  return failure;
 }
 
-bool SensorConnected() { return !ComIsUnusable(g_portNo); }
-
-bool CloseVanishedPort() {
-  if (ComLineGoneDetail(g_portNo).empty()) return false;
-  ComClose(g_portNo);
+bool CloseVanishedPort(SensorLink& link) {
+  if (link.Port().LineGoneDetail().empty()) return false;
+  link.Close();
   return true;
 }

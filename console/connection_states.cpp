@@ -26,14 +26,16 @@ void EnterDisconnectedState(DialogControls& controls) {
 
 bool ApplyConnectOutcome(const ConnectionOutcome& outcome, DialogControls& controls,
                          OperatorDialogs& dialogs) {
-  if (outcome.toReport()) dialogs.ShowError(outcome.text, outcome.detail);
+  if (outcome.toReport() && outcome.failure) {
+    dialogs.ShowError(outcome.failure->text, outcome.failure->detail);
+  }
   if (!outcome.done()) return false;
   EnterConnectedState(controls);
   return true;
 }
 
-void ApplyResumeOutcome(const ConnectionOutcome& outcome, DialogControls& controls,
+void ApplyResumeOutcome(const std::optional<Failure>& failure, DialogControls& controls,
                         OperatorDialogs& dialogs) {
-  if (outcome.toReport()) dialogs.ShowError(outcome.text, outcome.detail);
+  if (failure) dialogs.ShowError(failure->text, failure->detail);
   EnterDisconnectedState(controls);
 }

@@ -22,5 +22,5 @@ bool ApplyConnectOutcome(const ConnectionOutcome& outcome, DialogControls& contr
 
 // ... and with RUN's: a failure is reported, then the disconnected state is
 // entered in every case.
-void ApplyResumeOutcome(const ConnectionOutcome& outcome, DialogControls& controls,
+void ApplyResumeOutcome(const std::optional<Failure>& failure, DialogControls& controls,
                         OperatorDialogs& dialogs);

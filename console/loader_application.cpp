@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 #include "console/settings_location.h"
 #include "res/messages.h"
 

@@ -9,15 +9,13 @@
 #include <string_view>
 #include <system_error>
 
-#include "console/connection_control.h"
 #include "console/settings_text.h"
-#include "link/last_error.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
+#include "formats/utf8_path.h"
+#include "link/failure.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
-#include "transfer/transfer_target.h"
-#include "transfer/utf8_path.h"
 
 namespace {
 
@@ -36,19 +34,6 @@ constexpr std::size_t kBaseNameRoom = 259;
 constexpr int kLastPortIndex = 8;  // "COM9"
 constexpr int kLastSpeedIndex = 4;
 constexpr int kLastBank = 14;
-
-struct Choices {
-  int portNo = 1;
-  int speedIndex = 4;  // "57600 (5)"
-  int startBank = 0;
-  int endBank = 14;
-  int commonParams = 1;
-  int brightComp = 1;
-  int bankParams = 1;
-  int patterns = 0;
-  int comMode = 0;
-  std::string baseName = "Untitled";
-};
 
 // Reads the file as the program writes it, and as an editor such as
 // Notepad saves it after a change: a UTF-8 byte-order mark at its start and
@@ -122,8 +107,8 @@ bool ReadRanged(LineReader& reader, int& target, int low, int high, int outside)
   return true;
 }
 
-Choices ReadChoices(std::FILE* file) {
-  Choices choices;
+SettingsChoices ReadChoices(std::FILE* file) {
+  SettingsChoices choices;
   LineReader reader(file);
   // Each line that is missing keeps its first-start value, and so does
   // every line after it.
@@ -152,7 +137,7 @@ Choices ReadChoices(std::FILE* file) {
   return choices;
 }
 
-void ApplyChoices(const Choices& choices, DialogControls& controls) {
+void ApplyChoices(const SettingsChoices& choices, DialogControls& controls) {
   controls.SetListSelection(kCtlPortList, choices.portNo - 1);
   controls.SetListSelection(kCtlSpeedList, choices.speedIndex);
   controls.SetListSelection(kCtlStartBank, choices.startBank);
@@ -163,14 +148,6 @@ void ApplyChoices(const Choices& choices, DialogControls& controls) {
   controls.SetChecked(kCtlPatterns, choices.patterns != 0);
   controls.SetChecked(kCtlComModeBox, choices.comMode != 0);
   controls.SetControlText(kCtlBaseName, choices.baseName);
-
-  g_portNo = choices.portNo;
-  g_transferTarget.startBank = choices.startBank;
-  g_transferTarget.endBank = choices.endBank;
-  g_transferTarget.commonParams = choices.commonParams;
-  g_transferTarget.brightComp = choices.brightComp;
-  g_transferTarget.bankParams = choices.bankParams;
-  g_transferTarget.patterns = choices.patterns;
 }
 
 std::string FileContent(const DialogControls& controls) {
@@ -188,14 +165,15 @@ std::string FileContent(const DialogControls& controls) {
 
 }  // namespace
 
-void LoadSettings(const std::string& path, DialogControls& controls) {
-  Choices choices;
+SettingsChoices LoadSettings(const std::string& path, DialogControls& controls) {
+  SettingsChoices choices;
   // Only a regular file: a FIFO of that name would block the start.
   if (std::FILE* file = OpenRegularFile(path)) {
     choices = ReadChoices(file);
     std::fclose(file);
   }
   ApplyChoices(choices, controls);
+  return choices;
 }
 
 bool SaveSettings(const std::string& path, const DialogControls& controls,

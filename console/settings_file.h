@@ -25,16 +25,30 @@
 #include "frontend/dialog_controls.h"
 #include "frontend/operator_dialogs.h"
 
+// The choices the settings file keeps, as read (the port as its number).
+struct SettingsChoices {
+  int portNo = 1;
+  int speedIndex = 4;  // "57600 (5)"
+  int startBank = 0;
+  int endBank = 14;
+  int commonParams = 1;
+  int brightComp = 1;
+  int bankParams = 1;
+  int patterns = 0;
+  int comMode = 0;
+  std::string baseName = "Untitled";
+};
+
 // Reads `path` into the main dialog's controls (port, speed and bank
-// lists, the five check boxes, the base name field) and into g_portNo and
-// the data-kind and bank fields of g_transferTarget. Never fails visibly: a
+// lists, the five check boxes, the base name field) and returns what it
+// took from it. Never fails visibly: a
 // missing or unreadable file, or one that is not a regular file, gives the
 // first-start choices (COM1,
 // "57600 (5)", banks 0 to 14, the three visible data kinds ticked, patterns
 // and com-mode clear, "Untitled"); a value out of range gives that line's
 // replacement; a file that ends before its ninth line gives the first-start
 // choices for the lines it lacks.
-void LoadSettings(const std::string& path, DialogControls& controls);
+SettingsChoices LoadSettings(const std::string& path, DialogControls& controls);
 
 // Writes the controls to `path` through a temporary file renamed over it
 // (into the existing file itself, once the content is complete, where the

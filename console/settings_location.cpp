@@ -13,8 +13,8 @@
 #include <unistd.h>
 #endif
 
-#include "transfer/staged_file.h"
-#include "transfer/utf8_path.h"
+#include "formats/staged_file.h"
+#include "formats/utf8_path.h"
 
 namespace fs = std::filesystem;
 

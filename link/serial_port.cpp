@@ -5,8 +5,11 @@
 #include "link/serial_port.h"
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "link/line_mode.h"
 #include "link/port_trace.h"
@@ -26,8 +29,10 @@ struct PortEntry {
 std::array<PortEntry, kLastPort + 1> g_ports;
 // Paths given their own port number by ComBindDevice; empty: not bound.
 std::array<std::string, kLastPort + 1> g_boundDevices;
-std::string g_openFailureDetail;
-std::uint64_t g_bytesMoved = 0;
+// Guards opening, closing and binding; ComReleaseExclusive does without it
+// (a signal handler may not wait).
+std::mutex g_tableMutex;
+std::atomic<std::uint64_t> g_bytesMoved = 0;
 
 bool IsPortNumber(int port) { return port >= kFirstPort && port <= kLastPort; }
 
@@ -67,14 +72,25 @@ void CloseOpenPortsAtExit() {
 
 bool ComIsUnusable(int port) { return UsablePort(port) == nullptr; }
 
-std::string ComDevicePath(int port) {
+namespace {
+
+// ComDevicePath, for a caller that holds the table's lock.
+std::string DevicePathOf(int port) {
   if (!IsPortNumber(port)) return {};
   const std::string& bound = g_boundDevices[static_cast<std::size_t>(port)];
   return bound.empty() ? DefaultDevice(port) : bound;
 }
 
+}  // namespace
+
+std::string ComDevicePath(int port) {
+  const std::lock_guard lock(g_tableMutex);
+  return DevicePathOf(port);
+}
+
 int ComBindDevice(const std::string& devicePath) {
   if (devicePath.empty()) return 0;
+  const std::lock_guard lock(g_tableMutex);
   for (int port = kLastPort; port >= kFirstPort; --port) {
     const auto at = static_cast<std::size_t>(port);
     if (g_ports[at].open || !g_boundDevices[at].empty()) continue;
@@ -85,10 +101,9 @@ int ComBindDevice(const std::string& devicePath) {
 }
 
 void ComUnbindDevice(int port) {
+  const std::lock_guard lock(g_tableMutex);
   if (IsPortNumber(port)) g_boundDevices[static_cast<std::size_t>(port)].clear();
 }
-
-const std::string& ComOpenFailureDetail() { return g_openFailureDetail; }
 
 std::string ComLineGoneDetail(int port) {
   const PortEntry* entry = UsablePort(port);
@@ -96,31 +111,36 @@ std::string ComLineGoneDetail(int port) {
   return entry->device + ": the device went away (" + entry->native.gone + ")";
 }
 
-std::uint64_t ComBytesMoved() { return g_bytesMoved; }
+std::uint64_t ComBytesMoved() { return g_bytesMoved.load(std::memory_order_relaxed); }
 
-int ComOpen(int port, int inQueueSize, int outQueueSize) {
+int ComOpen(int port, int inQueueSize, int outQueueSize, std::string* failureDetail) {
+  const auto fail = [failureDetail](int result, std::string detail) {
+    if (failureDetail != nullptr) *failureDetail = std::move(detail);
+    return result;
+  };
   if (!IsPortNumber(port)) {
-    g_openFailureDetail = port == 0 ? "no COM port was chosen"
-                                    : "COM" + std::to_string(port) +
-                                          " is not a port number (1 to 256)";
-    return kOpenBadNumber;
+    return fail(kOpenBadNumber,
+                port == 0 ? "no COM port was chosen"
+                          : "COM" + std::to_string(port) + " is not a port number (1 to 256)");
   }
-  PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
-  if (entry.open) {
-    g_openFailureDetail = "COM" + std::to_string(port) + " is already open in this program";
-    return kOpenAlreadyOpen;
+  {
+    const std::lock_guard lock(g_tableMutex);
+    PortEntry& entry = g_ports[static_cast<std::size_t>(port)];
+    if (entry.open) {
+      return fail(kOpenAlreadyOpen,
+                  "COM" + std::to_string(port) + " is already open in this program");
+    }
+    NativePort native;
+    const std::string device = DevicePathOf(port);
+    int systemError = 0;
+    if (!OpenDevice(device, inQueueSize, outQueueSize, native, systemError)) {
+      const bool bound = !g_boundDevices[static_cast<std::size_t>(port)].empty();
+      return fail(kOpenDeviceFailed, DescribeOpenFailure(port, device, bound, systemError));
+    }
+    entry.native = native;
+    entry.device = DeviceForDetail(device);
+    entry.open = true;
   }
-  NativePort native;
-  const std::string device = ComDevicePath(port);
-  int systemError = 0;
-  if (!OpenDevice(device, inQueueSize, outQueueSize, native, systemError)) {
-    const bool bound = !g_boundDevices[static_cast<std::size_t>(port)].empty();
-    g_openFailureDetail = DescribeOpenFailure(port, device, bound, systemError);
-    return kOpenDeviceFailed;
-  }
-  entry.native = native;
-  entry.device = DeviceForDetail(device);
-  entry.open = true;
   static const bool closedAtExit = std::atexit(CloseOpenPortsAtExit) == 0;
   (void)closedAtExit;
   ApplyOpenDefaults(port);
@@ -128,6 +148,7 @@ int ComOpen(int port, int inQueueSize, int outQueueSize) {
 }
 
 int ComClose(int port) {
+  const std::lock_guard lock(g_tableMutex);
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr) return kComNotUsable;
   switch (CloseDevice(entry->native)) {
@@ -169,11 +190,15 @@ int ComSetMode(int port, std::uint32_t lineMode) {
   return WriteLineState(entry->native, state) ? kComOk : kComSystemRefused;
 }
 
-int ComSetReadTimeout(int port, int milliseconds) {
+int ComSetReadTimeouts(int port, int intervalMs, int totalMs) {
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr) return kComNotUsable;
-  if (milliseconds < 0) return kComSystemRefused;
-  return SetReadTimeouts(entry->native, milliseconds) ? kComOk : kComSystemRefused;
+  if (intervalMs < 0 || totalMs < 0) return kComSystemRefused;
+  return SetReadTimeouts(entry->native, intervalMs, totalMs) ? kComOk : kComSystemRefused;
+}
+
+int ComSetReadTimeout(int port, int milliseconds) {
+  return ComSetReadTimeouts(port, milliseconds, milliseconds);
 }
 
 int ComSetWriteTimeout(int port, int milliseconds) {
@@ -193,7 +218,7 @@ int ComRead(int port, void* buffer, int count) {
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr || count <= 0) return 0;
   const int received = ReadBytes(entry->native, buffer, count);
-  g_bytesMoved += static_cast<std::uint64_t>(received);
+  g_bytesMoved.fetch_add(static_cast<std::uint64_t>(received), std::memory_order_relaxed);
   return received;
 }
 
@@ -201,7 +226,7 @@ int ComWrite(int port, const void* buffer, int count) {
   PortEntry* entry = UsablePort(port);
   if (entry == nullptr || count <= 0) return 0;
   const int written = WriteBytes(entry->native, buffer, count);
-  g_bytesMoved += static_cast<std::uint64_t>(written);
+  g_bytesMoved.fetch_add(static_cast<std::uint64_t>(written), std::memory_order_relaxed);
   return written;
 }
 

@@ -1,5 +1,10 @@
 // Serial port driver: owns every COM port the program opens.
 //
+// The port table is the driver's registry: it lets a forced end release
+// every port and an exit handler close what is left. Opening, closing and
+// binding take its lock, so that links on different ports may live on
+// different threads; the calls on one port are made by one thread at a time.
+//
 // Callers name a port by its number (1 to 256, "COM1" is 1) and never see an
 // operating-system handle. Every call is synchronous. Results follow the
 // driver's conventions: status calls return 0 on success and a small positive
@@ -36,10 +41,16 @@ inline constexpr int kComOk = 0;
 inline constexpr int kComNotUsable = 1;
 inline constexpr int kComSystemRefused = 2;
 
-int ComOpen(int port, int inQueueSize, int outQueueSize);
+// On failure `failureDetail` (when given) says why in one line: the device
+// it tried and what the system said (with a hint where one helps), or why
+// the number itself was refused.
+int ComOpen(int port, int inQueueSize, int outQueueSize, std::string* failureDetail = nullptr);
 int ComClose(int port);
 // Applies the whole word or, with result 2, leaves the port as it was.
 int ComSetMode(int port, std::uint32_t lineMode);
+// A read ends when `intervalMs` pass between two bytes or `totalMs` since it
+// began (0: no such limit); ComSetReadTimeout sets both to one value.
+int ComSetReadTimeouts(int port, int intervalMs, int totalMs);
 int ComSetReadTimeout(int port, int milliseconds);
 int ComSetWriteTimeout(int port, int milliseconds);
 int ComRxCount(int port);
@@ -68,11 +79,6 @@ std::string ComDevicePath(int port);
 int ComBindDevice(const std::string& devicePath);
 void ComUnbindDevice(int port);
 
-// Why the most recent ComOpen that failed did so, in one line: the device
-// it tried and what the system said (with a hint where one helps), or why
-// the number itself was refused. Empty before any failure.
-const std::string& ComOpenFailureDetail();
-
 // Why the line of an open port went away (an adapter pulled out, a virtual
 // sensor ended), in one line: the device and what the system said. Empty
 // while the line is there; once gone, a line stays gone until the port is
@@ -90,6 +96,6 @@ void ComCloseAll();
 void ComReleaseExclusive();
 
 // Bytes read and written through the driver on all ports since the program
-// started: what a progress display counts.
+// started: what a progress display counts. Safe from any thread.
 std::uint64_t ComBytesMoved();
 

@@ -29,7 +29,8 @@ namespace serial_backend {
 struct NativePort {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::string gone;  // why the line went away, in the system's words; empty while it is there
-  int readTimeoutMs = 0;  // as set, to tell a read cut short from one that timed out
+  int readTimeoutMs = 0;   // total, as set, to tell a read cut short from one that timed out
+  int readIntervalMs = 0;  // as set
 };
 
 // The device control block being changed, and as it was read, to put back
@@ -106,7 +107,7 @@ bool SetFlowControl(LineState& state, const LineModeFields& fields);
 bool WriteLineState(NativePort& native, const LineState& state);
 
 // Time-outs in milliseconds (never negative here).
-bool SetReadTimeouts(NativePort& native, int milliseconds);
+bool SetReadTimeouts(NativePort& native, int intervalMs, int totalMs);
 bool SetWriteTimeout(NativePort& native, int milliseconds);
 
 // Data (count is positive here). A read or write that finds the line gone

@@ -370,9 +370,9 @@ bool WriteLineState(NativePort& native, const LineState& state) {
   return true;
 }
 
-bool SetReadTimeouts(NativePort& native, int milliseconds) {
-  native.readIntervalMs = milliseconds;
-  native.readTotalMs = milliseconds;
+bool SetReadTimeouts(NativePort& native, int intervalMs, int totalMs) {
+  native.readIntervalMs = intervalMs;
+  native.readTotalMs = totalMs;
   return true;
 }
 

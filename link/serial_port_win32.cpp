@@ -10,7 +10,7 @@
 #include <chrono>
 #include <string>
 
-#include "link/last_error.h"
+#include "link/failure.h"
 #include "link/serial_port_backend.h"
 #include "res/messages.h"
 
@@ -185,14 +185,15 @@ bool WriteLineState(NativePort& native, const LineState& state) {
 // after it for time-outs from 10 to 1000 ms, as on Windows. So one ReadFile
 // per read is right on both (ReadBytes takes a read up again only where
 // Wine cut it short).
-bool SetReadTimeouts(NativePort& native, int milliseconds) {
+bool SetReadTimeouts(NativePort& native, int intervalMs, int totalMs) {
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(native.handle, &timeouts)) return false;
-  timeouts.ReadIntervalTimeout = static_cast<DWORD>(milliseconds);
+  timeouts.ReadIntervalTimeout = static_cast<DWORD>(intervalMs);
   timeouts.ReadTotalTimeoutMultiplier = 0;
-  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(milliseconds);
+  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(totalMs);
   if (!SetCommTimeouts(native.handle, &timeouts)) return false;
-  native.readTimeoutMs = milliseconds;
+  native.readIntervalMs = intervalMs;
+  native.readTimeoutMs = totalMs;
   return true;
 }
 
@@ -228,6 +229,9 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
   constexpr auto kTimerSlack = std::chrono::milliseconds(20);
   auto* bytes = static_cast<char*>(buffer);
   const int timeoutMs = native.readTimeoutMs;  // 0: none, the read waits for its count
+  const int intervalMs = native.readIntervalMs;
+  // A gap shorter than the whole time-out ends a read early by design.
+  const bool resumable = intervalMs == timeoutMs;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   int received = 0;
   bool shortened = false;
@@ -240,12 +244,14 @@ int ReadBytes(NativePort& native, void* buffer, int count) {
     }
     received += static_cast<int>(transferred);
     if (received == count || timeoutMs == 0) continue;
+    if (!resumable) break;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left <= kTimerSlack) break;  // the time-out passed
-    shortened = SetReadTimeouts(native, static_cast<int>(left.count())) || shortened;
+    const int leftMs = static_cast<int>(left.count());
+    shortened = SetReadTimeouts(native, leftMs, leftMs) || shortened;
   }
-  if (shortened) SetReadTimeouts(native, timeoutMs);
+  if (shortened) SetReadTimeouts(native, intervalMs, timeoutMs);
   return received;
 }
 

@@ -3,12 +3,12 @@
 #include <array>
 #include <span>
 
+#include "formats/compensation_image.h"
+#include "formats/file_naming.h"
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/pattern_image.h"
 #include "link/commands.h"
-#include "transfer/compensation_image.h"
-#include "transfer/file_naming.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/pattern_image.h"
 
 namespace {
 

@@ -37,7 +37,7 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 }
 
 struct ExpectedBox {
-  std::vector<int> messages;  // joined without separator; empty: g_lastError-free text
+  std::vector<int> messages;  // joined without separator
   const char* caption;
   BoxIcon icon;
   bool question;
@@ -60,11 +60,12 @@ class ConnectionControlTest : public ::testing::Test {
     for (int id : {kCtlRead, kCtlWrite, kCtlRun}) controls[id].enabled = false;
     controls.SetFocusTo(kCtlPortList);
   }
-  void TearDown() override { ComClose(peer.port()); }
+  void TearDown() override { link.Close(); }
 
   bool Connect(bool commandMode, int speedIndex) {
-    return ApplyConnectOutcome(ConnectSensor(peer.port() - 1, commandMode, speedIndex, dialogs),
-                               controls, dialogs);
+    ConnectionOutcome outcome = ConnectSensor(peer.port() - 1, commandMode, speedIndex, dialogs);
+    link = std::move(outcome.link);
+    return ApplyConnectOutcome(outcome, controls, dialogs);
   }
 
   void ExpectBoxes(const std::vector<ExpectedBox>& expected) {
@@ -109,6 +110,7 @@ class ConnectionControlTest : public ::testing::Test {
   PtyPeer peer;
   FakeControls controls;
   ScriptedOperator dialogs;
+  SensorLink link;
 };
 
 struct ConnectCase {
@@ -188,7 +190,9 @@ TEST_P(ConnectSensorTest, FollowsTheSequence) {
 
   EXPECT_EQ(Connect(c.commandMode, c.speedIndex), c.connected);
 
-  EXPECT_EQ(g_portNo, peer.port());
+  if (c.connected) {
+    EXPECT_EQ(link.Port().Device(), ComDevicePath(peer.port()));
+  }
   EXPECT_EQ(Sent(c.expectedSent.size()), c.expectedSent);
   for (std::size_t i = 0; i < c.expectedSent.size(); ++i) {
     EXPECT_EQ(peer.SpeedAtByte(i), c.expectedBaud) << "byte " << i;
@@ -228,8 +232,8 @@ TEST_F(ConnectionControlTest, CommandModeDeclinedStillOpenedThePortAtItsOpeningS
 
 TEST_F(ConnectionControlTest, NoPortSelectedReportsOpenFailureAndOpensNothing) {
   EXPECT_FALSE(ApplyConnectOutcome(ConnectSensor(-1, false, 4, dialogs), controls, dialogs));
-  EXPECT_EQ(g_portNo, 0);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
+  EXPECT_EQ(dialogs.boxes[0].detail, "no COM port was chosen");
   EXPECT_TRUE(ComIsUnusable(peer.port()));
   EXPECT_TRUE(peer.Received().empty());
   ExpectStartUpStateUnchanged();
@@ -241,7 +245,6 @@ TEST_F(ConnectionControlTest, APortThatCannotBeOpenedReportsOpenFailure) {
   const int missingPort = 99;
   EXPECT_FALSE(
       ApplyConnectOutcome(ConnectSensor(missingPort - 1, true, 2, dialogs), controls, dialogs));
-  EXPECT_EQ(g_portNo, missingPort);
   ExpectBoxes({{{kMsgComOpenFailed}, "Error", BoxIcon::Stop, false}});
   EXPECT_EQ(dialogs.boxes[0].detail,
             "no device is linked as COM99 (no dosdevices/com99 link, and /dev/ttyS98 does not "
@@ -271,9 +274,10 @@ TEST_F(ConnectionControlTest, AFailedOpenKeepsItsCause) {
   for (const auto& c : cases) {
     const ConnectionOutcome outcome = ConnectSensor(c.port - 1, false, 4, dialogs);
     EXPECT_EQ(outcome.result, ConnectionOutcome::Result::Failed);
-    EXPECT_EQ(outcome.message, kMsgComOpenFailed);
-    EXPECT_EQ(outcome.text, LoadMessage(kMsgComOpenFailed));
-    EXPECT_EQ(outcome.detail, c.detail);
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->message, kMsgComOpenFailed);
+    EXPECT_EQ(outcome.failure->text, LoadMessage(kMsgComOpenFailed));
+    EXPECT_EQ(outcome.failure->detail, c.detail);
   }
   ::close(held);
   // A device path of its own number opens like a COM port.
@@ -286,6 +290,9 @@ TEST_F(ConnectionControlTest, AFailedOpenKeepsItsCause) {
 }
 
 TEST_F(ConnectionControlTest, FailureTextsFollowTheUserLanguage) {
+  struct English {
+    ~English() { SetLanguage(Language::English); }
+  } restore;
   SetLanguage(Language::German);
   dialogs.QueueAnswers({true, false});
   EXPECT_FALSE(Connect(true, 2));
@@ -332,7 +339,7 @@ TEST_P(ResumeSensorTest, AlwaysClosesThePortAndDisconnects) {
   dialogs.boxes.clear();
   if (!c.reply.empty()) peer.ReplyAfter(before + 2, c.reply);
 
-  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(link), controls, dialogs);
 
   const Bytes sent = Sent(before + 2);
   EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()), kResume);
@@ -354,7 +361,7 @@ TEST_F(ConnectionControlTest, ThePortCanBeConnectedAgainAfterRun) {
   peer.ReplyAfter(2, AckReply());
   ASSERT_TRUE(Connect(false, 4));
   peer.ReplyAfter(4, AckReply());
-  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(link), controls, dialogs);
   peer.ReplyAfter(6, AckReply());
   EXPECT_TRUE(Connect(false, 4));
   EXPECT_EQ(Sent(6), Join({kConfirm, kResume, kConfirm}));
@@ -413,9 +420,9 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   ScriptedOperator dialogs;
   for (bool answer : c.answers) dialogs.QueueAnswers({answer});
 
-  EXPECT_EQ(ApplyConnectOutcome(ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, dialogs),
-                                controls, dialogs),
-            c.connected);
+  ConnectionOutcome outcome = ConnectSensor(sim.port() - 1, c.commandMode, c.speedIndex, dialogs);
+  EXPECT_EQ(ApplyConnectOutcome(outcome, controls, dialogs), c.connected);
+  SensorLink link = std::move(outcome.link);
   ASSERT_EQ(dialogs.boxes.size(), c.expectedBoxes.size());
   for (std::size_t i = 0; i < c.expectedBoxes.size(); ++i) {
     EXPECT_EQ(dialogs.boxes[i].text, Text(c.expectedBoxes[i].messages)) << i;
@@ -428,7 +435,7 @@ TEST_P(ConnectToVirtualSensorTest, ConnectsAndResumes) {
   EXPECT_EQ(controls.focus(), kCtlRun);
 
   dialogs.boxes.clear();
-  ApplyResumeOutcome(ResumeSensor(), controls, dialogs);
+  ApplyResumeOutcome(ResumeSensor(link), controls, dialogs);
   EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().text;
   EXPECT_TRUE(ComIsUnusable(sim.port()));
   EXPECT_EQ(sim.sensor().state(), c.stateAfterRun);

@@ -26,7 +26,8 @@
 #include <vector>
 
 #include "console/connection_control.h"
-#include "link/last_error.h"
+#include "formats/parameter_file.h"
+#include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "support/file_bytes.h"
@@ -36,7 +37,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -321,27 +321,30 @@ TEST(FaultMatrixTest, ALateReplyNeverAnswersTheNextRun) {
     sim.Replug();  // a sensor that counts its commands from here
     ScriptedOperator dialogs;
     dialogs.QueueAnswers({true, true});  // overwrite the files of the READ above
-    ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
+    ConnectionOutcome connected = ConnectSensor(sim.port() - 1, false, 0, dialogs);
+    ASSERT_TRUE(connected.done()) << connected.failure.value_or(Failure{}).text;
+    SensorLink& link = connected.link;
     sim.SetFaults({{CommandFault{FaultKind::kDelay, 1, c.lateCode, 1000 + kLateByMs}}, {}});
     RecordingRunView view;
-    TransferRun failing{c.failing, g_portNo, view, dialogs};
+    TransferRun failing{c.failing, link, view, dialogs};
     EXPECT_EQ(RunTransfer(failing), RunEnd::Failed);
-    EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+    EXPECT_EQ(failing.failure.value_or(Failure{}).text, LoadMessage(kMsgNoResponse));
     std::this_thread::sleep_for(std::chrono::milliseconds(kLateByMs + 200));  // it has come now
 
     sim.SetFaults({});
     if (c.nextFault.code != 0) sim.AddFault(c.nextFault);
-    TransferRun next{c.next, g_portNo, view, dialogs};
-    EXPECT_EQ(RunTransfer(next), c.nextEnd) << g_lastError;
+    TransferRun next{c.next, link, view, dialogs};
+    EXPECT_EQ(RunTransfer(next), c.nextEnd) << next.failure.value_or(Failure{}).text;
     if (c.nextMessage != 0) {
-      EXPECT_EQ(g_lastError, LoadMessage(c.nextMessage));
+      EXPECT_EQ(next.failure.value_or(Failure{}).text, LoadMessage(c.nextMessage));
     }
     if (c.next.direction == kDirectionRead) {
       ParamFile file;
       ASSERT_EQ(LoadParamFile((base + ".pr3.zema").c_str(), file), ParamFileStatus::Ok);
       EXPECT_EQ(file.values, sim.Memory().params[3]);
     }
-    EXPECT_TRUE(ResumeSensor().done()) << g_lastError;
+    const std::optional<Failure> resumed = ResumeSensor(link);
+    EXPECT_FALSE(resumed) << resumed.value_or(Failure{}).text;
   }
 }
 

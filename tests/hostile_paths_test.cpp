@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "console/settings_file.h"
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
 #include "link/port_device_path.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
@@ -30,8 +32,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -115,7 +115,7 @@ class HostilePathsTest : public SimPortTest {
     ScriptedOperator dialogs;
     for (bool answer : test.answers) dialogs.QueueAnswers({answer});
     sim.ClearCommands();
-    TransferRun run{target, sim.port(), view, dialogs};
+    TransferRun run{target, link, view, dialogs};
     EXPECT_EQ(RunTransfer(run), test.end);
 
     std::vector<std::string> shown;

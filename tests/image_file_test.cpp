@@ -1,6 +1,6 @@
 // The bitmap header and its test, and the two forms of a pixel word in the
 // pattern files, without a sensor.
-#include "transfer/image_file.h"
+#include "formats/image_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "formats/pattern_image.h"
 #include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/pattern_image.h"
 
 namespace {
 

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/pattern_image.h"
 #include "link/packet.h"
 #include "res/messages.h"
 #include "sim/demo_content.h"
@@ -17,9 +20,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/pattern_image.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -98,7 +98,8 @@ class ImageTransferTest : public SimPortTest {
     view_.events.clear();
     operator_.boxes.clear();
     sim.ClearCommands();
-    TransferRun run{target_, sim.port(), view_, operator_};
+    TransferRun run{target_, link, view_, operator_};
+    running_ = &run;
     return RunTransfer(run);
   }
   void SelectPatterns(int first, int last) {
@@ -117,6 +118,7 @@ class ImageTransferTest : public SimPortTest {
 
   TempFolder dir_{"zema-images"};
   TransferTarget target_;
+  TransferRun* running_ = nullptr;  // the run Run() performs, while it does
   RecordingRunView view_;
   ScriptedOperator operator_;
 };
@@ -334,8 +336,8 @@ TEST_P(ImageStop, EndsTheTransferAtOnceAndKeepsOlderFiles) {
   if (test.direction == kRead) operator_.QueueAnswers({true});
   int pumps = 0;
   if (test.cancel) {
-    view_.onPump = [&pumps, &test] {
-      if (++pumps == test.at) g_cancelState = kCancelPressed;
+    view_.onPump = [this, &pumps, &test] {
+      if (++pumps == test.at) running_->cancelState = kCancelPressed;
     };
   } else {
     sim.AddFault({zema::sim::FaultKind::kBadChecksum, test.at, 0});

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "console/connection_control.h"
-#include "link/last_error.h"
+#include "link/failure.h"
 #include "link/serial_port.h"
 #include "support/file_bytes.h"
 #include "tests/support/fake_dialogs.h"
@@ -17,7 +17,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/run_state.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +30,11 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
   ScriptedOperator dialogs;  // Yes to every overwrite
   dialogs.QueueAnswers({true, true, true, true, true, true, true, true});
   RecordingRunView view;
-  ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
+  ConnectionOutcome connected = ConnectSensor(sim.port() - 1, false, 0, dialogs);
+  ASSERT_TRUE(connected.done()) << connected.failure.value_or(Failure{}).text;
+  SensorLink& link = connected.link;
+  TransferRun* running = nullptr;  // the run `read` performs, while it does
+  Failure failure;                 // the last run's failure
   // A READ of the common set ('M'), the compensation table ('C') or bank
   // 2's pattern ('P') into `folder`.
   const auto read = [&](char kind, const fs::path& folder) {
@@ -41,8 +44,11 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
                                 .startBank = 2,
                                 .endBank = 2,
                                 .baseName = (folder / "line1").string()};
-    TransferRun run{target, g_portNo, view, dialogs};
-    return RunTransfer(run) == RunEnd::Finished;
+    TransferRun run{target, link, view, dialogs};
+    running = &run;
+    const bool finished = RunTransfer(run) == RunEnd::Finished;
+    failure = run.failure.value_or(Failure{});
+    return finished;
   };
   const fs::path fresh = dir / "fresh";
   const fs::path shared = dir / "shared";
@@ -77,7 +83,7 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
     if (c.faultCode != 0) sim.SetFaults({{{FaultKind::kNoReply, nth, c.faultCode}}});
     int pumps = 0;
     view.onPump = [&] {
-      if (++pumps == c.cancelAtPump) g_cancelState = kCancelPressed;
+      if (++pumps == c.cancelAtPump) running->cancelState = kCancelPressed;
     };
     const ReadOnlyFolder readOnly(shared);
     const bool whole = c.present && c.faultCode == 0 && c.cancelAtPump == 0;
@@ -88,10 +94,10 @@ TEST(InPlaceRewrite, AWritableFileGetsTheWholeItemOrStaysAsItWas) {
     EXPECT_TRUE(now == (whole ? ReadFileBytes(fresh / c.file) : before)) << now.size();
     EXPECT_EQ(FolderEntries(shared).size(), c.present ? 1u : 0u);
     if (!c.present) {
-      EXPECT_EQ(g_lastErrorDetail, (shared / c.file).string() + ": Permission denied");
+      EXPECT_EQ(failure.detail, (shared / c.file).string() + ": Permission denied");
     }
   }
-  ComClose(g_portNo);
+  link.Close();
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // Framing, replies and the PC-mode handshake over a real pseudo-terminal.
+#include "link/packet.h"
+
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 #include "link/frame_trace.h"
-#include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "tests/support/pty_peer.h"
@@ -12,9 +16,10 @@ namespace {
 class PacketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(ComOpen(peer.port(), 512, 512), kOpenOk);
+    Result<SensorLink> opened = SensorLink::OpenCom(peer.port());
+    ASSERT_TRUE(opened.ok());
+    link = std::move(opened.value);
   }
-  void TearDown() override { ComClose(peer.port()); }
 
   Bytes Sent(std::size_t count) {
     EXPECT_TRUE(peer.WaitForReceived(count));
@@ -22,21 +27,22 @@ class PacketTest : public ::testing::Test {
   }
 
   PtyPeer peer;
+  SensorLink link;
 };
 
 TEST_F(PacketTest, FramesCarryTheComplementOfTheSum) {
-  SendPacket(peer.port(), 0x87, nullptr, 0);
-  SendPacket(peer.port(), 0x88, nullptr, 0);
+  SendPacket(link, 0x87, nullptr, 0);
+  SendPacket(link, 0x88, nullptr, 0);
   const std::uint8_t payload[] = {0x02, 0xFF, 0x10};
-  SendPacket(peer.port(), 0x84, payload, 3);
+  SendPacket(link, 0x84, payload, 3);
   // 0x84 + 0x02 + 0xFF + 0x10 = 0x195 -> sum 0x95 -> checksum 0x6A
   EXPECT_EQ(Sent(9), (Bytes{0x87, 0x78, 0x88, 0x77, 0x84, 0x02, 0xFF, 0x10, 0x6A}));
 }
 
 TEST_F(PacketTest, LongestCommandIsOneFrame) {
-  for (int i = 0; i < 257; ++i) g_xfer[i] = static_cast<std::uint8_t>(i * 7);
+  for (int i = 0; i < 257; ++i) link.xfer[i] = static_cast<std::uint8_t>(i * 7);
   peer.ReplyAfter(259, AckReply());
-  ASSERT_EQ(Exchange(peer.port(), kCmdWriteBlock), 1) << g_lastError;
+  ASSERT_TRUE(link.Exchange(kCmdWriteBlock).ok()) << link.lastError.text;
   Bytes sent = Sent(259);
   ASSERT_EQ(sent.size(), 259u);
   EXPECT_EQ(sent[0], 0x84);
@@ -45,15 +51,15 @@ TEST_F(PacketTest, LongestCommandIsOneFrame) {
 
 TEST_F(PacketTest, ValidRepliesAreAccepted) {
   peer.ReplyAfter(2, {0x06, 0xF9});
-  g_xfer[0] = 0;
-  EXPECT_EQ(Exchange(peer.port(), kCmdConfirm), 1);
+  link.xfer[0] = 0;
+  EXPECT_TRUE(link.Exchange(kCmdConfirm).ok());
 
   Bytes set(64);
   for (std::size_t i = 0; i < set.size(); ++i) set[i] = static_cast<std::uint8_t>(0xFF - i);
   peer.ReplyAfter(5, AckReply(set));
-  g_xfer[0] = 3;
-  ASSERT_EQ(Exchange(peer.port(), kCmdReadParamSet), 1) << g_lastError;
-  EXPECT_EQ(Bytes(g_xfer, g_xfer + 64), set);
+  link.xfer[0] = 3;
+  ASSERT_TRUE(link.Exchange(kCmdReadParamSet).ok()) << link.lastError.text;
+  EXPECT_EQ(Bytes(link.xfer.begin(), link.xfer.begin() + 64), set);
   EXPECT_EQ(Sent(5), (Bytes{0x88, 0x77, 0x81, 0x03, FrameChecksum(Bytes{0x81, 0x03})}));
 }
 
@@ -67,14 +73,14 @@ TEST_F(PacketTest, TheTraceHookAndTheByteCountSeeEveryExchange) {
   });
   const std::uint64_t before = ComBytesMoved();
   peer.ReplyAfter(2, {0x06, 0xF9});
-  EXPECT_EQ(Exchange(peer.port(), kCmdConfirm), 1);
+  EXPECT_TRUE(link.Exchange(kCmdConfirm).ok());
   peer.ReplyAfter(4, {0x06, 0xF8});
-  EXPECT_EQ(Exchange(peer.port(), kCmdResume), 0);
+  EXPECT_FALSE(link.Exchange(kCmdResume).ok());
   peer.ReplyAfter(7, {0x06, 0x03});
-  EXPECT_EQ(EnterPcMode(peer.port()), 0);  // ACK, then no STX
-  g_xfer[0] = 6;
+  EXPECT_TRUE(link.EnterPcMode());  // ACK, then no STX
+  link.xfer[0] = 6;
   peer.ReplyAfter(10, AckReply());
-  EXPECT_EQ(Exchange(peer.port(), kCmdSelectImage), 1);
+  EXPECT_TRUE(link.Exchange(kCmdSelectImage).ok());
   SetFrameTraceHook(nullptr);
   EXPECT_EQ(ComBytesMoved() - before, 2u + 2 + 2 + 2 + 3 + 2 + 3 + 2);
   EXPECT_EQ(lines, (std::vector<std::string>{
@@ -116,13 +122,13 @@ TEST_F(PacketTest, BadRepliesReportTheirMessageAndWhatToCheck) {
   for (const BadReplyCase& c : cases) {
     SCOPED_TRACE(c.name);
     ComPurgeRx(peer.port());
-    g_lastError.clear();
+    link.lastError = {};
     if (!c.reply.empty()) peer.SendNow(c.reply);
     std::uint8_t buffer[8];
-    EXPECT_EQ(ReceiveReply(peer.port(), buffer, c.replyLength, 50), 0);
-    EXPECT_EQ(g_lastError, LoadMessage(c.message));
+    EXPECT_TRUE(ReceiveReply(link, buffer, c.replyLength, 50));
+    EXPECT_EQ(link.lastError.text, LoadMessage(c.message));
     const std::string detail = c.detail.empty() ? "" : ComDevicePath(peer.port()) + c.detail;
-    EXPECT_EQ(g_lastErrorDetail.substr(0, detail.size()), detail);
+    EXPECT_EQ(link.lastError.detail.substr(0, detail.size()), detail);
   }
 }
 
@@ -131,7 +137,7 @@ TEST_F(PacketTest, WrongChecksumStillHandsOverThePayload) {
   reply.back() ^= 0xFF;
   peer.SendNow(reply);
   std::uint8_t buffer[2] = {};
-  EXPECT_EQ(ReceiveReply(peer.port(), buffer, 2, 1000), 0);
+  EXPECT_TRUE(ReceiveReply(link, buffer, 2, 1000));
   EXPECT_EQ(buffer[0], 0xAB);
   EXPECT_EQ(buffer[1], 0xCD);
 }
@@ -140,7 +146,7 @@ TEST_F(PacketTest, ReplyTimeOutStaysSetForLaterReads) {
   // ReceiveReply leaves its time-out on the port; a silent line then makes a
   // plain read wait that long, and no longer.
   std::uint8_t buffer[1];
-  EXPECT_EQ(ReceiveReply(peer.port(), buffer, 0, 30), 0);
+  EXPECT_TRUE(ReceiveReply(link, buffer, 0, 30));
   EXPECT_EQ(ComRead(peer.port(), buffer, 1), 0);
 }
 
@@ -166,11 +172,12 @@ TEST_F(PacketTest, HandshakeOutcomes) {
   for (const HandshakeCase& c : cases) {
     SCOPED_TRACE(c.name);
     ComPurgeRx(peer.port());
-    g_lastError.clear();
     sent += 3;
     if (!c.reply.empty()) peer.ReplyAfter(sent, c.reply);
-    EXPECT_EQ(EnterPcMode(peer.port()), c.result);
-    EXPECT_EQ(g_lastError, c.message == 0 ? std::string() : LoadMessage(c.message));
+    const std::optional<Failure> failure = link.EnterPcMode();
+    EXPECT_EQ(failure ? 0 : 1, c.result);
+    EXPECT_EQ(failure.value_or(Failure{}).text,
+              c.message == 0 ? std::string() : LoadMessage(c.message));
     Bytes wire = Sent(sent);
     EXPECT_EQ(Bytes(wire.end() - 3, wire.end()), (Bytes{'C', 'P', 'l'}));
     if (c.message == kMsgSensorGotInvalidData) {

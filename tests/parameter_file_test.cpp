@@ -1,6 +1,6 @@
 // The parameter file: its text, the values a line may hold, and the lines
 // a file is refused for.
-#include "transfer/parameter_file.h"
+#include "formats/parameter_file.h"
 
 #include <gtest/gtest.h>
 

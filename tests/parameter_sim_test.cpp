@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -13,7 +14,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -24,15 +24,13 @@ class ParameterSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     target_.baseName = (dir_ / "base").string();
-    ASSERT_EQ(ComOpen(sim_.port(), 512, 512), kOpenOk);
-    ASSERT_EQ(ComSetMode(sim_.port(), kLineMode57600NoParity), kComOk);
+    link_ = OpenMenuLink(sim_.port());
   }
-  void TearDown() override { ComClose(sim_.port()); }
 
   RunEnd Run(int direction) {
     target_.direction = direction;
     RecordingRunView view;
-    TransferRun run{target_, sim_.port(), view, operator_};
+    TransferRun run{target_, link_, view, operator_};
     return RunTransfer(run);
   }
   std::string Content(const char* suffix) const {
@@ -40,6 +38,7 @@ class ParameterSimTest : public ::testing::Test {
   }
 
   SimFixture sim_;
+  SensorLink link_;
   TempFolder dir_{"zema-sim-params"};
   TransferTarget target_;
   ScriptedOperator operator_;

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -14,7 +16,6 @@
 #include "tests/support/pty_peer.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -61,9 +62,10 @@ class ParameterTransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
     target_.baseName = (dir_ / "base").string();
-    ASSERT_EQ(ComOpen(peer_.port(), 512, 512), kOpenOk);
+    Result<SensorLink> opened = SensorLink::OpenCom(peer_.port());
+    ASSERT_TRUE(opened.ok());
+    link_ = std::move(opened.value);
   }
-  void TearDown() override { ComClose(peer_.port()); }
 
   void SelectBanks(int first, int last, bool common) {
     target_.bankParams = 1;
@@ -73,8 +75,10 @@ class ParameterTransferTest : public ::testing::Test {
   }
   RunEnd Run(int direction) {
     target_.direction = direction;
-    TransferRun run{target_, peer_.port(), view_, operator_};
-    return RunTransfer(run);
+    TransferRun run{target_, link_, view_, operator_};
+    const RunEnd end = RunTransfer(run);
+    cancelStateAfter_ = run.cancelState;
+    return end;
   }
   std::string PathOf(const char* suffix) const { return target_.baseName + suffix; }
   // The set indexes of the 0x81 or 0x82 commands the peer received.
@@ -89,6 +93,8 @@ class ParameterTransferTest : public ::testing::Test {
   static std::string Msg(int id) { return LoadMessage(id); }
 
   PtyPeer peer_;
+  SensorLink link_;
+  int cancelStateAfter_ = kCancelNone;
   TempFolder dir_{"zema-params"};
   TransferTarget target_;
   RecordingRunView view_;
@@ -177,7 +183,7 @@ TEST_F(ParameterTransferTest, ReadRefusedOverwriteStopsAtOnceAndKeepsEarlierFile
   EXPECT_EQ(ReadFileBytes(PathOf(".pr4.zema")), "old 4\n");
   EXPECT_EQ(operator_.boxes.size(), 1u);  // the question, no message after it
   EXPECT_EQ(view_.EndResult(), kRunResultOk);
-  EXPECT_EQ(g_cancelState, kCancelNone);
+  EXPECT_EQ(cancelStateAfter_, kCancelNone);
   EXPECT_EQ(view_.LastStepLine(), Msg(122));  // no completion text
 }
 

@@ -125,7 +125,7 @@ const SettingsCase kCases[] = {
 
 // The controls after start-up, and the program-wide values that follow
 // what was loaded.
-void ExpectShown(const DialogControls& controls, const Shown& s) {
+void ExpectShown(const DialogControls& controls, const SettingsChoices& loaded, const Shown& s) {
   EXPECT_EQ(controls.ListSelection(kCtlPortList), s.portIndex);
   EXPECT_EQ(controls.ListSelection(kCtlSpeedList), s.speedIndex);
   EXPECT_EQ(controls.ListSelection(kCtlStartBank), s.startBank);
@@ -136,13 +136,13 @@ void ExpectShown(const DialogControls& controls, const Shown& s) {
   EXPECT_FALSE(controls.IsChecked(kCtlPatterns));
   EXPECT_EQ(controls.IsChecked(kCtlComModeBox), s.commandMode);
   EXPECT_EQ(controls.ControlText(kCtlBaseName), s.baseName);
-  EXPECT_EQ(g_portNo, s.portIndex + 1);
-  EXPECT_EQ(g_transferTarget.startBank, s.startBank);
-  EXPECT_EQ(g_transferTarget.endBank, s.endBank);
-  EXPECT_EQ(g_transferTarget.commonParams, s.common ? 1 : 0);
-  EXPECT_EQ(g_transferTarget.brightComp, s.bright ? 1 : 0);
-  EXPECT_EQ(g_transferTarget.bankParams, s.bank ? 1 : 0);
-  EXPECT_EQ(g_transferTarget.patterns, 0);
+  EXPECT_EQ(loaded.portNo, s.portIndex + 1);
+  EXPECT_EQ(loaded.startBank, s.startBank);
+  EXPECT_EQ(loaded.endBank, s.endBank);
+  EXPECT_EQ(loaded.commonParams, s.common ? 1 : 0);
+  EXPECT_EQ(loaded.brightComp, s.bright ? 1 : 0);
+  EXPECT_EQ(loaded.bankParams, s.bank ? 1 : 0);
+  EXPECT_EQ(loaded.patterns, 0);
 }
 
 TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
@@ -165,9 +165,9 @@ TEST(SettingsFile, StoredChoicesStartTheDialogAndExitWritesThemBack) {
       if (c.readOnlyFolder) readOnly.emplace(bin);
       // Start-up: the file is found, read, and the com-mode handler runs.
       const std::string path = SettingsPathFor((bin / "zema-loader").string(), config.string());
-      LoadSettings(path, controls);
+      const SettingsChoices loaded = LoadSettings(path, controls);
       ApplyComMode(controls);
-      ExpectShown(controls, c.shown);
+      ExpectShown(controls, loaded, c.shown);
       if (c.operatorChanges) c.operatorChanges(controls);
       SaveSettings(path, controls, dialogs);
     }

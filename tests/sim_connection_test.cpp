@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "link/packet.h"
 #include "link/serial_port.h"
@@ -31,17 +32,18 @@ SimFixture::Options CommandMode(int communic) {
   return options;
 }
 
+// A link on the port as ComOpen leaves it (9600 baud).
 class Port {
  public:
-  explicit Port(int port) : port_(port) {
-    EXPECT_EQ(ComOpen(port_, 512, 512), kOpenOk);
+  explicit Port(int port) {
+    Result<SensorLink> opened = SensorLink::OpenCom(port);
+    EXPECT_TRUE(opened.ok());
+    link = std::move(opened.value);
   }
-  ~Port() { ComClose(port_); }
-  int Confirm() { return Exchange(port_, kCmdConfirm); }
-  int Resume() { return Exchange(port_, kCmdResume); }
+  int Confirm() { return link.Exchange(kCmdConfirm).ok() ? 1 : 0; }
+  int Resume() { return link.Exchange(kCmdResume).ok() ? 1 : 0; }
 
- private:
-  int port_;
+  SensorLink link;
 };
 
 TEST(SimConnectionTest, HandshakeWorksAtEachCommunicSpeed) {
@@ -49,11 +51,12 @@ TEST(SimConnectionTest, HandshakeWorksAtEachCommunicSpeed) {
     SCOPED_TRACE(testing::Message() << "COMMUNIC " << speed.communic);
     SimFixture sim(CommandMode(speed.communic));
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), SpeedWord(speed.baudCode));
     ComPurgeRx(sim.port());
-    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
+    ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
     EXPECT_EQ(sim.sensor().state(), SensorState::kPcCommunication);
-    EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+    EXPECT_EQ(port.Confirm(), 1) << link.lastError.text;
   }
 }
 
@@ -66,63 +69,68 @@ TEST(SimConnectionTest, PacedRepliesArriveWhole) {
     options.pacing = true;
     SimFixture sim(options);
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), SpeedWord(speed.baudCode));
     ComPurgeRx(sim.port());
-    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
-    g_xfer[0] = 3;
-    ASSERT_EQ(Exchange(sim.port(), kCmdReadParamSet), 1) << g_lastError;
+    ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
+    link.xfer[0] = 3;
+    ASSERT_TRUE(link.Exchange(kCmdReadParamSet).ok()) << link.lastError.text;
     for (int i = 0; i < kParamValuesPerSet; ++i) {
-      EXPECT_EQ(WordAt(g_xfer, static_cast<std::size_t>(i)), DemoParamValue(3, i)) << i;
+      EXPECT_EQ(WordAt(link.xfer, static_cast<std::size_t>(i)), DemoParamValue(3, i)) << i;
     }
-    g_xfer[0] = 200;
-    ASSERT_EQ(Exchange(sim.port(), kCmdReadBlock), 1) << g_lastError;
+    link.xfer[0] = 200;
+    ASSERT_TRUE(link.Exchange(kCmdReadBlock).ok()) << link.lastError.text;
     const SensorMemory memory = sim.Memory();
     const auto block = memory.TransferBlock(200);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), g_xfer));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), link.xfer.data()));
   }
 }
 
 TEST(SimConnectionTest, HandshakeAtAnotherSpeedIsNotUnderstood) {
   SimFixture sim(CommandMode(3));  // 19200 baud
   Port port(sim.port());
+  SensorLink& link = port.link;
   for (const int wrongCode : {7, 12}) {
     SCOPED_TRACE(wrongCode);
     ComSetMode(sim.port(), SpeedWord(wrongCode));
-    EXPECT_EQ(EnterPcMode(sim.port()), 0);
-    EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+    EXPECT_TRUE(link.EnterPcMode());
+    EXPECT_EQ(link.lastError.text, LoadMessage(kMsgNoResponse));
   }
   EXPECT_EQ(sim.sensor().state(), SensorState::kRunning);
   // The right speed still works afterwards.
   ComSetMode(sim.port(), SpeedWord(9));
-  EXPECT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
+  EXPECT_FALSE(link.EnterPcMode()) << link.lastError.text;
 }
 
 TEST(SimConnectionTest, RunningSensorAnswersNoFramesUntilTheHandshake) {
   SimFixture sim(CommandMode(2));
   Port port(sim.port());
+  SensorLink& link = port.link;
   ComSetMode(sim.port(), SpeedWord(7));
   EXPECT_EQ(port.Confirm(), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
-  ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
-  EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgNoResponse));
+  ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
+  EXPECT_EQ(port.Confirm(), 1) << link.lastError.text;
 }
 
 TEST(SimConnectionTest, ResumeReturnsARunningSensorToOperation) {
   SimFixture sim(CommandMode(4));
   {
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), SpeedWord(10));
-    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
-    ASSERT_EQ(port.Resume(), 1) << g_lastError;
+    ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
+    ASSERT_EQ(port.Resume(), 1) << link.lastError.text;
     EXPECT_EQ(sim.sensor().state(), SensorState::kRunning);
     EXPECT_EQ(port.Confirm(), 0);
   }
   // The loader closed the port; a new connection goes through the
   // handshake again.
   Port again(sim.port());
+  SensorLink& link = again.link;
   ComSetMode(sim.port(), SpeedWord(10));
-  ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
-  EXPECT_EQ(again.Confirm(), 1) << g_lastError;
+  ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
+  EXPECT_EQ(again.Confirm(), 1) << link.lastError.text;
 }
 
 TEST(SimConnectionTest, LoaderThatLeftWithoutResumeCanConnectAgain) {
@@ -130,9 +138,10 @@ TEST(SimConnectionTest, LoaderThatLeftWithoutResumeCanConnectAgain) {
   for (int connection = 0; connection < 2; ++connection) {
     SCOPED_TRACE(connection);
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), SpeedWord(6));
-    ASSERT_EQ(EnterPcMode(sim.port()), 1) << g_lastError;
-    EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+    ASSERT_FALSE(link.EnterPcMode()) << link.lastError.text;
+    EXPECT_EQ(port.Confirm(), 1) << link.lastError.text;
   }
 }
 
@@ -141,12 +150,13 @@ TEST(SimConnectionTest, MenuAnswersAt57600AndStaysInTheMenuAfterResume) {
   for (int connection = 0; connection < 2; ++connection) {
     SCOPED_TRACE(connection);
     Port port(sim.port());
+    SensorLink& link = port.link;
     // A port fresh from ComOpen runs at 9600: not understood.
     EXPECT_EQ(port.Confirm(), 0);
-    EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+    EXPECT_EQ(link.lastError.text, LoadMessage(kMsgNoResponse));
     ComSetMode(sim.port(), kLineMode57600NoParity);
-    EXPECT_EQ(port.Confirm(), 1) << g_lastError;
-    EXPECT_EQ(port.Resume(), 1) << g_lastError;
+    EXPECT_EQ(port.Confirm(), 1) << link.lastError.text;
+    EXPECT_EQ(port.Resume(), 1) << link.lastError.text;
     EXPECT_EQ(sim.sensor().state(), SensorState::kMenu);
   }
 }
@@ -154,11 +164,12 @@ TEST(SimConnectionTest, MenuAnswersAt57600AndStaysInTheMenuAfterResume) {
 TEST(SimConnectionTest, HandshakeToTheMenuIsRefusedWithNak) {
   SimFixture sim;
   Port port(sim.port());
+  SensorLink& link = port.link;
   ComSetMode(sim.port(), kLineMode57600NoParity);
-  EXPECT_EQ(EnterPcMode(sim.port()), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgSensorGotInvalidData));
+  EXPECT_TRUE(link.EnterPcMode());
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgSensorGotInvalidData));
   // The operator's "Yes, the sensor shows PC LOAD/SAVE" path goes on with 0x88.
-  EXPECT_EQ(port.Confirm(), 1) << g_lastError;
+  EXPECT_EQ(port.Confirm(), 1) << link.lastError.text;
 }
 
 TEST(SimConnectionTest, HandshakeFaults) {
@@ -171,9 +182,10 @@ TEST(SimConnectionTest, HandshakeFaults) {
     SimFixture sim(CommandMode(5));
     sim.SetHandshakeFault(c.fault);
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), SpeedWord(12));
-    EXPECT_EQ(EnterPcMode(sim.port()), 0);
-    EXPECT_EQ(g_lastError, LoadMessage(c.expected));
+    EXPECT_TRUE(link.EnterPcMode());
+    EXPECT_EQ(link.lastError.text, LoadMessage(c.expected));
     EXPECT_EQ(sim.sensor().state(), SensorState::kRunning);
   }
 }
@@ -182,8 +194,9 @@ TEST(SimConnectionTest, PortMayBeOpenedAndClosedRepeatedly) {
   SimFixture sim;
   for (int i = 0; i < 5; ++i) {
     Port port(sim.port());
+    SensorLink& link = port.link;
     ComSetMode(sim.port(), kLineMode57600NoParity);
-    ASSERT_EQ(port.Confirm(), 1) << "connection " << i << ": " << g_lastError;
+    ASSERT_EQ(port.Confirm(), 1) << "connection " << i << ": " << link.lastError.text;
   }
 }
 

@@ -18,9 +18,9 @@ namespace {
 class SimFaultsTest : public SimPortTest {
  protected:
   int Send(const SensorCommand& command, std::uint8_t firstByte = 0) {
-    std::memset(g_xfer, 0, sizeof g_xfer);
-    g_xfer[0] = firstByte;
-    return Exchange(sim.port(), command);
+    link.xfer.fill(0);
+    link.xfer[0] = firstByte;
+    return link.Exchange(command).ok() ? 1 : 0;
   }
 };
 
@@ -46,10 +46,10 @@ TEST_F(SimFaultsTest, ReplyFaultsGiveTheirLinkFailure) {
     fault.code = c.command.code;
     sim.SetFaults({{fault}, HandshakeFault::kNone});
     EXPECT_EQ(Send(c.command), 0);
-    EXPECT_EQ(g_lastError, LoadMessage(c.expected));
+    EXPECT_EQ(link.lastError.text, LoadMessage(c.expected));
     sim.SetFaults({});
     ComPurgeRx(sim.port());
-    EXPECT_EQ(Send(kCmdConfirm), 1) << g_lastError;
+    EXPECT_EQ(Send(kCmdConfirm), 1) << link.lastError.text;
   }
 }
 
@@ -60,12 +60,12 @@ TEST_F(SimFaultsTest, DelayedReplyMissesTheTimeOutButNotALongerOne) {
   fault.delayMs = 1200;
   sim.AddFault(fault);
   // The flash commit waits 30 s: a late reply is still in time.
-  EXPECT_EQ(Send(kCmdFlashCommit, kCompensationSelector), 1) << g_lastError;
+  EXPECT_EQ(Send(kCmdFlashCommit, kCompensationSelector), 1) << link.lastError.text;
   // A command with the ordinary 1 s time-out misses it.
   fault.code = kCmdConfirm.code;
   sim.SetFaults({{fault}, HandshakeFault::kNone});
   EXPECT_EQ(Send(kCmdConfirm), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgNoResponse));
 }
 
 TEST_F(SimFaultsTest, NthCommandOnlyIsHit) {
@@ -76,8 +76,8 @@ TEST_F(SimFaultsTest, NthCommandOnlyIsHit) {
   EXPECT_EQ(Send(kCmdConfirm), 1);
   EXPECT_EQ(Send(kCmdReadParamSet, 2), 1);
   EXPECT_EQ(Send(kCmdReadParamSet, 2), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgChecksumError));
-  EXPECT_EQ(Send(kCmdReadParamSet, 2), 1) << g_lastError;
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgChecksumError));
+  EXPECT_EQ(Send(kCmdReadParamSet, 2), 1) << link.lastError.text;
 }
 
 TEST_F(SimFaultsTest, NthCommandOfACodeCountsThatCodeOnly) {
@@ -90,8 +90,8 @@ TEST_F(SimFaultsTest, NthCommandOfACodeCountsThatCodeOnly) {
   EXPECT_EQ(Send(kCmdConfirm), 1);
   EXPECT_EQ(Send(kCmdConfirm), 1);
   EXPECT_EQ(Send(kCmdReadBlock, 1), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgInvalidResponse));
-  EXPECT_EQ(Send(kCmdReadBlock, 2), 1) << g_lastError;
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgInvalidResponse));
+  EXPECT_EQ(Send(kCmdReadBlock, 2), 1) << link.lastError.text;
 }
 
 TEST_F(SimFaultsTest, ReplyFaultsStillCarryOutTheCommand) {
@@ -99,11 +99,11 @@ TEST_F(SimFaultsTest, ReplyFaultsStillCarryOutTheCommand) {
   fault.kind = FaultKind::kNoReply;
   fault.code = kCmdWriteParamSet.code;
   sim.AddFault(fault);
-  std::memset(g_xfer, 0, sizeof g_xfer);
-  g_xfer[0] = 4;
-  g_xfer[1] = 0x34;
-  g_xfer[2] = 0x12;
-  EXPECT_EQ(Exchange(sim.port(), kCmdWriteParamSet), 0);
+  link.xfer.fill(0);
+  link.xfer[0] = 4;
+  link.xfer[1] = 0x34;
+  link.xfer[2] = 0x12;
+  EXPECT_FALSE(link.Exchange(kCmdWriteParamSet).ok());
   EXPECT_EQ(sim.Memory().params[4][0], 0x1234);
 }
 
@@ -114,7 +114,7 @@ TEST_F(SimFaultsTest, HangUpEndsTheLine) {
   sim.AddFault(fault);
   EXPECT_EQ(Send(kCmdConfirm), 1);
   EXPECT_EQ(Send(kCmdWriteParamSet, 1), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgNoResponse));
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgNoResponse));
   EXPECT_TRUE(sim.sensor().lineGone());
   // The line is gone, and the command was never carried out.
   EXPECT_EQ(Send(kCmdConfirm), 0);
@@ -126,20 +126,20 @@ TEST_F(SimFaultsTest, StoreWrongChangesExactlyOneStoredWord) {
   fault.kind = FaultKind::kStoreWrong;
   sim.AddFault(fault);
 
-  std::memset(g_xfer, 0, sizeof g_xfer);
-  g_xfer[0] = 6;
-  ASSERT_EQ(Exchange(sim.port(), kCmdWriteParamSet), 1) << g_lastError;
+  link.xfer.fill(0);
+  link.xfer[0] = 6;
+  ASSERT_TRUE(link.Exchange(kCmdWriteParamSet).ok()) << link.lastError.text;
   const ParamSet set = sim.Memory().params[6];
   EXPECT_EQ(std::count(set.begin(), set.end(), 0), kParamValuesPerSet - 1);
 
   const std::uint8_t selector = PatternSelector(2, 1);
   const ImageSlot slot = *ImageForSelector(selector);
   for (int b = 0; b < slot.blockCount; ++b) {
-    std::memset(g_xfer, 0, sizeof g_xfer);
-    g_xfer[0] = static_cast<std::uint8_t>(b);
-    ASSERT_EQ(Exchange(sim.port(), kCmdWriteBlock), 1) << g_lastError;
+    link.xfer.fill(0);
+    link.xfer[0] = static_cast<std::uint8_t>(b);
+    ASSERT_TRUE(link.Exchange(kCmdWriteBlock).ok()) << link.lastError.text;
   }
-  ASSERT_EQ(Send(kCmdFlashCommit, selector), 1) << g_lastError;
+  ASSERT_EQ(Send(kCmdFlashCommit, selector), 1) << link.lastError.text;
   const SensorMemory memory = sim.Memory();
   const auto image = memory.FlashImage(slot);
   std::size_t wrongWords = 0;

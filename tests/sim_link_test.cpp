@@ -18,27 +18,27 @@ namespace {
 
 class SimLinkTest : public SimPortTest {
  protected:
-  // One exchange with `payload` placed in g_xfer first.
+  // One exchange with `payload` placed in link.xfer.data() first.
   int Send(const SensorCommand& command, const std::vector<std::uint8_t>& payload = {}) {
-    std::memset(g_xfer, 0, sizeof g_xfer);
-    std::copy(payload.begin(), payload.end(), g_xfer);
-    return Exchange(sim.port(), command);
+    link.xfer.fill(0);
+    std::copy(payload.begin(), payload.end(), link.xfer.data());
+    return link.Exchange(command).ok() ? 1 : 0;
   }
 
   std::vector<std::uint8_t> ReadBlock(int block) {
-    EXPECT_EQ(Send(kCmdReadBlock, {static_cast<std::uint8_t>(block)}), 1) << g_lastError;
-    return {g_xfer, g_xfer + kBlockBytes};
+    EXPECT_EQ(Send(kCmdReadBlock, {static_cast<std::uint8_t>(block)}), 1) << link.lastError.text;
+    return {link.xfer.data(), link.xfer.data() + kBlockBytes};
   }
 
   void WriteBlock(int block, const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> payload{static_cast<std::uint8_t>(block)};
     payload.insert(payload.end(), bytes.begin(), bytes.end());
-    ASSERT_EQ(Send(kCmdWriteBlock, payload), 1) << g_lastError;
+    ASSERT_EQ(Send(kCmdWriteBlock, payload), 1) << link.lastError.text;
   }
 
   // Reads a whole stored image out, as the loader's READ does.
   std::vector<std::uint8_t> ReadImage(const ImageSlot& slot, std::uint8_t selector) {
-    EXPECT_EQ(Send(kCmdSelectImage, {selector}), 1) << g_lastError;
+    EXPECT_EQ(Send(kCmdSelectImage, {selector}), 1) << link.lastError.text;
     std::vector<std::uint8_t> image;
     for (int b = slot.firstBlock; b < slot.firstBlock + slot.blockCount; ++b) {
       const auto block = ReadBlock(b);
@@ -72,7 +72,7 @@ TEST_F(SimLinkTest, EveryCommandIsAcknowledged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "command 0x" << std::hex << int{c.command.code});
-    EXPECT_EQ(Send(c.command, c.payload), 1) << g_lastError;
+    EXPECT_EQ(Send(c.command, c.payload), 1) << link.lastError.text;
   }
 }
 
@@ -82,10 +82,11 @@ TEST_F(SimLinkTest, ParameterSetsReadBackAsWritten) {
     std::vector<std::uint8_t> payload{static_cast<std::uint8_t>(set)};
     const auto values = RandomBytes(kParamSetBytes, static_cast<unsigned>(set));
     payload.insert(payload.end(), values.begin(), values.end());
-    ASSERT_EQ(Send(kCmdWriteParamSet, payload), 1) << g_lastError;
+    ASSERT_EQ(Send(kCmdWriteParamSet, payload), 1) << link.lastError.text;
 
-    ASSERT_EQ(Send(kCmdReadParamSet, {static_cast<std::uint8_t>(set)}), 1) << g_lastError;
-    EXPECT_EQ(std::vector<std::uint8_t>(g_xfer, g_xfer + kParamSetBytes), values);
+    ASSERT_EQ(Send(kCmdReadParamSet, {static_cast<std::uint8_t>(set)}), 1) << link.lastError.text;
+    EXPECT_EQ(std::vector<std::uint8_t>(link.xfer.data(), link.xfer.data() + kParamSetBytes),
+              values);
     EXPECT_EQ(sim.Memory().params[static_cast<std::size_t>(set)][0],
               values[0] | values[1] << 8);
   }
@@ -104,10 +105,10 @@ TEST_F(SimLinkTest, CommittedImagesReadBackAsWritten) {
       WriteBlock(slot.firstBlock + i,
                  {image.begin() + i * kBlockBytes, image.begin() + (i + 1) * kBlockBytes});
     }
-    ASSERT_EQ(Send(kCmdFlashCommit, {selector}), 1) << g_lastError;
+    ASSERT_EQ(Send(kCmdFlashCommit, {selector}), 1) << link.lastError.text;
 
     // Load another image in between, so the read-back really comes from flash.
-    ASSERT_EQ(Send(kCmdSelectImage, {PatternSelector(3, 0)}), 1) << g_lastError;
+    ASSERT_EQ(Send(kCmdSelectImage, {PatternSelector(3, 0)}), 1) << link.lastError.text;
     EXPECT_EQ(ReadImage(slot, selector), image);
     const SensorMemory memory = sim.Memory();
     const auto stored = memory.FlashImage(slot);
@@ -166,13 +167,13 @@ TEST_F(SimLinkTest, GarbledFramesAreRefusedWithNakAndTheLineRecovers) {
     ComSetReadTimeout(sim.port(), 1000);
     ASSERT_EQ(ComRead(sim.port(), reply, 1), 1);
     EXPECT_EQ(reply[0], kNak);
-    EXPECT_EQ(Send(kCmdConfirm), 1) << g_lastError;
+    EXPECT_EQ(Send(kCmdConfirm), 1) << link.lastError.text;
   }
 }
 
 TEST_F(SimLinkTest, NakReachesTheLoaderAsInvalidResponse) {
   EXPECT_EQ(Send(kCmdSelectImage, {5}), 0);
-  EXPECT_EQ(g_lastError, LoadMessage(kMsgInvalidResponse));
+  EXPECT_EQ(link.lastError.text, LoadMessage(kMsgInvalidResponse));
 }
 
 TEST_F(SimLinkTest, FrameCutShortGetsNoAnswer) {
@@ -182,7 +183,7 @@ TEST_F(SimLinkTest, FrameCutShortGetsNoAnswer) {
   ComSetReadTimeout(sim.port(), 400);
   EXPECT_EQ(ComRead(sim.port(), &byte, 1), 0);
   // Abandoned after the pause: the next frame is understood.
-  EXPECT_EQ(Send(kCmdConfirm), 1) << g_lastError;
+  EXPECT_EQ(Send(kCmdConfirm), 1) << link.lastError.text;
 }
 
 }  // namespace

@@ -85,11 +85,13 @@ TEST(SimProgramTest, RunsUnderALinkAndEndsCleanlyOnSigterm) {
 
   {
     ComPortClaim claim(fs::read_symlink(link).string());
-    ASSERT_EQ(ComOpen(claim.port(), 512, 512), kOpenOk);
+    Result<SensorLink> opened = SensorLink::OpenCom(claim.port());
+    ASSERT_TRUE(opened.ok());
+    SensorLink& sensor = opened.value;
     ComSetMode(claim.port(), 0x107);
-    EXPECT_EQ(EnterPcMode(claim.port()), 1) << g_lastError;
-    EXPECT_EQ(Exchange(claim.port(), kCmdConfirm), 1) << g_lastError;
-    ComClose(claim.port());
+    EXPECT_FALSE(sensor.EnterPcMode()) << sensor.lastError.text;
+    EXPECT_TRUE(sensor.Exchange(kCmdConfirm).ok()) << sensor.lastError.text;
+    sensor.Close();
   }
   child->Signal(SIGTERM);
   EXPECT_EQ(WaitExit(*child), 0);
@@ -108,14 +110,16 @@ TEST(SimProgramTest, KilledSimulatorLeavesWhatItHadStored) {
   ASSERT_FALSE(ReadOutput(*child, true).empty());
   {
     ComPortClaim claim(fs::read_symlink(link).string());
-    ASSERT_EQ(ComOpen(claim.port(), 512, 512), kOpenOk);
+    Result<SensorLink> opened = SensorLink::OpenCom(claim.port());
+    ASSERT_TRUE(opened.ok());
+    SensorLink& sensor = opened.value;
     ComSetMode(claim.port(), kLineMode57600NoParity);
-    std::fill(std::begin(g_xfer), std::end(g_xfer), 0);
-    g_xfer[0] = 12;
-    g_xfer[1] = 0x21;
-    g_xfer[2] = 0x43;
-    EXPECT_EQ(Exchange(claim.port(), kCmdWriteParamSet), 1) << g_lastError;
-    ComClose(claim.port());
+    sensor.xfer.fill(0);
+    sensor.xfer[0] = 12;
+    sensor.xfer[1] = 0x21;
+    sensor.xfer[2] = 0x43;
+    EXPECT_TRUE(sensor.Exchange(kCmdWriteParamSet).ok()) << sensor.lastError.text;
+    sensor.Close();
   }
   child->Signal(SIGKILL);
   child->Wait();

@@ -353,14 +353,16 @@ TEST_F(SimStateFileTest, SensorMemorySurvivesARestart) {
   options.stateFile = path;
   {
     SimFixture sim(options);
-    ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
+    Result<SensorLink> opened = SensorLink::OpenCom(sim.port());
+    ASSERT_TRUE(opened.ok());
+    SensorLink& link = opened.value;
     ComSetMode(sim.port(), kLineMode57600NoParity);
-    std::memset(g_xfer, 0, sizeof g_xfer);
-    g_xfer[0] = 9;
-    g_xfer[1] = 0xCD;
-    g_xfer[2] = 0xAB;
-    EXPECT_EQ(Exchange(sim.port(), kCmdWriteParamSet), 1) << g_lastError;
-    ComClose(sim.port());
+    link.xfer.fill(0);
+    link.xfer[0] = 9;
+    link.xfer[1] = 0xCD;
+    link.xfer[2] = 0xAB;
+    EXPECT_TRUE(link.Exchange(kCmdWriteParamSet).ok()) << link.lastError.text;
+    link.Close();
     // Saved as soon as it was stored, not only at the end.
     SensorMemory onDisk;
     std::string error;

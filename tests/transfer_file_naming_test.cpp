@@ -1,11 +1,9 @@
 // The names of a run's files and the length of the path buffer.
-#include "transfer/file_naming.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "transfer/run_state.h"
+#include "formats/file_naming.h"
 
 namespace {
 

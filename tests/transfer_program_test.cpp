@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
 #include "link/packet.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
@@ -33,8 +35,6 @@
 #include "tests/support/recording_run_view.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
 #include "transfer/transfer_run.h"
 
 namespace fs = std::filesystem;
@@ -112,13 +112,12 @@ TEST_F(TransferProgramTest, BacksUpAndRestoresAWholeSensorAsTheDialogDoes) {
   // The dialog's run on the same sensor.
   fs::create_directories(dir / "dialog");
   TransferTarget target{kDirectionRead, 1, 1, 1, 1, 0, 14, (dir / "dialog" / "line1").string()};
-  ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-  ComSetMode(sim.port(), kLineMode57600NoParity);
+  SensorLink link = OpenMenuLink(sim.port());
   RecordingRunView view;
   ScriptedOperator dialogs;
-  TransferRun run{target, sim.port(), view, dialogs};
-  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << g_lastError;
-  ComClose(sim.port());
+  TransferRun run{target, link, view, dialogs};
+  ASSERT_EQ(RunTransfer(run), RunEnd::Finished) << run.failure.value_or(Failure{}).text;
+  link.Close();
   const std::vector<std::string> names = FolderEntries(dir / "cli");
   ASSERT_EQ(names.size(), 32u);
   ASSERT_EQ(names, FolderEntries(dir / "dialog"));

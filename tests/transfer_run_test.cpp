@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/run_helpers.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
+#include "transfer/run_exchange.h"
 
 namespace fs = std::filesystem;
 
@@ -27,14 +27,19 @@ class TransferRunTest : public ::testing::Test {
 
   RunEnd Run() {
     // No port is open: a run that tried to exchange anything would fail.
-    TransferRun run{target_, 0, view_, operator_};
-    return RunTransfer(run);
+    TransferRun run{target_, link_, view_, operator_};
+    run.cancelState = cancelState_;
+    const RunEnd end = RunTransfer(run);
+    cancelState_ = run.cancelState;
+    return end;
   }
   bool FolderIsEmpty() const { return fs::is_empty(dir_); }
   static std::string Msg(int id) { return LoadMessage(id); }
 
   TempFolder dir_{"zema-run"};
   TransferTarget target_;
+  SensorLink link_;
+  int cancelState_ = kCancelNone;  // as the next run starts, and as the last one left it
   RecordingRunView view_;
   ScriptedOperator operator_;
 };
@@ -87,9 +92,9 @@ TEST_F(TransferRunTest, CancelBeforeTheFirstStepEndsAborted) {
   target_.bankParams = 1;
   target_.commonParams = 1;
   target_.endBank = 14;
-  g_cancelState = kCancelPressed;
+  cancelState_ = kCancelPressed;
   EXPECT_EQ(Run(), RunEnd::Cancelled);
-  EXPECT_EQ(g_cancelState, kCancelNone);
+  EXPECT_EQ(cancelState_, kCancelNone);
   EXPECT_EQ(view_.LastStepLine(), Msg(134));
   EXPECT_EQ(view_.StepLines(), (std::vector<std::string>{Msg(121), Msg(122), Msg(134)}));
   EXPECT_EQ(view_.Positions(), (std::vector<int>{0, 0}));
@@ -133,7 +138,7 @@ TEST_F(TransferRunTest, ALongBaseNameDoesNotMatterWhenNothingIsSelected) {
 
 class RunHelperTest : public TransferRunTest {
  protected:
-  TransferRun run_{target_, 0, view_, operator_};
+  TransferRun run_{target_, link_, view_, operator_};
 };
 
 TEST_F(RunHelperTest, PollCancelStopsAndDiscardsTheOpenReadFile) {
@@ -142,7 +147,7 @@ TEST_F(RunHelperTest, PollCancelStopsAndDiscardsTheOpenReadFile) {
   ASSERT_TRUE(file.Create(path));
   EXPECT_FALSE(PollCancel(run_, file));
   EXPECT_TRUE(file.isOpen());
-  view_.onPump = [] { g_cancelState = kCancelPressed; };
+  view_.onPump = [this] { run_.cancelState = kCancelPressed; };
   EXPECT_TRUE(PollCancel(run_, file));
   EXPECT_FALSE(file.isOpen());
   EXPECT_TRUE(FolderIsEmpty());
@@ -154,7 +159,7 @@ TEST_F(RunHelperTest, PollCancelClosesTheOpenWriteFileOnce) {
   std::fclose(std::fopen(path.c_str(), "wb"));
   SourceFile file;
   ASSERT_TRUE(file.Open(path));
-  view_.onPump = [] { g_cancelState = kCancelPressed; };
+  view_.onPump = [this] { run_.cancelState = kCancelPressed; };
   EXPECT_TRUE(PollCancel(run_, file));
   EXPECT_FALSE(file.isOpen());
 }
@@ -162,7 +167,7 @@ TEST_F(RunHelperTest, PollCancelClosesTheOpenWriteFileOnce) {
 TEST_F(RunHelperTest, BankNumberAndFailRun) {
   ShowBankNo(run_, 3);
   EXPECT_EQ(view_.LastDetailLine(), "Bank No. = 3");
-  g_lastError = "link down";
+  run_.failure = Failure{0, "link down", {}};
   FailRun(run_);
   ASSERT_EQ(operator_.boxes.size(), 1u);
   EXPECT_EQ(operator_.boxes[0].text, "link down");

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include "formats/staged_file.h"
 #include "support/file_bytes.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/staged_file.h"
 
 namespace fs = std::filesystem;
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "console/connection_control.h"
-#include "link/last_error.h"
+#include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 #include "support/file_bytes.h"
@@ -140,11 +140,13 @@ TEST_F(VanishedAdapterTest, TheRunEndsAtOnceAndThePortOpensAgainOnItsReturn) {
 // waiting, and CONNECT opens it again once the adapter is back.
 TEST_F(VanishedAdapterTest, TheDialogClosesThePortAndConnectsAgainOnItsReturn) {
   ScriptedOperator dialogs;
-  ASSERT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done());
+  ConnectionOutcome connected = ConnectSensor(sim.port() - 1, false, 0, dialogs);
+  ASSERT_TRUE(connected.done());
+  SensorLink& link = connected.link;
   sim.AddFault(CommandFault{FaultKind::kHangUp, 100, 0x83});
   const TransferTarget target{kDirectionRead, 0, 0, 0, 1, 2, 2, (dir / "line1").string()};
   RecordingRunView view;
-  TransferRun run{target, g_portNo, view, dialogs};
+  TransferRun run{target, link, view, dialogs};
   const auto started = Clock::now();
   EXPECT_EQ(RunTransfer(run), RunEnd::Failed);
   ASSERT_EQ(dialogs.boxes.size(), 1u);
@@ -152,16 +154,18 @@ TEST_F(VanishedAdapterTest, TheDialogClosesThePortAndConnectsAgainOnItsReturn) {
   EXPECT_NE(dialogs.boxes[0].detail.find(sim.devicePath() + ": the device went away ("),
             std::string::npos)
       << dialogs.boxes[0].detail;
-  const ConnectionOutcome resumed = ResumeSensor();
+  const std::optional<Failure> resumed = ResumeSensor(link);
   EXPECT_LT(SecondsSince(started), 2 * kAtOnceSeconds);
-  EXPECT_EQ(resumed.text, LoadMessage(kMsgNoResponse));
-  EXPECT_EQ(resumed.detail, dialogs.boxes[0].detail);
-  EXPECT_TRUE(ComIsUnusable(g_portNo));
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(resumed->text, LoadMessage(kMsgNoResponse));
+  EXPECT_EQ(resumed->detail, dialogs.boxes[0].detail);
+  EXPECT_TRUE(ComIsUnusable(sim.port()));
   EXPECT_TRUE(fs::is_empty(dir.path()));
 
   sim.Replug();
-  EXPECT_TRUE(ConnectSensor(sim.port() - 1, false, 0, dialogs).done()) << g_lastError;
-  EXPECT_TRUE(ResumeSensor().done());
+  connected = ConnectSensor(sim.port() - 1, false, 0, dialogs);
+  EXPECT_TRUE(connected.done()) << connected.failure.value_or(Failure{}).text;
+  EXPECT_FALSE(ResumeSensor(connected.link));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 // 2, blocks 160 to 255 of the transfer area) and its bitmap file.
 #include <array>
 
+#include "formats/compensation_image.h"
+#include "formats/image_file.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/compensation_image.h"
-#include "transfer/image_file.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 int CompensationBlockPosition(int block) {
@@ -22,17 +22,17 @@ namespace {
 void ReadTable(TransferRun& run) {
   if (!BuildItemPath(run, kCommonSlot, true) || !AskOverwrite(run)) return;
   StagedFile file;
-  if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
+  if (!file.Create(run.filePath) || !file.Write(ImageFileHeader)) {
     FailFileCreation(run);
     return;
   }
-  g_xfer[0] = kCompensationSelector;
+  run.link.xfer[0] = kCompensationSelector;
   if (!ExchangeCommand(run, kCmdSelectImage)) return;
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
-    g_xfer[0] = static_cast<std::uint8_t>(block);
+    run.link.xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdReadBlock)) return;
-    const std::size_t count = CompensationToFile(block, BlockOfXfer(0), bytes);
+    const std::size_t count = CompensationToFile(block, BlockOfXfer(run, 0), bytes);
     if (!file.Write(std::span(bytes).first(count))) {
       FailFileCreation(run);  // a full disk
       return;
@@ -59,59 +59,57 @@ void WriteTable(TransferRun& run) {
   std::array<std::uint8_t, kMaxCompensationFileBytesPerBlock> bytes;
   for (int block = kCompensationFirstBlock; block <= kCompensationLastBlock; ++block) {
     const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
-    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
-    g_xfer[0] = static_cast<std::uint8_t>(block);
+    CompensationFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(run, 1));
+    run.link.xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run, kCmdWriteBlock)) return;
     SetProgress(run, CompensationBlockPosition(block));
     if (PollCancel(run, file)) return;
   }
-  if (FlashCommit(run, kCompensationSelector) == 0) return;
+  if (!FlashCommit(run, kCompensationSelector)) return;
   run.written.compensation = true;
   run.flags.anyDone = true;
   run.view.SetDetailLine(" ");
 }
 
-StepOutcome CloseCompensationStep(TransferRun& run) {
-  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
-  return OutcomeOf(run);
+void CloseCompensationStep(TransferRun& run) {
+  if (run.cancelState == kCancelNone && !run.failure) SetProgress(run, kProgressEnd);
 }
 
 bool TableSelected(const TransferRun& run) {
-  return run.target.brightComp != 0 && g_cancelState == kCancelNone;
+  return run.target.brightComp != 0 && run.cancelState == kCancelNone;
 }
 
 }  // namespace
 
-StepOutcome ReadCompensation(TransferRun& run) {
+void ReadCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingCompensation));
   SetProgress(run, 0);
   if (TableSelected(run)) ReadTable(run);
-  return CloseCompensationStep(run);
+  CloseCompensationStep(run);
 }
 
-StepOutcome WriteCompensation(TransferRun& run) {
+void WriteCompensation(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingCompensation));
   SetProgress(run, 0);
   if (TableSelected(run)) WriteTable(run);
-  return CloseCompensationStep(run);
+  CloseCompensationStep(run);
 }
 
-StepOutcome CheckCompensationFile(TransferRun& run) {
-  if (!TableSelected(run)) return StepOutcome::Done;
-  if (!BuildItemPath(run, kCommonSlot, true)) return StepOutcome::Failed;
-  switch (CheckImageFile(g_filePath)) {
+void CheckCompensationFile(TransferRun& run) {
+  if (!TableSelected(run)) return;
+  if (!BuildItemPath(run, kCommonSlot, true)) return;
+  switch (CheckImageFile(run.filePath)) {
     case ImageFileStatus::Ok:
-      return StepOutcome::Done;
+      return;
     case ImageFileStatus::Missing:
       if (AskAbortMissing(run, kMsgCompensationFileNotFound,
                           LoadMessage(kMsgCompensationFileNotFound))) {
-        return StepOutcome::Failed;
+        return;
       }
       run.skipped.compensation = true;
-      return StepOutcome::Done;
+      return;
     case ImageFileStatus::Refused:
       break;
   }
   FailImageFile(run);
-  return StepOutcome::Failed;
 }

@@ -1,12 +1,12 @@
 // The parameter step: one parameter set per selected slot, the banks of the
 // range first (0 to 14), the common set (15) last.
 #include <string>
+#include <utility>
 
+#include "formats/parameter_file.h"
+#include "formats/staged_file.h"
 #include "link/commands.h"
-#include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/parameter_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {
@@ -19,12 +19,11 @@ bool SlotSelected(const TransferTarget& target, int slot) {
 }
 
 // Fails the step with the text that refuses the parameter file in
-// g_filePath; false when the file is fine or missing (asked at its turn).
+// run.filePath; false when the file is fine or missing (asked at its turn).
 bool FailRefusedFile(TransferRun& run, ParamFileStatus status, const ParamFile& file) {
-  const RefusedParamFile refused = RefuseParamFile(status, file, g_filePath);
+  Failure refused = RefuseParamFile(status, file, run.filePath);
   if (refused.message == 0) return false;
-  SetLastErrorText(refused.message, refused.text);
-  run.flags.failed = true;
+  FailStep(run, std::move(refused));
   return true;
 }
 
@@ -45,13 +44,13 @@ void ReadOneSet(TransferRun& run, int slot) {
   if (!AskOverwrite(run)) return;
 
   StagedFile file;
-  if (!file.Create(g_filePath)) {
+  if (!file.Create(run.filePath)) {
     FailFileCreation(run);
     return;
   }
-  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  run.link.xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run, kCmdReadParamSet, kAwaitingReply)) return;
-  if (!file.Write(FormatParamFile(DecodeParamSet(g_xfer))) || !file.Commit()) {
+  if (!file.Write(FormatParamFile(DecodeParamSet(run.link.xfer.data()))) || !file.Commit()) {
     FailFileCreation(run);
     return;
   }
@@ -66,65 +65,64 @@ void WriteOneSet(TransferRun& run, int slot) {
   if (!BuildItemPath(run, slot, false)) return;
 
   ParamFile file;
-  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  const ParamFileStatus status = LoadParamFile(run.filePath, file);
   if (status == ParamFileStatus::Missing) {  // gone since the run checked it
     AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot));
     return;
   }
   if (FailRefusedFile(run, status, file)) return;  // changed since the run checked it
-  g_xfer[0] = static_cast<std::uint8_t>(slot);
-  EncodeParamSet(file.values, g_xfer + 1);
+  run.link.xfer[0] = static_cast<std::uint8_t>(slot);
+  EncodeParamSet(file.values, run.link.xfer.data() + 1);
   if (!ExchangeCommand(run, kCmdWriteParamSet, kAwaitingReply)) return;
   run.flags.anyDone = true;
   run.written.paramSlots.set(static_cast<std::size_t>(slot));
 }
 
-StepOutcome RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
+void RunSlotLoop(TransferRun& run, void (*transferSet)(TransferRun&, int)) {
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
-    if (g_cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
-    if (run.flags.failed || g_cancelState != kCancelNone) break;
+    if (run.cancelState == kCancelNone && SlotSelected(run.target, slot)) transferSet(run, slot);
+    if (run.failure || run.cancelState != kCancelNone) break;
     SetProgress(run, kProgressEnd);
   }
-  return OutcomeOf(run);
 }
 
 }  // namespace
 
-StepOutcome ReadParameters(TransferRun& run) { return RunSlotLoop(run, ReadOneSet); }
+void ReadParameters(TransferRun& run) { RunSlotLoop(run, ReadOneSet); }
 
-StepOutcome WriteParameters(TransferRun& run) { return RunSlotLoop(run, WriteOneSet); }
+void WriteParameters(TransferRun& run) { RunSlotLoop(run, WriteOneSet); }
 
-StepOutcome CheckParameterFiles(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+void CheckParameterFiles(TransferRun& run) {
+  if (run.cancelState != kCancelNone) return;
   for (int slot = 0; slot <= kCommonSlot; ++slot) {
     if (!SlotSelected(run.target, slot)) continue;
-    if (!BuildItemPath(run, slot, false)) return StepOutcome::Failed;
+    if (!BuildItemPath(run, slot, false)) return;
     ParamFile file;
-    const ParamFileStatus status = LoadParamFile(g_filePath, file);
+    const ParamFileStatus status = LoadParamFile(run.filePath, file);
     if (status == ParamFileStatus::Missing) {
       if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(slot))) {
-        return StepOutcome::Failed;
+        return;
       }
       run.skipped.paramSlots.set(static_cast<std::size_t>(slot));
     }
-    if (FailRefusedFile(run, status, file)) return StepOutcome::Failed;
+    if (FailRefusedFile(run, status, file)) return;
   }
-  return StepOutcome::Done;
 }
 
-RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
-                                 const std::string& path) {
+Failure RefuseParamFile(ParamFileStatus status, const ParamFile& file, const std::string& path) {
   const std::string line = std::to_string(file.badLine);
   switch (status) {
     case ParamFileStatus::TooShort:
-      return {kMsgParamFileTooShort, LoadMessage(kMsgParamFileTooShort) + path};
+      return MessageFailure(kMsgParamFileTooShort, path);
     case ParamFileStatus::NotANumber:
-      return {kMsgParamNotANumber, FillMessage(kMsgParamNotANumber, {path, line, file.badText})};
+      return {
+          kMsgParamNotANumber, FillMessage(kMsgParamNotANumber, {path, line, file.badText}), {}};
     case ParamFileStatus::TooManyValues:
       return {kMsgParamTooManyValues,
-              FillMessage(kMsgParamTooManyValues, {path, line, file.badText})};
+              FillMessage(kMsgParamTooManyValues, {path, line, file.badText}),
+              {}};
     case ParamFileStatus::Utf16:
-      return {kMsgParamFileUtf16, FillMessage(kMsgParamFileUtf16, {path})};
+      return {kMsgParamFileUtf16, FillMessage(kMsgParamFileUtf16, {path}), {}};
     case ParamFileStatus::Ok:
     case ParamFileStatus::Missing:
       break;

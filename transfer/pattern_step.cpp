@@ -4,12 +4,12 @@
 #include <array>
 #include <string>
 
+#include "formats/image_file.h"
+#include "formats/pattern_image.h"
+#include "formats/source_file.h"
+#include "formats/staged_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/image_file.h"
-#include "transfer/pattern_image.h"
-#include "transfer/source_file.h"
-#include "transfer/staged_file.h"
 #include "transfer/transfer_steps.h"
 
 int PatternBlockPosition(int section, int block) {
@@ -26,18 +26,18 @@ constexpr int kSections = 2;
 void ReadBank(TransferRun& run, int bank) {
   if (!BuildItemPath(run, bank, true) || !AskOverwrite(run)) return;
   StagedFile file;
-  if (!file.Create(g_filePath) || !file.Write(ImageFileHeader)) {
+  if (!file.Create(run.filePath) || !file.Write(ImageFileHeader)) {
     FailFileCreation(run);
     return;
   }
   std::array<std::uint8_t, kMaxPatternFileBytesPerBlock> bytes;
   for (int section = 0; section < kSections; ++section) {
-    g_xfer[0] = PatternSelector(bank, section);
+    run.link.xfer[0] = PatternSelector(bank, section);
     if (!ExchangeCommand(run, kCmdSelectImage)) return;
     for (int block = 0; block < PatternSectionBlocks(section); ++block) {
-      g_xfer[0] = static_cast<std::uint8_t>(block);
+      run.link.xfer[0] = static_cast<std::uint8_t>(block);
       if (!ExchangeCommand(run, kCmdReadBlock)) return;
-      const std::size_t count = PatternToFile(block, BlockOfXfer(0), bytes);
+      const std::size_t count = PatternToFile(block, BlockOfXfer(run, 0), bytes);
       if (!file.Write(std::span(bytes).first(count))) {
         FailFileCreation(run);  // a full disk
         return;
@@ -71,13 +71,13 @@ void WriteBank(TransferRun& run, int bank) {
   for (int section = 0; section < kSections; ++section) {
     for (int block = 0; block < PatternSectionBlocks(section); ++block) {
       const auto fileBytes = std::span(bytes).first(PatternFileBytes(block));
-      PatternFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(1));
-      g_xfer[0] = static_cast<std::uint8_t>(block);
+      PatternFromFile(block, fileBytes, file.Read(fileBytes), BlockOfXfer(run, 1));
+      run.link.xfer[0] = static_cast<std::uint8_t>(block);
       if (!ExchangeCommand(run, kCmdWriteBlock)) return;
       SetProgress(run, PatternBlockPosition(section, block));
       if (PollCancel(run, file)) return;
     }
-    if (FlashCommit(run, PatternSelector(bank, section)) == 0) return;
+    if (!FlashCommit(run, PatternSelector(bank, section))) return;
     ShowBankNo(run, bank);
   }
   run.written.patternBanks.set(static_cast<std::size_t>(bank));
@@ -85,48 +85,47 @@ void WriteBank(TransferRun& run, int bank) {
 }
 
 bool BankSelected(const TransferRun& run, int bank) {
-  return run.target.patterns != 0 && g_cancelState == kCancelNone && BankInRange(run.target, bank);
+  return run.target.patterns != 0 && run.cancelState == kCancelNone &&
+         BankInRange(run.target, bank);
 }
 
-StepOutcome RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int)) {
+void RunBankLoop(TransferRun& run, void (*transferBank)(TransferRun&, int)) {
   for (int bank = 0; bank < kBankCount; ++bank) {
     if (!BankSelected(run, bank)) continue;
     ShowBankNo(run, bank);
     SetProgress(run, 0);
     transferBank(run, bank);
-    if (run.flags.failed || g_cancelState != kCancelNone) break;
+    if (run.failure || run.cancelState != kCancelNone) break;
   }
-  if (g_cancelState == kCancelNone && !run.flags.failed) SetProgress(run, kProgressEnd);
-  return OutcomeOf(run);
+  if (run.cancelState == kCancelNone && !run.failure) SetProgress(run, kProgressEnd);
 }
 
 }  // namespace
 
-StepOutcome ReadPatterns(TransferRun& run) {
+void ReadPatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgReadingPatterns));
-  return RunBankLoop(run, ReadBank);
+  RunBankLoop(run, ReadBank);
 }
 
-StepOutcome WritePatterns(TransferRun& run) {
+void WritePatterns(TransferRun& run) {
   run.view.SetStepLine(LoadMessage(kMsgWritingPatterns));
-  return RunBankLoop(run, WriteBank);
+  RunBankLoop(run, WriteBank);
 }
 
-StepOutcome CheckPatternFiles(TransferRun& run) {
+void CheckPatternFiles(TransferRun& run) {
   for (int bank = 0; bank < kBankCount; ++bank) {
     if (!BankSelected(run, bank)) continue;
-    if (!BuildItemPath(run, bank, true)) return StepOutcome::Failed;
-    const ImageFileStatus status = CheckImageFile(g_filePath);
+    if (!BuildItemPath(run, bank, true)) return;
+    const ImageFileStatus status = CheckImageFile(run.filePath);
     if (status == ImageFileStatus::Missing) {
       if (AskAbortMissing(run, kMsgIsNotFoundAbort, MissingFileQuestion(bank))) {
-        return StepOutcome::Failed;
+        return;
       }
       run.skipped.patternBanks.set(static_cast<std::size_t>(bank));
     }
     if (status == ImageFileStatus::Refused) {
       FailImageFile(run);
-      return StepOutcome::Failed;
+      return;
     }
   }
-  return StepOutcome::Done;
 }

@@ -1,9 +1,9 @@
 #include "transfer/read_targets.h"
 
-#include "link/last_error.h"
+#include "formats/write_target.h"
+#include "link/failure.h"
 #include "res/messages.h"
 #include "transfer/transfer_items.h"
-#include "transfer/write_target.h"
 
 std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& target) {
   for (const std::string& path : ItemFilePaths(SelectedItems(target), target.baseName)) {
@@ -13,11 +13,9 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
   return std::nullopt;
 }
 
-StepOutcome CheckReadTargets(TransferRun& run) {
-  if (g_cancelState != kCancelNone) return StepOutcome::Done;
+void CheckReadTargets(TransferRun& run) {
+  if (run.cancelState != kCancelNone) return;
   const std::optional<WriteTarget> refused = FirstUnwritableReadTarget(run.target);
-  if (!refused) return StepOutcome::Done;
-  SetLastError(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused));
-  run.flags.failed = true;
-  return StepOutcome::Failed;
+  if (!refused) return;
+  FailStep(run, MessageFailure(kMsgFailedToCreateFile, std::string(), RefusalDetail(*refused)));
 }

@@ -7,8 +7,8 @@
 
 #include <optional>
 
+#include "formats/write_target.h"
 #include "transfer/transfer_steps.h"
-#include "transfer/write_target.h"
 
 // The first selected file of a READ of `target` that cannot be written, with
 // why; none when every file may be written (or asked about at its turn).
@@ -18,4 +18,4 @@ std::optional<WriteTarget> FirstUnwritableReadTarget(const TransferTarget& targe
 // missing folder) and why, at the first selected file that cannot be
 // written. An existing file that may be written passes: whether to replace
 // it is asked at its turn.
-StepOutcome CheckReadTargets(TransferRun& run);
+void CheckReadTargets(TransferRun& run);

@@ -4,13 +4,13 @@
 #include <optional>
 #include <utility>
 
+#include "formats/compensation_image.h"
+#include "formats/image_file.h"
+#include "formats/parameter_file.h"
+#include "formats/pattern_image.h"
+#include "formats/source_file.h"
 #include "link/packet.h"
 #include "res/messages.h"
-#include "transfer/compensation_image.h"
-#include "transfer/image_file.h"
-#include "transfer/parameter_file.h"
-#include "transfer/pattern_image.h"
-#include "transfer/source_file.h"
 #include "transfer/transfer_steps.h"
 
 namespace {
@@ -41,9 +41,9 @@ class Comparer {
   bool PatternBank(int bank);
 
  private:
-  bool Stopped() const { return run_.flags.failed || g_cancelState != kCancelNone; }
+  bool Stopped() const { return run_.failure || run_.cancelState != kCancelNone; }
   void Record(int message, const std::string& detail = std::string()) {
-    report_.differences.push_back({message, LoadMessage(message) + g_filePath, detail});
+    report_.differences.push_back({message, LoadMessage(message) + run_.filePath, detail});
   }
   void RecordBlock(int block, const FirstDifference& d) {
     Record(kMsgDiffersFromFile,
@@ -51,7 +51,7 @@ class Comparer {
                                                std::to_string(d.file),
                                                std::to_string(d.sensor)}));
   }
-  // Opens the image file in g_filePath and checks its header; records why
+  // Opens the image file in run.filePath and checks its header; records why
   // not when it cannot be used.
   bool OpenImage(SourceFile& file);
   // Sends `selector` with 0x85, then reads `count` blocks from `first` on:
@@ -72,18 +72,18 @@ bool Comparer::ParameterSet(int slot) {
   ShowStep(slot == kCommonSlot ? kMsgReadingCommonParams : kMsgReadingBankParams);
   if (!BuildItemPath(run_, slot, false)) return false;
   ParamFile file;
-  const ParamFileStatus status = LoadParamFile(g_filePath, file);
+  const ParamFileStatus status = LoadParamFile(run_.filePath, file);
   if (status == ParamFileStatus::Missing) {
     Record(kMsgFileNotFound);
     return true;
   }
-  if (RefusedParamFile refused = RefuseParamFile(status, file, g_filePath); refused.message != 0) {
+  if (Failure refused = RefuseParamFile(status, file, run_.filePath); refused.message != 0) {
     report_.differences.push_back({refused.message, std::move(refused.text), {}});
     return true;
   }
-  g_xfer[0] = static_cast<std::uint8_t>(slot);
+  run_.link.xfer[0] = static_cast<std::uint8_t>(slot);
   if (!ExchangeCommand(run_, kCmdReadParamSet, kProgressEnd / 2)) return false;
-  const ParamSet inSensor = DecodeParamSet(g_xfer);
+  const ParamSet inSensor = DecodeParamSet(run_.link.xfer.data());
   for (int i = 0; i < kParamValuesPerSet; ++i) {
     if (file.values[i] == inSensor[i]) continue;
     // Named as an editor shows the file: the line and its text.
@@ -96,7 +96,7 @@ bool Comparer::ParameterSet(int slot) {
 }
 
 bool Comparer::OpenImage(SourceFile& file) {
-  if (!file.Open(g_filePath)) {
+  if (!file.Open(run_.filePath)) {
     Record(kMsgFileNotFound);
     return false;
   }
@@ -110,12 +110,12 @@ bool Comparer::OpenImage(SourceFile& file) {
 template <typename Expected, typename Differ, typename Position>
 bool Comparer::Image(std::uint8_t selector, int first, int count, Expected expected,
                      Differ differ, Position position) {
-  g_xfer[0] = selector;
+  run_.link.xfer[0] = selector;
   if (!ExchangeCommand(run_, kCmdSelectImage)) return false;
   Block wanted;
   for (int block = first; block < first + count; ++block) {
     expected(block, wanted);
-    g_xfer[0] = static_cast<std::uint8_t>(block);
+    run_.link.xfer[0] = static_cast<std::uint8_t>(block);
     if (!ExchangeCommand(run_, kCmdReadBlock)) return false;
     if (const std::optional<FirstDifference> d = differ(block, wanted)) {
       RecordBlock(block, *d);
@@ -139,14 +139,15 @@ bool Comparer::Compensation() {
     const auto fileBytes = std::span(bytes).first(CompensationFileBytes(block));
     CompensationFromFile(block, fileBytes, file.Read(fileBytes), wire);
   };
-  const auto differ = [](int block, const Block& wire) -> std::optional<FirstDifference> {
+  const auto& xfer = run_.link.xfer;
+  const auto differ = [&xfer](int block, const Block& wire) -> std::optional<FirstDifference> {
     // Only the samples the file carries, and of each what its file keeps:
     // the low byte, of which the file's (2 x value) mod 256 holds 7 bits. A
     // sensor's value of 128 or more thus equals its own backup.
     for (int s = FirstCarriedSample(block); s < kSamplesPerBlock; ++s) {
       const auto at = static_cast<std::size_t>(2 * s);
       const unsigned want = wire[at] & 0x7Fu;
-      const unsigned have = g_xfer[at] & 0x7Fu;
+      const unsigned have = xfer[at] & 0x7Fu;
       if (want != have) return FirstDifference{s, want, have};
     }
     return std::nullopt;
@@ -166,13 +167,14 @@ bool Comparer::PatternBank(int bank) {
     const auto fileBytes = std::span(bytes).first(PatternFileBytes(block));
     PatternFromFile(block, fileBytes, file.Read(fileBytes), wire);
   };
-  const auto differ = [](int block, const Block& wire) -> std::optional<FirstDifference> {
+  const auto& xfer = run_.link.xfer;
+  const auto differ = [&xfer](int block, const Block& wire) -> std::optional<FirstDifference> {
     // The pixel words of the row's part in this block; the unused words of
     // an odd block are no pixels.
     for (int i = 0; i < PatternWordsInBlock(block); ++i) {
       const auto at = static_cast<std::size_t>(2 * i);
       const unsigned want = wire[at] | wire[at + 1] << 8;
-      const unsigned have = g_xfer[at] | g_xfer[at + 1] << 8;
+      const unsigned have = xfer[at] | xfer[at + 1] << 8;
       if (want != have) return FirstDifference{i, want, have};
     }
     return std::nullopt;
@@ -195,25 +197,26 @@ CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
   CompareReport report;
   Comparer comparer(run, report, label);
   run.flags = RunFlags{};
+  run.failure.reset();
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
   bool going = true;
   for (int slot = 0; going && slot <= kCommonSlot; ++slot) {
     if (items.paramSlots.test(static_cast<std::size_t>(slot))) going = comparer.ParameterSet(slot);
-    if (going && g_cancelState == kCancelNone) SetProgress(run, kProgressEnd);
-    going = going && g_cancelState == kCancelNone;
+    if (going && run.cancelState == kCancelNone) SetProgress(run, kProgressEnd);
+    going = going && run.cancelState == kCancelNone;
   }
   if (going && items.compensation) going = comparer.Compensation();
   if (going && items.patternBanks.any()) {
     comparer.ShowStep(kMsgReadingPatterns);
     for (int bank = 0; going && bank < kBankCount; ++bank) {
       if (items.patternBanks.test(static_cast<std::size_t>(bank))) going = comparer.PatternBank(bank);
-      going = going && g_cancelState == kCancelNone;
+      going = going && run.cancelState == kCancelNone;
     }
   }
-  if (run.flags.failed) {
+  if (run.failure) {
     report.end = CompareEnd::Failed;
-  } else if (g_cancelState != kCancelNone) {
+  } else if (run.cancelState != kCancelNone) {
     report.end = CompareEnd::Cancelled;
   } else {
     SetProgress(run, kProgressEnd);

@@ -8,7 +8,7 @@
 // Nothing is written, to the sensor or to a file. Used by "compare" and by
 // "write --verify" of the command line; it shows its progress through the
 // run view as a READ does (step line, bank number, bar) and stops after
-// the current block when g_cancelState is set.
+// the current block when run.cancelState is set.
 #pragma once
 
 #include <string>
@@ -17,18 +17,17 @@
 #include "transfer/transfer_items.h"
 #include "transfer/transfer_run.h"
 
-// The first difference of one item, or why it could not be compared.
-struct ItemDifference {
-  int message;         // 142 differs, 146 file missing, 139, 141, 147, 148 refused
-  std::string text;    // the message, followed by the file's path
-  std::string detail;  // 143 or 144: where the first difference lies; else empty
-};
+// The first difference of one item, or why it could not be compared, as a
+// failure: message 142 differs, 146 file missing, 139, 141, 147, 148
+// refused; the text names the file; the detail of 143 or 144 says where
+// the first difference lies.
+using ItemDifference = Failure;
 
 enum class CompareEnd {
   Equal,      // every item equal
   Different,  // at least one difference listed
-  Cancelled,  // stopped by g_cancelState
-  Failed,     // a link failure; its text is in g_lastError
+  Cancelled,  // stopped by run.cancelState
+  Failed,     // a link failure: run.failure
 };
 
 struct CompareReport {
@@ -43,7 +42,7 @@ enum class CompareLabel {
 };
 
 // Compares `items` with the files named by run.target.baseName, on the open
-// port run.port. The run's flags and g_cancelState are used as a run uses
-// them; g_cancelState is left as it was found.
+// link run.link. The run's flags, failure and cancelState are used as a run uses
+// them; run.cancelState is left as it was found.
 CompareReport CompareWithSensor(TransferRun& run, const TransferItems& items,
                                 CompareLabel label = CompareLabel::Reading);

@@ -1,7 +1,7 @@
 #include "transfer/transfer_items.h"
 
-#include "transfer/compensation_image.h"
-#include "transfer/file_naming.h"
+#include "formats/compensation_image.h"
+#include "formats/file_naming.h"
 
 namespace {
 

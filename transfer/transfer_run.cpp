@@ -1,24 +1,27 @@
 #include "transfer/transfer_run.h"
 
+#include <span>
+#include <utility>
+
+#include "formats/file_naming.h"
 #include "res/messages.h"
-#include "transfer/file_naming.h"
 #include "transfer/read_targets.h"
-#include "transfer/run_helpers.h"
+#include "transfer/run_exchange.h"
 #include "transfer/transfer_steps.h"
 
 namespace {
 
 RunEnd Finish(TransferRun& run) {
   run.view.OfferOk();
-  switch (g_cancelState) {
+  switch (run.cancelState) {
     case kCancelOverwriteRefused:
-      g_cancelState = kCancelNone;
+      run.cancelState = kCancelNone;
       run.view.EndDialog(kRunResultOk);
       return RunEnd::OverwriteRefused;
     case kCancelNone:
       break;
     default:
-      g_cancelState = kCancelNone;
+      run.cancelState = kCancelNone;
       run.view.SetStepLine(LoadMessage(kMsgAborted));
       return RunEnd::Cancelled;
   }
@@ -34,26 +37,28 @@ RunEnd Finish(TransferRun& run) {
 }
 
 // The three steps in their fixed order, after the checks that come before
-// anything is sent; stops at the first that failed.
-StepOutcome RunSteps(TransferRun& run) {
+// anything is sent; stops at the first that failed. False when a failure
+// ends the run.
+bool RunSteps(TransferRun& run) {
   // Every path of the run must fit the path buffer and name a file of its
   // own; refuse the name before anything is sent rather than cut a path
   // short half-way or write hidden files. A run that moves nothing builds no
   // path.
-  if (g_cancelState == kCancelNone && !SelectedItems(run.target).empty()) {
+  if (run.cancelState == kCancelNone && !SelectedItems(run.target).empty()) {
     const int refusal = BaseNameRefusal(run.target.baseName);
     if (refusal != 0) {
       FailStep(run, refusal);
-      return StepOutcome::Failed;
+      return false;
     }
   }
   const bool reading = IsReadRun(run.target);
-  if (reading && CheckReadTargets(run) == StepOutcome::Failed) return StepOutcome::Failed;
-  using Step = StepOutcome (*)(TransferRun&);
-  if (!reading) {
-    for (Step check : {CheckParameterFiles, CheckCompensationFile, CheckPatternFiles}) {
-      if (check(run) == StepOutcome::Failed) return StepOutcome::Failed;
-    }
+  using Step = void (*)(TransferRun&);
+  const Step readChecks[] = {CheckReadTargets};
+  const Step writeChecks[] = {CheckParameterFiles, CheckCompensationFile, CheckPatternFiles};
+  for (Step check :
+       reading ? std::span<const Step>(readChecks) : std::span<const Step>(writeChecks)) {
+    check(run);
+    if (FailureEndsRun(run)) return false;
   }
   const Step steps[] = {
       reading ? ReadParameters : WriteParameters,
@@ -61,22 +66,36 @@ StepOutcome RunSteps(TransferRun& run) {
       reading ? ReadPatterns : WritePatterns,
   };
   for (Step step : steps) {
-    if (step(run) == StepOutcome::Failed) return StepOutcome::Failed;
+    step(run);
+    if (FailureEndsRun(run)) return false;
   }
-  return StepOutcome::Done;
+  return true;
 }
 
 }  // namespace
 
 RunEnd RunTransfer(TransferRun& run) {
   run.flags = RunFlags{};
+  run.failure.reset();
   run.written = TransferItems{};
   run.skipped = TransferItems{};
   run.view.SetProgressRange(0, kProgressEnd);
   SetProgress(run, 0);
-  if (RunSteps(run) == StepOutcome::Failed) {
+  if (!RunSteps(run)) {
     FailRun(run);
     return RunEnd::Failed;
   }
   return Finish(run);
+}
+
+void FailStep(TransferRun& run, int message, const std::string& appended) {
+  FailStep(run, MessageFailure(message, appended));
+}
+
+void FailStep(TransferRun& run, Failure failure) { run.failure = std::move(failure); }
+
+void FailRun(TransferRun& run) {
+  const Failure failure = run.failure.value_or(Failure{});
+  run.dialogs.ShowError(failure.text, failure.detail);
+  run.view.EndDialog(kRunResultFailed);
 }

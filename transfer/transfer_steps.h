@@ -1,23 +1,21 @@
-// The step procedures of a run, one per step and direction. Each returns
-// one outcome: Failed when a failure of the step is to end the run (its
-// text in g_lastError), else Done, also when the operator stopped the run.
-// Each step tests g_cancelState itself and moves nothing while it is
-// non-zero.
+// The step procedures of a run, one per step and direction. A failure of a
+// step is left in run.failure; it ends the run unless the operator stopped
+// the run meanwhile (FailureEndsRun). Each step tests run.cancelState itself and moves nothing
+// while it is non-zero.
 #pragma once
 
 #include <string>
 
-#include "transfer/parameter_file.h"
-#include "transfer/run_helpers.h"
+#include "formats/parameter_file.h"
+#include "transfer/item_files.h"
+#include "transfer/run_exchange.h"
 
-enum class StepOutcome { Done, Failed };
-
-StepOutcome ReadParameters(TransferRun& run);
-StepOutcome WriteParameters(TransferRun& run);
-StepOutcome ReadCompensation(TransferRun& run);
-StepOutcome WriteCompensation(TransferRun& run);
-StepOutcome ReadPatterns(TransferRun& run);
-StepOutcome WritePatterns(TransferRun& run);
+void ReadParameters(TransferRun& run);
+void WriteParameters(TransferRun& run);
+void ReadCompensation(TransferRun& run);
+void WriteCompensation(TransferRun& run);
+void ReadPatterns(TransferRun& run);
+void WritePatterns(TransferRun& run);
 
 // WRITE, before the run sends anything, each selected file of the step in
 // the order the step sends them, so that a sensor is never left
@@ -26,19 +24,14 @@ StepOutcome WritePatterns(TransferRun& run);
 // (AskAbortMissing), Yes failing the run, No marking the item skipped. A
 // file that goes missing or changes after this check is still dealt with
 // at its turn.
-StepOutcome CheckParameterFiles(TransferRun& run);
-StepOutcome CheckCompensationFile(TransferRun& run);
-StepOutcome CheckPatternFiles(TransferRun& run);
+void CheckParameterFiles(TransferRun& run);
+void CheckCompensationFile(TransferRun& run);
+void CheckPatternFiles(TransferRun& run);
 
 // Why a parameter file read with `status` is refused: the message and its
 // text, which names `path` (and the line at fault); message 0 for a file
 // that is fine or missing.
-struct RefusedParamFile {
-  int message = 0;
-  std::string text;
-};
-RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
-                                 const std::string& path);
+Failure RefuseParamFile(ParamFileStatus status, const ParamFile& file, const std::string& path);
 
 // Where the bar stands once a block has been moved: the 96 blocks of the
 // compensation table, or the 416 blocks of a bank's pattern, span the whole
@@ -46,8 +39,7 @@ RefusedParamFile RefuseParamFile(ParamFileStatus status, const ParamFile& file,
 int CompensationBlockPosition(int block);
 int PatternBlockPosition(int section, int block);
 
-// The closing check every step shares: a failure in a step that the
-// operator has stopped is not shown.
-inline StepOutcome OutcomeOf(const TransferRun& run) {
-  return g_cancelState == kCancelNone && run.flags.failed ? StepOutcome::Failed : StepOutcome::Done;
+// A failure in a step that the operator has stopped is not shown.
+inline bool FailureEndsRun(const TransferRun& run) {
+  return run.cancelState == kCancelNone && run.failure;
 }

@@ -21,9 +21,6 @@ struct TransferTarget {
   std::string baseName;  // may include a folder
 };
 
-// The program-wide choice that the main dialog fills for the next run.
-extern TransferTarget g_transferTarget;
-
 inline bool IsReadRun(const TransferTarget& target) { return target.direction == kDirectionRead; }
 
 // An empty range (start above end) holds no bank at all.

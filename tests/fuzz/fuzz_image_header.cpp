@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
+#include "formats/image_file.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "transfer/image_file.h"
 
 namespace {
 

@@ -8,30 +8,34 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "link/commands.h"
 #include "link/packet.h"
-#include "link/serial_port.h"
 #include "res/messages.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/memory_line.h"
 
 namespace {
 
-constexpr int kPort = 1;
+MemoryLine* g_line = nullptr;
+SensorLink* g_link = nullptr;
+std::optional<Failure> g_failure;
 
-bool LastErrorIs(int messageId) { return g_lastError == LoadMessage(messageId); }
+bool LastErrorIs(int messageId) { return g_failure && g_failure->text == LoadMessage(messageId); }
 
 void CheckReply(int length, std::span<const std::uint8_t> line) {
   // Exactly `length` bytes of room, so that a write past them is caught.
   std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[static_cast<std::size_t>(length)]);
-  const int result = ReceiveReply(kPort, buffer.get(), length, 1000);
+  g_failure = ReceiveReply(*g_link, buffer.get(), length, 1000);
+  const int result = g_failure ? 0 : 1;
 
   const std::size_t frame = static_cast<std::size_t>(length) + 2;
-  FUZZ_REQUIRE(memory_line::Unread() == line.size() - std::min(frame, line.size()));
-  FUZZ_REQUIRE(memory_line::Written().empty());
+  FUZZ_REQUIRE(g_line->Unread() == line.size() - std::min(frame, line.size()));
+  FUZZ_REQUIRE(g_line->Written().empty());
   if (line.empty()) {
     FUZZ_REQUIRE(result == 0 && LastErrorIs(kMsgNoResponse));
     return;
@@ -48,20 +52,21 @@ void CheckReply(int length, std::span<const std::uint8_t> line) {
   for (std::size_t i = 0; i + 1 < frame; ++i) sum = static_cast<std::uint8_t>(sum + line[i]);
   const bool valid = line[frame - 1] == static_cast<std::uint8_t>(0xFF - sum);
   FUZZ_REQUIRE(result == (valid ? 1 : 0));
-  FUZZ_REQUIRE(valid ? g_lastError.empty() : LastErrorIs(kMsgChecksumError));
+  FUZZ_REQUIRE(valid ? !g_failure : LastErrorIs(kMsgChecksumError));
   // The payload is handed over in either case.
   FUZZ_REQUIRE(std::equal(buffer.get(), buffer.get() + length, line.begin() + 1));
 }
 
 void CheckHandshake(std::span<const std::uint8_t> line) {
-  const int result = EnterPcMode(kPort);
-  const auto& written = memory_line::Written();
+  g_failure = g_link->EnterPcMode();
+  const int result = g_failure ? 0 : 1;
+  const auto& written = g_line->Written();
   FUZZ_REQUIRE(written.size() == static_cast<std::size_t>(kPcModeRequestLength));
   FUZZ_REQUIRE(std::equal(written.begin(), written.end(), kPcModeRequest));
   if (result == 1) {
     // Confirmed only by ACK STX, right before what is left unread.
-    const std::size_t read = line.size() - memory_line::Unread();
-    FUZZ_REQUIRE(g_lastError.empty() && read >= 2);
+    const std::size_t read = line.size() - g_line->Unread();
+    FUZZ_REQUIRE(!g_failure && read >= 2);
     FUZZ_REQUIRE(line[read - 2] == kAck && line[read - 1] == kStx);
     return;
   }
@@ -72,7 +77,7 @@ void CheckHandshake(std::span<const std::uint8_t> line) {
   FUZZ_REQUIRE(line.empty() == LastErrorIs(kMsgNoResponse));
   // A NAK first is a refusal, and what followed it is thrown away.
   if (!line.empty() && line[0] == kNak) {
-    FUZZ_REQUIRE(LastErrorIs(kMsgSensorGotInvalidData) && memory_line::Unread() == 0);
+    FUZZ_REQUIRE(LastErrorIs(kMsgSensorGotInvalidData) && g_line->Unread() == 0);
   }
 }
 
@@ -80,7 +85,10 @@ void CheckHandshake(std::span<const std::uint8_t> line) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   SetLanguage(Language::English);
-  return ComOpen(kPort, 512, 512) == kOpenOk ? 0 : 1;
+  auto line = std::make_unique<MemoryLine>();
+  g_line = line.get();
+  g_link = new SensorLink(std::move(line));  // lives as long as the process
+  return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -93,8 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     length = ((data[0] >> 1) << 8 | line[0]) % (kMaxPayload + 1);
     line = line.subspan(1);
   }
-  memory_line::Load(line);
-  g_lastError.clear();
+  g_line->Load(line);
+  g_failure.reset();
   if (handshake) {
     CheckHandshake(line);
   } else {

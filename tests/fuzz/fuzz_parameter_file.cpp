@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/parameter_file.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "transfer/parameter_file.h"
 
 namespace {
 

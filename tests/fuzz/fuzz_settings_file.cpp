@@ -9,12 +9,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/connection_control.h"
 #include "console/settings_file.h"
 #include "res/dialog_templates.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/support/fake_dialogs.h"
-#include "transfer/transfer_target.h"
 
 namespace {
 
@@ -40,20 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   FakeControls controls;
-  LoadSettings(g_path, controls);
+  const SettingsChoices loaded = LoadSettings(g_path, controls);
 
   FUZZ_REQUIRE(InList(controls[kCtlPortList].selection, 8));
-  FUZZ_REQUIRE(g_portNo == controls[kCtlPortList].selection + 1);
+  FUZZ_REQUIRE(loaded.portNo == controls[kCtlPortList].selection + 1);
   FUZZ_REQUIRE(InList(controls[kCtlSpeedList].selection, 4));
   FUZZ_REQUIRE(InList(controls[kCtlStartBank].selection, 14));
   FUZZ_REQUIRE(InList(controls[kCtlEndBank].selection, 14));
-  FUZZ_REQUIRE(g_transferTarget.startBank == controls[kCtlStartBank].selection);
-  FUZZ_REQUIRE(g_transferTarget.endBank == controls[kCtlEndBank].selection);
-  FUZZ_REQUIRE(g_transferTarget.commonParams == (controls[kCtlCommonParams].checked ? 1 : 0));
-  FUZZ_REQUIRE(g_transferTarget.brightComp == (controls[kCtlBrightComp].checked ? 1 : 0));
-  FUZZ_REQUIRE(g_transferTarget.bankParams == (controls[kCtlBankParams].checked ? 1 : 0));
+  FUZZ_REQUIRE(loaded.startBank == controls[kCtlStartBank].selection);
+  FUZZ_REQUIRE(loaded.endBank == controls[kCtlEndBank].selection);
+  FUZZ_REQUIRE(loaded.commonParams == (controls[kCtlCommonParams].checked ? 1 : 0));
+  FUZZ_REQUIRE(loaded.brightComp == (controls[kCtlBrightComp].checked ? 1 : 0));
+  FUZZ_REQUIRE(loaded.bankParams == (controls[kCtlBankParams].checked ? 1 : 0));
   // The patterns line is never taken.
-  FUZZ_REQUIRE(!controls[kCtlPatterns].checked && g_transferTarget.patterns == 0);
+  FUZZ_REQUIRE(!controls[kCtlPatterns].checked && loaded.patterns == 0);
   const std::string& baseName = controls[kCtlBaseName].text;
   FUZZ_REQUIRE(baseName.size() <= 259);
   FUZZ_REQUIRE(baseName.find('\n') == std::string::npos);

@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "tests/support/program_state_reset.h"
+#include "res/messages.h"
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  ResetProgramStateBeforeEachTest();
+  SetLanguage(Language::English);
   return RUN_ALL_TESTS();
 }

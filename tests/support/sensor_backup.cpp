@@ -7,6 +7,7 @@
 #include "link/serial_port.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/recording_run_view.h"
+#include "tests/support/sim_fixture.h"
 #include "transfer/transfer_run.h"
 
 CopySelection WholeSensor() {
@@ -29,11 +30,10 @@ std::string MakeSensorBackup(int port, const std::string& root, const std::strin
   const TransferTarget target = TargetOfCopy(copy, pending.basePath(), kDirectionRead);
   RecordingRunView view;
   ScriptedOperator dialogs;
-  EXPECT_EQ(ComOpen(port, 512, 512), kOpenOk);
-  EXPECT_EQ(ComSetMode(port, kLineMode57600NoParity), kComOk);
-  TransferRun run{target, port, view, dialogs};
+  SensorLink link = OpenMenuLink(port);
+  TransferRun run{target, link, view, dialogs};
   const RunEnd end = RunTransfer(run);
-  ComClose(port);
+  link.Close();
   EXPECT_EQ(end, RunEnd::Finished);
   manifest.ended = LocalIsoTime(WallClock::now());
   std::string published;

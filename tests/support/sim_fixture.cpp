@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 
 #include "link/packet.h"
 #include "link/serial_port.h"
@@ -95,9 +96,16 @@ void SimFixture::Replug() {
   if (StartSensor(std::move(memory))) claim_->Relink(sensor_->devicePath());
 }
 
-void SimPortTest::SetUp() {
-  ASSERT_EQ(ComOpen(sim.port(), 512, 512), kOpenOk);
-  ASSERT_EQ(ComSetMode(sim.port(), kLineMode57600NoParity), kComOk);
+SensorLink OpenMenuLink(int port) {
+  Result<SensorLink> opened = SensorLink::OpenCom(port);
+  EXPECT_TRUE(opened.ok()) << opened.failure.value_or(Failure{}).detail;
+  EXPECT_TRUE(opened.value.Port().SetLineMode(kLineMode57600NoParity));
+  return std::move(opened.value);
 }
 
-void SimPortTest::TearDown() { ComClose(sim.port()); }
+void SimPortTest::SetUp() {
+  link = OpenMenuLink(sim.port());
+  ASSERT_TRUE(link.IsOpen());
+}
+
+void SimPortTest::TearDown() { link.Close(); }

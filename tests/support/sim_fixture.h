@@ -3,9 +3,8 @@
 // exactly as the loader drives hardware.
 //
 //   SimFixture sim;                        // menu mode, 57600 baud, no delays
-//   ComOpen(sim.port(), 512, 512);
-//   ComSetMode(sim.port(), kLineMode57600NoParity);
-//   ...Exchange(sim.port(), kCmdConfirm)...
+//   SensorLink link = OpenMenuLink(sim.port());
+//   ...link.Exchange(kCmdConfirm)...
 //   sim.Memory().params[3]                 // what the sensor holds now
 //
 // Defaults suit fast tests: no line pacing, no flash delay, demo content in
@@ -23,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "link/sensor_link.h"
 #include "sim/fault_plan.h"
 #include "sim/sensor_memory.h"
 #include "sim/virtual_sensor.h"
@@ -91,7 +91,11 @@ class SimFixture {
   CommandHook commandHook_;
 };
 
-// A test with the virtual sensor in its menu mode and the port open at the
+// A link on COM port `port` at the menu's 57600 baud (a failed test when it
+// does not open).
+SensorLink OpenMenuLink(int port);
+
+// A test with the virtual sensor in its menu mode and a link open at the
 // menu's 57600 baud.
 class SimPortTest : public ::testing::Test {
  protected:
@@ -99,4 +103,5 @@ class SimPortTest : public ::testing::Test {
   void TearDown() override;
 
   SimFixture sim;
+  SensorLink link;
 };

@@ -7,12 +7,13 @@
 #include <string>
 
 #include "link/line_mode.h"
+#include "link/sensor_link.h"
 #include "link/serial_port.h"
+#include "res/messages.h"
 #include "sim/demo_content.h"
 #include "sim/virtual_sensor.h"
 #include "support/com_port_claim.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/program_state_reset.h"
 #include "tests/support/recording_run_view.h"
 #include "transfer/transfer_run.h"
 
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: read_sensor_images <base name>\n";
     return 2;
   }
-  ResetProgramState();
+  SetLanguage(Language::English);
   zema::sim::VirtualSensor sensor(zema::sim::SensorSettings{}, zema::sim::DemoMemory());
   std::string error;
   if (!sensor.Start(error)) {
@@ -33,18 +34,19 @@ int main(int argc, char** argv) {
   ScriptedOperator dialogs;
   {
     ComPortClaim claim(sensor.devicePath());
-    if (ComOpen(claim.port(), 512, 512) == kOpenOk &&
-        ComSetMode(claim.port(), kLineMode57600NoParity) == kComOk) {
+    Result<SensorLink> opened = SensorLink::OpenCom(claim.port());
+    SensorLink& link = opened.value;
+    if (opened.ok() && link.Port().SetLineMode(kLineMode57600NoParity)) {
       TransferTarget target;
       target.brightComp = 1;
       target.patterns = 1;
       target.startBank = 0;
       target.endBank = kBankCount - 1;
       target.baseName = argv[1];
-      TransferRun run{target, claim.port(), view, dialogs};
+      TransferRun run{target, link, view, dialogs};
       end = RunTransfer(run);
     }
-    ComClose(claim.port());
+    link.Close();
   }
   sensor.Stop();
   std::cout << view.LastStepLine() << "\n";

@@ -12,6 +12,8 @@
 // Windows, the check expects Wine's answer only when it runs under Wine.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +26,6 @@
 #include "console/settings_location.h"
 #include "console/settings_text.h"
 #include "link/commands.h"
-#include "link/packet.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
 
@@ -47,8 +48,20 @@ bool RunningUnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+// The confirm command's frame and the sensor's reply to it, as bytes: these
+// checks talk to the driver's port numbers, not through a link.
+constexpr std::uint8_t kConfirmFrame[] = {kCmdConfirm.code, 0x77};
+constexpr std::uint8_t kConfirmReply[] = {kAck, 0xF9};
+
 // The sensor answers its confirm command when the line runs at its speed.
-bool SensorAnswers(int port) { return Exchange(port, kCmdConfirm) == 1; }
+bool SensorAnswers(int port) {
+  ComPurgeRx(port);
+  ComWrite(port, kConfirmFrame, sizeof kConfirmFrame);
+  std::uint8_t reply[sizeof kConfirmReply] = {};
+  ComSetReadTimeout(port, kReplyTimeoutMs);
+  return ComRead(port, reply, sizeof reply) == sizeof reply &&
+         std::equal(std::begin(reply), std::end(reply), kConfirmReply);
+}
 
 class MemoryControls : public DialogControls {
  public:
@@ -109,7 +122,7 @@ void CheckSpeeds(int port, bool wine) {
 }
 
 void CheckInputQueue(int port) {
-  SendPacket(port, kCmdConfirm.code, nullptr, 0);
+  ComWrite(port, kConfirmFrame, sizeof kConfirmFrame);
   for (int waited = 0; waited < 3000 && ComRxCount(port) < 2; waited += 10) Sleep(10);
   Check(ComRxCount(port) == 2, "the reply waits in the input queue");
   Check(ComPurgeRx(port) == kComOk && ComRxCount(port) == 0, "the input queue is discarded");
@@ -125,13 +138,14 @@ void CheckExclusiveOpen(int port, bool wine) {
   HANDLE other = CreateFileA(ComDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                              nullptr, OPEN_EXISTING, 0, nullptr);
   Check(other != INVALID_HANDLE_VALUE, "another holder opens the port");
-  const int opened = ComOpen(port, 512, 512);
+  std::string detail;
+  const int opened = ComOpen(port, 512, 512, &detail);
   if (wine) {
     Check(opened == kOpenOk, "Wine opens a port held elsewhere");
   } else {
-    Check(opened == kOpenDeviceFailed &&
-              ComOpenFailureDetail().find(LoadMessage(kMsgPortInUse)) != std::string::npos,
-          "a port held elsewhere is refused: " + ComOpenFailureDetail());
+    Check(
+        opened == kOpenDeviceFailed && detail.find(LoadMessage(kMsgPortInUse)) != std::string::npos,
+        "a port held elsewhere is refused: " + detail);
   }
   if (opened == kOpenOk) ComClose(port);
   if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
@@ -227,8 +241,9 @@ int main(int argc, char** argv) {
   }
   const bool wine = RunningUnderWine();
   CheckDeviceNames();
-  const int opened = ComOpen(port, 512, 512);
-  Check(opened == kOpenOk, "open " + ComDevicePath(port) + ": " + ComOpenFailureDetail());
+  std::string detail;
+  const int opened = ComOpen(port, 512, 512, &detail);
+  Check(opened == kOpenOk, "open " + ComDevicePath(port) + ": " + detail);
   if (opened == kOpenOk) {
     CheckSpeeds(port, wine);
     CheckInputQueue(port);

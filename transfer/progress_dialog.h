@@ -3,8 +3,8 @@
 //
 // 300 ms after the dialog's initialisation its timer runs the whole transfer
 // synchronously, on the user-interface thread. Between two image blocks the
-// run lets waiting events through, so CANCEL (which only sets
-// g_cancelState) stops it after the current block. The close box and Esc act
+// run lets waiting events through, so CANCEL (which only sets the run's
+// cancelState) stops it after the current block. The close box and Esc act
 // as CANCEL while the run is going on; a run never goes on behind a hidden
 // window. After the finish, OK (or the close box) closes the dialog.
 //
@@ -24,10 +24,12 @@ class CComuDlg : public DialogHandlers, public RunView {
   static constexpr int kStartTimerId = 1;
   static constexpr int kStartDelayMs = 300;
 
-  // Runs `target` over the open port.
-  CComuDlg(int port, const TransferTarget& target);
+  // Runs `target` over the open link.
+  CComuDlg(SensorLink& link, TransferTarget target);
 
   bool isRunning() const { return running_; }
+  // The run the dialog performs; empty before the dialog's initialisation.
+  const std::optional<TransferRun>& run() const { return run_; }
   // How the run ended; empty until it has.
   std::optional<RunEnd> runEnd() const { return runEnd_; }
 
@@ -51,9 +53,10 @@ class CComuDlg : public DialogHandlers, public RunView {
  private:
   void OnCancelButton();
 
-  int port_;
-  const TransferTarget& target_;
+  SensorLink& link_;
+  TransferTarget target_;
   DialogWindow* window_ = nullptr;
+  std::optional<TransferRun> run_;
   bool running_ = false;
   std::optional<RunEnd> runEnd_;
 };

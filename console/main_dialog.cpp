@@ -1,4 +1,4 @@
-#include "console/loader_dialog.h"
+#include "console/main_dialog.h"
 
 #include <utility>
 
@@ -12,7 +12,7 @@
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
 #include "res/messages.h"
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 CLoaderDlg::CLoaderDlg(std::string settingsPath, std::string bareNameFolder)
     : settingsPath_(std::move(settingsPath)), bareNameFolder_(std::move(bareNameFolder)) {}
@@ -84,7 +84,7 @@ void CLoaderDlg::OnCancel() {
 // leaving while connected asks first. Yes runs RUN (its failure is shown,
 // and the program ends all the same); No leaves the sensor as it is.
 void CLoaderDlg::OfferResumeBeforeLeaving() {
-  if (!SensorConnected()) return;
+  if (!link_.IsOpen()) return;
   if (window_->Boxes().AskYesNo(kMsgResumeBeforeExit, LoadMessage(kMsgResumeBeforeExit),
                                 kCaptionWarning, BoxIcon::Warning)) {
     OnRunButton();
@@ -95,13 +95,15 @@ void CLoaderDlg::OnComModeBox() { ApplyComMode(*window_); }
 
 void CLoaderDlg::OnConnectButton() {
   DialogWindow& window = *window_;
-  ApplyConnectOutcome(
+  ConnectionOutcome outcome =
       ConnectSensor(window.ListSelection(kCtlPortList), window.IsChecked(kCtlComModeBox),
-                    window.ListSelection(kCtlSpeedList), window.Boxes()),
-      window, window.Boxes());
+                    window.ListSelection(kCtlSpeedList), window.Boxes());
+  if (ApplyConnectOutcome(outcome, window, window.Boxes())) link_ = std::move(outcome.link);
 }
 
-void CLoaderDlg::OnRunButton() { ApplyResumeOutcome(ResumeSensor(), *window_, window_->Boxes()); }
+void CLoaderDlg::OnRunButton() {
+  ApplyResumeOutcome(ResumeSensor(link_), *window_, window_->Boxes());
+}
 
 void CLoaderDlg::OnReadButton() { RunTransferDialog(kDirectionRead); }
 
@@ -118,10 +120,11 @@ void CLoaderDlg::OnWriteButton() {
 // dialog stays connected after the run, unless the port's device went away
 // during it: then it is disconnected, so that CONNECT works at once.
 void CLoaderDlg::RunTransferDialog(int direction) {
-  FillTransferTarget(*window_, direction, g_transferTarget, bareNameFolder_);
-  CComuDlg progress(g_portNo, g_transferTarget);
+  TransferTarget target;
+  FillTransferTarget(*window_, direction, target, bareNameFolder_);
+  CComuDlg progress(link_, std::move(target));
   window_->RunModal(progress);
-  if (CloseVanishedPort()) EnterDisconnectedState(*window_);
+  if (CloseVanishedPort(link_)) EnterDisconnectedState(*window_);
 }
 
 void CLoaderDlg::OnRefButton() {

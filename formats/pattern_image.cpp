@@ -1,4 +1,4 @@
-#include "transfer/pattern_image.h"
+#include "formats/pattern_image.h"
 
 #include <algorithm>
 
@@ -18,9 +18,7 @@ std::uint16_t WordOf(Fields fields) {
 
 }  // namespace
 
-int PatternWordsInBlock(int block) {
-  return block % 2 == 0 ? kWordsInEvenBlock : kWordsInOddBlock;
-}
+int PatternWordsInBlock(int block) { return block % 2 == 0 ? kWordsInEvenBlock : kWordsInOddBlock; }
 
 PixelBytes PixelBytesOf(std::uint16_t word) {
   const Fields f = FieldsOf(word);

@@ -23,6 +23,12 @@ inline constexpr std::size_t kMaxBaseNameBytes = 3 * kMaxBaseNameLength;
 inline constexpr std::size_t kMaxBaseNameBytes = kMaxBaseNameLength;
 #endif
 
+// The longest path of a run's file, terminating zero included: room for
+// the longest base name and suffix (260 bytes; on Windows, where the base
+// name's limit counts UTF-16 units, 760 bytes of UTF-8). A longer one is
+// refused, never cut short.
+inline constexpr std::size_t kFilePathSize = kMaxBaseNameBytes + kLongestSuffixLength + 1;
+
 std::string FileSuffix(int slot, bool isImage);
 
 // Writes base name and suffix into dest (destSize bytes, terminating zero

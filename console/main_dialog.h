@@ -15,6 +15,7 @@
 #include <string>
 
 #include "frontend/dialog_window.h"
+#include "link/sensor_link.h"
 
 class CLoaderDlg : public DialogHandlers {
  public:
@@ -50,6 +51,8 @@ class CLoaderDlg : public DialogHandlers {
   std::string settingsPath_;
   std::string bareNameFolder_;
   DialogWindow* window_ = nullptr;
+  // Open between CONNECT and RUN: the dialog is connected.
+  SensorLink link_;
   // Set while a handler runs: a click that reaches the dialog from inside a
   // message box's event loop must not start a second sequence.
   bool handlerRunning_ = false;

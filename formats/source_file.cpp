@@ -1,8 +1,8 @@
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 #include <sys/stat.h>
 
-#include "transfer/utf8_path.h"
+#include "formats/utf8_path.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

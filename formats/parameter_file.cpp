@@ -1,8 +1,8 @@
-#include "transfer/parameter_file.h"
+#include "formats/parameter_file.h"
 
 #include <memory>
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file) {
   return ParamFileStatus::Ok;
 }
 
-ParamFileStatus LoadParamFile(const char* path, ParamFile& file) {
+ParamFileStatus LoadParamFile(const std::string& path, ParamFile& file) {
   std::unique_ptr<std::FILE, FileCloser> stream(OpenRegularFile(path));
   if (!stream) return ParamFileStatus::Missing;
   return ReadParamFile(stream.get(), file);

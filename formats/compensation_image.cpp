@@ -1,4 +1,4 @@
-#include "transfer/compensation_image.h"
+#include "formats/compensation_image.h"
 
 #include <algorithm>
 

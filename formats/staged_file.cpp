@@ -1,4 +1,4 @@
-#include "transfer/staged_file.h"
+#include "formats/staged_file.h"
 
 #include <atomic>
 #include <cerrno>
@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "transfer/utf8_path.h"
-#include "transfer/write_target.h"
+#include "formats/utf8_path.h"
+#include "formats/write_target.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

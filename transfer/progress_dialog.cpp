@@ -1,14 +1,18 @@
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
+
+#include <utility>
 
 #include "frontend/operator_dialogs.h"
 #include "res/dialog_templates.h"
 
-CComuDlg::CComuDlg(int port, const TransferTarget& target) : port_(port), target_(target) {}
+CComuDlg::CComuDlg(SensorLink& link, TransferTarget target)
+    : link_(link), target_(std::move(target)) {}
 
 const DialogTemplate& CComuDlg::Template() const { return ProgressDialogTemplate(); }
 
 void CComuDlg::OnInitDialog(DialogWindow& window) {
   window_ = &window;
+  run_.emplace(TransferRun{target_, link_, *this, window.Boxes()});
   window.StartTimer(kStartTimerId, kStartDelayMs);
 }
 
@@ -18,8 +22,7 @@ void CComuDlg::OnTimer(int timerId) {
   // dialog.
   if (running_ || runEnd_) return;
   running_ = true;
-  TransferRun run{target_, port_, *this, window_->Boxes()};
-  runEnd_ = RunTransfer(run);
+  runEnd_ = RunTransfer(*run_);
   running_ = false;
 }
 
@@ -31,7 +34,9 @@ void CComuDlg::OnCommand(int controlId) {
   }
 }
 
-void CComuDlg::OnCancelButton() { g_cancelState = kCancelPressed; }
+void CComuDlg::OnCancelButton() {
+  if (run_) run_->cancelState = kCancelPressed;
+}
 
 // The close box and Esc stop the run like CANCEL; the run then finishes in
 // view, and only the dialog's own end closes it.

@@ -1,6 +1,8 @@
 // The main dialog's and the application's handlers in a fake window: the
 // state after start-up, the com-mode box, Ref., and CONNECT / READ / WRITE /
 // RUN / EXIT / Esc as an operator meets them, against the virtual sensor.
+#include "console/main_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +12,7 @@
 
 #include "console/base_name_choice.h"
 #include "console/loader_application.h"
-#include "console/loader_dialog.h"
+#include "formats/parameter_file.h"
 #include "link/port_device_path.h"
 #include "link/serial_port.h"
 #include "res/dialog_templates.h"
@@ -19,7 +21,6 @@
 #include "tests/support/port_list_port.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "transfer/parameter_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "link/last_error.h"
+#include "link/failure.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,18 +14,8 @@
 
 #include "res/messages.h"
 
-std::string g_lastError;
-int g_lastErrorMessage = 0;
-std::string g_lastErrorDetail;
-
-void SetLastError(int message, const std::string& appended, const std::string& detail) {
-  SetLastErrorText(message, LoadMessage(message) + appended, detail);
-}
-
-void SetLastErrorText(int message, const std::string& text, const std::string& detail) {
-  g_lastError = text;
-  g_lastErrorMessage = message;
-  g_lastErrorDetail = detail;
+Failure MessageFailure(int message, const std::string& appended, const std::string& detail) {
+  return {message, LoadMessage(message) + appended, detail};
 }
 
 #ifdef _WIN32

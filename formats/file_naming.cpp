@@ -1,10 +1,9 @@
-#include "transfer/file_naming.h"
+#include "formats/file_naming.h"
 
 #include <cstring>
 
 #include "link/commands.h"
 #include "res/messages.h"
-#include "transfer/run_state.h"
 
 #ifdef _WIN32
 #include "res/wide_text.h"

@@ -1,7 +1,7 @@
 // The progress dialog's handlers in a fake window, against the virtual
 // sensor: the start timer, OK, CANCEL and the close box during a run, and
 // the runs that end the dialog themselves.
-#include "transfer/comu_dlg.h"
+#include "transfer/progress_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -32,31 +32,31 @@ class ComuDlgTest : public SimPortTest {
   TempFolder dir_{"zema-comu"};
   TransferTarget target_;
   FakeOperatorScript script_;
-  CComuDlg dialog_{sim.port(), target_};
-  FakeDialogWindow window_{dialog_, script_};
 };
 
 TEST_F(ComuDlgTest, TheStartTimerRunsTheTransferOnceAndOkThenClosesTheDialog) {
-  window_.Open();
-  EXPECT_TRUE(window_.TimerActive(CComuDlg::kStartTimerId));
+  CComuDlg dialog(link, target_);
+  FakeDialogWindow window(dialog, script_);
+  window.Open();
+  EXPECT_TRUE(window.TimerActive(CComuDlg::kStartTimerId));
   EXPECT_TRUE(sim.Commands().empty()) << "nothing before the timer";
-  window_.FireTimer(CComuDlg::kStartTimerId);
-  EXPECT_FALSE(window_.TimerActive(CComuDlg::kStartTimerId));
-  EXPECT_EQ(dialog_.runEnd(), RunEnd::Finished);
+  window.FireTimer(CComuDlg::kStartTimerId);
+  EXPECT_FALSE(window.TimerActive(CComuDlg::kStartTimerId));
+  EXPECT_EQ(dialog.runEnd(), RunEnd::Finished);
   const std::size_t exchanges = sim.Commands().size();
-  window_.FireTimer(CComuDlg::kStartTimerId);
+  window.FireTimer(CComuDlg::kStartTimerId);
   EXPECT_EQ(sim.Commands().size(), exchanges) << "one run per dialog";
 
-  EXPECT_EQ(window_.ControlText(kCtlStepLine), "Reading from ZEMA is completed.");
-  EXPECT_EQ(window_.progressHigh(), 512);
-  EXPECT_EQ(window_.progressPosition(), 512);
-  EXPECT_GT(window_.shown(), 0);
-  EXPECT_FALSE(window_.IsControlEnabled(kCtlCancel));
-  EXPECT_TRUE(window_.IsControlEnabled(kCtlOk));
-  EXPECT_EQ(window_.focus(), kCtlOk);
-  EXPECT_FALSE(window_.result().has_value()) << "the dialog waits for OK";
-  EXPECT_TRUE(window_.Click(kCtlOk));
-  EXPECT_EQ(window_.result(), kDialogResultOk);
+  EXPECT_EQ(window.ControlText(kCtlStepLine), "Reading from ZEMA is completed.");
+  EXPECT_EQ(window.progressHigh(), 512);
+  EXPECT_EQ(window.progressPosition(), 512);
+  EXPECT_GT(window.shown(), 0);
+  EXPECT_FALSE(window.IsControlEnabled(kCtlCancel));
+  EXPECT_TRUE(window.IsControlEnabled(kCtlOk));
+  EXPECT_EQ(window.focus(), kCtlOk);
+  EXPECT_FALSE(window.result().has_value()) << "the dialog waits for OK";
+  EXPECT_TRUE(window.Click(kCtlOk));
+  EXPECT_EQ(window.result(), kDialogResultOk);
   EXPECT_TRUE(script_.boxes.boxes.empty());
 }
 
@@ -71,7 +71,7 @@ TEST_F(ComuDlgTest, CancelOrTheCloseBoxStopsTheRunAfterTheCurrentBlock) {
   target_.endBank = 5;
   for (bool viaCloseBox : {false, true}) {
     SCOPED_TRACE(viaCloseBox ? "close box" : "CANCEL");
-    CComuDlg dialog(sim.port(), target_);
+    CComuDlg dialog(link, target_);
     FakeDialogWindow window(dialog, script_);
     bool stillRunning = false;
     // While the sensor takes block 100 of section 0 (command 102, after the
@@ -90,7 +90,8 @@ TEST_F(ComuDlgTest, CancelOrTheCloseBoxStopsTheRunAfterTheCurrentBlock) {
     EXPECT_EQ(dialog.runEnd(), RunEnd::Cancelled);
     EXPECT_EQ(window.ControlText(kCtlStepLine), "Aborted.");
     EXPECT_EQ(window.progressPosition(), 100 * 256 / 208);
-    EXPECT_EQ(g_cancelState, kCancelNone);
+    ASSERT_TRUE(dialog.run().has_value());
+    EXPECT_EQ(dialog.run()->cancelState, kCancelNone);
     const auto commands = sim.Commands();
     ASSERT_EQ(commands.size(), 102u);
     EXPECT_EQ(commands.back()[1], 100);
@@ -119,7 +120,7 @@ TEST_F(ComuDlgTest, AFailureOrARefusedOverwriteEndsTheDialogItself) {
     target_.baseName = end.baseName;
     script_.boxes.boxes.clear();
     script_.boxes.QueueAnswers({false});
-    CComuDlg dialog(sim.port(), target_);
+    CComuDlg dialog(link, target_);
     FakeDialogWindow window(dialog, script_);
     EXPECT_EQ(window.Run(), end.result);
     EXPECT_EQ(dialog.runEnd(), end.end);

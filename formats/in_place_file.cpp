@@ -1,10 +1,10 @@
-#include "transfer/in_place_file.h"
+#include "formats/in_place_file.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "transfer/utf8_path.h"
-#include "transfer/write_target.h"
+#include "formats/utf8_path.h"
+#include "formats/write_target.h"
 
 #ifdef _WIN32
 #include <windows.h>

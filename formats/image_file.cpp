@@ -1,6 +1,6 @@
-#include "transfer/image_file.h"
+#include "formats/image_file.h"
 
-#include "transfer/source_file.h"
+#include "formats/source_file.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ ImageFileStatus CheckImageFile(std::FILE* stream) {
   return ImageFileStatus::Ok;
 }
 
-ImageFileStatus CheckImageFile(const char* path) {
+ImageFileStatus CheckImageFile(const std::string& path) {
   std::FILE* stream = OpenRegularFile(path);
   if (stream == nullptr) return ImageFileStatus::Missing;
   const ImageFileStatus status = CheckImageFile(stream);

@@ -1,4 +1,4 @@
-#include "transfer/utf8_path.h"
+#include "formats/utf8_path.h"
 
 #ifdef _WIN32
 #include "res/wide_text.h"

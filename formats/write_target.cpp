@@ -1,9 +1,9 @@
-#include "transfer/write_target.h"
+#include "formats/write_target.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "link/last_error.h"
+#include "link/failure.h"
 
 #ifdef _WIN32
 #include <windows.h>

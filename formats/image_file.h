@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 
 inline constexpr int kImageWidth = 236;
 inline constexpr int kImageHeight = 208;
@@ -57,4 +58,4 @@ enum class ImageFileStatus {
 // pixel byte. A file longer than kImageFileBytes is accepted: its pixels are
 // read with the fixed layout and the rest is never looked at.
 ImageFileStatus CheckImageFile(std::FILE* stream);
-ImageFileStatus CheckImageFile(const char* path);
+ImageFileStatus CheckImageFile(const std::string& path);

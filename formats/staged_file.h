@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "transfer/in_place_file.h"
+#include "formats/in_place_file.h"
 
 // True while any StagedFile is open. A program that must end at once (a
 // second Ctrl-C) asks first: ended now, it would leave a temporary file

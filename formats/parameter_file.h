@@ -59,4 +59,4 @@ struct ParamFile {
 // a DOS end-of-file mark (0x1A) there are not read, as earlier readers never
 // read past the 32nd line.
 ParamFileStatus ReadParamFile(std::FILE* stream, ParamFile& file);
-ParamFileStatus LoadParamFile(const char* path, ParamFile& file);
+ParamFileStatus LoadParamFile(const std::string& path, ParamFile& file);

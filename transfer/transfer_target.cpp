@@ -1,3 +1,0 @@
-#include "transfer/transfer_target.h"
-
-TransferTarget g_transferTarget;
