@@ -122,7 +122,16 @@ int TcpStream::Receive(std::uint8_t* buffer, int count, int timeoutMs) {
     }
     if (ready == 0) return 0;
     const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(count), 0);
-    if (got > 0) return static_cast<int>(got);
+    if (got > 0) {
+#ifdef TCP_QUICKACK
+      // A server with Nagle's algorithm on (ser2net's default) holds the
+      // rest of a reply back until its first part is acknowledged; a
+      // delayed acknowledgement would add 40 ms to every exchange. Linux
+      // drops back to delaying after a while, so it is asked each time.
+      SetOption(fd, IPPROTO_TCP, TCP_QUICKACK, 1);
+#endif
+      return static_cast<int>(got);
+    }
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     Lost(got == 0 ? 0 : errno);
     return -1;
