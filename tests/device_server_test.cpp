@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "res/messages.h"
+#include "support/com_port_claim.h"
 #include "support/file_bytes.h"
 #include "support/program_run.h"
 #include "tests/support/sim_fixture.h"
@@ -72,6 +73,27 @@ TEST_F(DeviceServerTest, ReadAndWriteThroughTheServerAreByteExact) {
                 written.compensation == original.compensation &&
                 written.patterns == original.patterns);
   }
+}
+
+// "ports --link N URL" makes COM number N, as the dialog names ports, reach
+// the server.
+TEST_F(DeviceServerTest, AComNumberLinkedToAUrlOpensTheServer) {
+  SimFixture sim;
+  DeviceServer server;
+  Serve(server, sim, Mode::kRfc2217);
+  ComPortClaim number;  // a number nobody else links meanwhile
+  std::string error;
+  ASSERT_TRUE(number.Claim("", error)) << error;
+  const std::vector<std::string> home = {"XDG_CONFIG_HOME=" + dir.path().string()};
+  const std::string com = std::to_string(number.port());
+  const ProgramOutcome link =
+      RunProgram("zema-transfer", {"ports", "--link", com, server.url()}, home);
+  ASSERT_EQ(link.status, 0) << link.err;
+  EXPECT_EQ(link.out, "COM" + com + " -> " + server.url() + ": linked (" + dir.path().string() +
+                          "/zema-loader/dosdevices/com" + com + ")\n");
+  const ProgramOutcome read = RunProgram(
+      "zema-transfer", {"read", "--params", "--base", Base("linked"), "--port", com}, home);
+  EXPECT_EQ(read.status, 0) << read.err;
 }
 
 // The handshake at each COMMUNIC speed: the sensor hears it only when the
