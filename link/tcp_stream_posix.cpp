@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "link/tcp_stream.h"
 
@@ -27,10 +29,21 @@ void SetOption(int fd, int level, int name, int value) {
   (void)::setsockopt(fd, level, name, &value, sizeof value);
 }
 
+// ZEMA_TCP_NAGLE=1 leaves Nagle's algorithm on and the acknowledgements
+// delayed, as a client that sets nothing has them: for the benchmark that
+// shows what that would cost.
+bool PlainTcp() {
+  static const bool plain = [] {
+    const char* nagle = std::getenv("ZEMA_TCP_NAGLE");
+    return nagle != nullptr && std::string_view(nagle) == "1";
+  }();
+  return plain;
+}
+
 // Keep-alive probes after 10 s of silence, every 5 s, 3 of them: a server
 // that went away is noticed within about 25 s even while nothing is sent.
 void TuneForSerialLine(int fd) {
-  SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+  if (!PlainTcp()) SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
   SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
 #ifdef TCP_KEEPIDLE
   SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 10);
@@ -128,7 +141,7 @@ int TcpStream::Receive(std::uint8_t* buffer, int count, int timeoutMs) {
       // rest of a reply back until its first part is acknowledged; a
       // delayed acknowledgement would add 40 ms to every exchange. Linux
       // drops back to delaying after a while, so it is asked each time.
-      SetOption(fd, IPPROTO_TCP, TCP_QUICKACK, 1);
+      if (!PlainTcp()) SetOption(fd, IPPROTO_TCP, TCP_QUICKACK, 1);
 #endif
       return static_cast<int>(got);
     }
