@@ -140,12 +140,12 @@ class NetworkPortBackend final : public PortBackend {
     Waiting();
     data_.clear();
     taken_ = 0;
-    if (!stream_->gone().empty()) return false;
+    if (stream_ == nullptr || !stream_->gone().empty()) return false;
     return !telnet_ || Send(TelnetComPort::PurgeReceived());
   }
 
   std::string LineGoneDetail() const override {
-    if (stream_->gone().empty()) return {};
+    if (stream_ == nullptr || stream_->gone().empty()) return {};
     return address_.HostAndPort() + ": the connection to the device server ended (" +
            stream_->gone() + ")";
   }
