@@ -59,8 +59,8 @@ struct Options {
 };
 
 // The phases, in the order they run.
-const std::vector<std::string> kPhases = {"unpaced", "paced", "adapter", "cancel",
-                                          "memory",  "scale", "pacing"};
+const std::vector<std::string> kPhases = {"unpaced", "paced",  "adapter", "server",
+                                          "cancel",  "memory", "scale",   "pacing"};
 
 double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
 double Milliseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e6; }
@@ -336,6 +336,49 @@ class BackupBench {
     return true;
   }
 
+  // Paced READs through ser2net on the loopback: what a device server and
+  // TCP add to each exchange, and what Nagle's algorithm on the client's
+  // side would add.
+  bool ThroughDeviceServer() {
+    if (DeviceServer::ProgramPath().empty()) {
+      std::cerr << "zema-bench-backup: ser2net is not installed; no device server rows\n";
+      return true;
+    }
+    const std::string banks = BankText(options_.banks);
+    struct Kind {
+      const char* name;
+      DeviceServer::Mode mode;
+      bool serverNagle;
+      bool clientNagle;
+    };
+    using enum DeviceServer::Mode;
+    for (const Kind kind :
+         {Kind{"rfc2217://", kRfc2217, false, false}, Kind{"socket://", kRaw, false, false},
+          Kind{"rfc2217://, ser2net without nodelay", kRfc2217, true, false},
+          Kind{"rfc2217://, TCP_NODELAY off both sides", kRfc2217, true, true}}) {
+      Progress("paced READ of " + banks + " through ser2net, " + kind.name);
+      TransferJob job{
+          "server-read", "read", {"--all", "--banks", options_.banks}, Work("server"), true};
+      job.deviceServer = kind.mode;
+      job.serverNagle = kind.serverNagle;
+      job.clientNagle = kind.clientNagle;
+      TransferFigures read;
+      if (!RunOne(setup_, job, read)) return false;
+      NoteMemory(read);
+      const double addedMs =
+          Milliseconds(read.Wall() - read.bound) / std::max(1, read.wire.exchanges);
+      const bool goal = !kind.serverNagle && !kind.clientNagle;
+      table_.Add({"paced READ, all kinds, " + banks + ", ser2net, " + kind.name,
+                  Format("%.2f s wall, bound %.2f s (%d exchanges): ratio %.4f, %+.3f ms an "
+                         "exchange",
+                         Seconds(read.Wall()), Seconds(read.bound), read.wire.exchanges,
+                         read.Ratio(), addedMs),
+                  read.Ratio(), "× bound", goal ? "≤ 1.01 × bound" : "",
+                  goal ? std::optional<bool>(read.Ratio() <= 1.01) : std::nullopt});
+    }
+    return true;
+  }
+
   // Cancel: SIGINT at random moments of a paced pattern READ.
   bool CancelLatency() {
     Progress("cancel latency, " + std::to_string(options_.cancelTrials) + " trials");
@@ -584,6 +627,7 @@ int main(int argc, char** argv) {
   bool ran = phase("unpaced", [&] { return bench.Unpaced(); }) &&
              phase("paced", [&] { return bench.Paced(); }) &&
              phase("adapter", [&] { return bench.ThroughAdapters(); }) &&
+             phase("server", [&] { return bench.ThroughDeviceServer(); }) &&
              phase("cancel", [&] { return bench.CancelLatency(); }) &&
              phase("memory", [&] { return bench.Memory(); }) &&
              phase("scale", [&] { return bench.SideBySideRuns(); }) &&

@@ -50,17 +50,25 @@ std::string Launcher(const BenchSetup& setup) { return setup.binFolder + "/zema-
 constexpr auto kNoLimit = std::chrono::hours(24);
 
 // Starts argv (argv[0] a path); false with `error` set.
-bool Start(ProgramRun& run, const std::vector<std::string>& argv, std::string& error) {
-  if (run.Start(argv[0], {argv.begin() + 1, argv.end()})) return true;
+bool Start(ProgramRun& run, const std::vector<std::string>& argv, std::string& error,
+           const std::vector<std::string>& environment = {}) {
+  if (run.Start(argv[0], {argv.begin() + 1, argv.end()}, environment)) return true;
   error = run.startError();
   return false;
 }
 
+// The port is `device` when given, else COM number `port`.
 std::vector<std::string> TransferArguments(const BenchSetup& setup, const TransferJob& job,
-                                           const std::string& base, int port, bool trace) {
+                                           const std::string& base, int port, bool trace,
+                                           const std::string& device = {}) {
   std::vector<std::string> arguments = {setup.binFolder + "/zema-transfer", job.command};
   arguments.insert(arguments.end(), job.selection.begin(), job.selection.end());
-  arguments.insert(arguments.end(), {"--base", base, "--port", std::to_string(port)});
+  arguments.insert(arguments.end(), {"--base", base});
+  if (device.empty()) {
+    arguments.insert(arguments.end(), {"--port", std::to_string(port)});
+  } else {
+    arguments.insert(arguments.end(), {"--device", device});
+  }
   if (job.command == "read") arguments.push_back("--overwrite");
   if (trace) arguments.push_back("--trace");
   return arguments;
@@ -116,6 +124,15 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
     }
   }
 
+  std::vector<std::unique_ptr<DeviceServer>> servers;
+  for (std::size_t i = 0; i < n; ++i) {
+    servers.push_back(std::make_unique<DeviceServer>());
+    if (jobs[i].deviceServer && !servers.back()->Start(sims[i]->devicePath(), *jobs[i].deviceServer,
+                                                       error, jobs[i].serverNagle)) {
+      return false;
+    }
+  }
+
   std::vector<nanoseconds> simCpuBefore;
   for (const auto& sim : sims) simCpuBefore.push_back(sim->CpuTime());
   std::vector<std::unique_ptr<ProgramRun>> children;
@@ -126,8 +143,11 @@ bool RunSideBySide(const BenchSetup& setup, const std::vector<TransferJob>& jobs
     measured.outputFile = InWork(setup, tag + ".out");
     measured.launcher = Launcher(setup);
     children.push_back(std::make_unique<ProgramRun>(measured));
-    if (!Start(*children.back(), TransferArguments(setup, jobs[i], base, sims[i]->port(), false),
-               error)) {
+    std::vector<std::string> environment;
+    if (jobs[i].clientNagle) environment.push_back("ZEMA_TCP_NAGLE=1");
+    if (!Start(*children.back(),
+               TransferArguments(setup, jobs[i], base, sims[i]->port(), false, servers[i]->url()),
+               error, environment)) {
       return false;
     }
   }

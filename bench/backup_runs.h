@@ -10,10 +10,12 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/wire_count.h"
+#include "support/device_server.h"
 #include "support/program_run.h"
 
 namespace zema::bench {
@@ -37,6 +39,13 @@ struct TransferJob {
   // The latency timer of a USB adapter the sensor's replies pass (zema-sim
   // --adapter-latency); 0 for none.
   int adapterLatencyMs = 0;
+  // Through ser2net on the loopback (support/device_server.h), as
+  // rfc2217:// or socket:// (kRfc2217, kRaw); none: the COM number.
+  std::optional<DeviceServer::Mode> deviceServer = std::nullopt;
+  // Nagle's algorithm left on on the server's side (ser2net's default), and
+  // on zema-transfer's with its acknowledgements delayed (ZEMA_TCP_NAGLE=1).
+  bool serverNagle = false;
+  bool clientNagle = false;
 };
 
 struct TransferFigures {

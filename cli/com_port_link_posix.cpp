@@ -7,6 +7,7 @@
 
 #include "cli/com_port_link.h"
 #include "cli/resolved_path.h"
+#include "link/network_address.h"
 
 namespace zema {
 
@@ -37,13 +38,23 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
     message = "no configuration folder: neither XDG_CONFIG_HOME nor HOME is set";
     return ComLinkOutcome::Refused;
   }
-  if (ResolvedPath(request.device).empty()) {
+  // A port on a device server is linked by its URL as the link's target,
+  // which the port's opening reads back; it names no file.
+  const bool network = zema::IsNetworkUrl(request.device);
+  std::string why;
+  if (network && !zema::ParseNetworkUrl(request.device, why)) {
+    message = why;
+    return ComLinkOutcome::Refused;
+  }
+  if (!network && ResolvedPath(request.device).empty()) {
     message = request.device + ": no such device";
     return ComLinkOutcome::Refused;
   }
   // A relative name would be read from the dosdevices folder.
   const std::string target =
-      StableName(fs::absolute(request.device).lexically_normal().string(), request.byIdFolder);
+      network ? request.device
+              : StableName(fs::absolute(request.device).lexically_normal().string(),
+                           request.byIdFolder);
   const fs::path link = fs::path(request.folder) / ("com" + std::to_string(request.number));
 
   std::error_code error;

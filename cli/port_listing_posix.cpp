@@ -7,6 +7,7 @@
 #include "cli/port_holders_linux.h"
 #include "cli/port_listing.h"
 #include "cli/resolved_path.h"
+#include "link/network_address.h"
 #include "link/serial_port.h"
 
 namespace zema {
@@ -28,7 +29,8 @@ SerialPortInfo& EntryFor(std::vector<SerialPortInfo>& ports, const std::string& 
 // Port n reaches the listed device it resolves to. A link to a
 // pseudo-terminal is a virtual sensor's (zema-sim --link), a link to a
 // device sysfs did not list is listed as it is, and a link to nothing as
-// missing; the /dev/ttyS<n-1> rule counts only for ports that exist.
+// missing, unless it names a port on a serial device server (a URL); the
+// /dev/ttyS<n-1> rule counts only for ports that exist.
 void AddComNumber(std::vector<SerialPortInfo>& ports, int n) {
   const fs::path path = ComDevicePath(n);
   const bool link = IsSymlink(path);
@@ -36,8 +38,10 @@ void AddComNumber(std::vector<SerialPortInfo>& ports, int n) {
   if (target.empty()) {
     if (!link) return;
     std::error_code error;
-    SerialPortInfo& port = EntryFor(ports, fs::read_symlink(path, error).string());
-    port.missing = true;
+    const std::string named = fs::read_symlink(path, error).string();
+    SerialPortInfo& port = EntryFor(ports, named);
+    port.deviceServer = zema::IsNetworkUrl(named);
+    port.missing = !port.deviceServer;
     port.comNumbers.push_back(n);
     return;
   }

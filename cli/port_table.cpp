@@ -84,6 +84,7 @@ std::string Details(const SerialPortInfo& port) {
   std::vector<std::string> parts;
   if (port.virtualSensor) parts.push_back("virtual sensor (zema-sim)");
   if (port.missing) parts.push_back("the device the COM link names does not exist");
+  if (port.deviceServer) parts.push_back("a port on a serial device server");
   if (!port.byId.empty()) parts.push_back(port.byId);
   if (!port.friendlyName.empty()) parts.push_back(port.friendlyName);
   if (port.latencyTimerMs >= 0) {

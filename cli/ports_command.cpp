@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "cli/port_listing.h"
 #include "cli/port_table.h"
+#include "link/network_address.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -45,7 +46,7 @@ int Link(const CliOptions& options) {
   request.folder = UserDosDevicesFolder();
   // "ttyUSB0" is taken as the device of that name.
   request.device = options.link[1];
-  if (request.device.find('/') == std::string::npos) {
+  if (request.device.find('/') == std::string::npos && !zema::IsNetworkUrl(request.device)) {
     request.device = options.devRoot + "/" + request.device;
   }
   request.replace = options.replaceLink;

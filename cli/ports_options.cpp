@@ -9,7 +9,8 @@ constexpr char kLinkHelp[] = "Linux only (Windows numbers the COM ports itself, 
 #else
 constexpr char kLinkHelp[] =
     "make COM number N (1 to 256) reach DEVICE for the loader: a dosdevices/comN link in "
-    "~/.config/zema-loader/ to the adapter's stable /dev/serial/by-id name";
+    "~/.config/zema-loader/ to the adapter's stable /dev/serial/by-id name, or to a port on a "
+    "serial device server, rfc2217://HOST:PORT or socket://HOST:PORT";
 #endif
 
 }  // namespace

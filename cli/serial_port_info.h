@@ -30,6 +30,7 @@ struct SerialPortInfo {
   std::vector<PortHolder> holders;  // which ones, where the system says
   bool virtualSensor = false;       // a zema-sim pseudo-terminal
   bool missing = false;             // a COM link whose device does not exist
+  bool deviceServer = false;        // a COM link to a URL: a port on a serial device server
 };
 
 }  // namespace zema

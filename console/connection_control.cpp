@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "link/commands.h"
+#include "link/line_mode.h"
+#include "link/network_address.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
 
@@ -24,10 +26,29 @@ ConnectionOutcome Ending(Outcome result, std::optional<Failure> failure) {
   return {result, std::move(failure), SensorLink()};
 }
 
+// A port that did not take the speed the sensor talks at (a raw network
+// socket runs at whatever its server is set to) explains the silence that
+// follows better than any guess about cables: the detail says so instead.
+void NoteSpeedNotTaken(const SensorLink& link, std::uint32_t lineMode, Failure& failure) {
+  if (!link.Port().LineGoneDetail().empty()) return;
+  const std::string device = link.Port().Device();
+  failure.detail = device + ": the port did not take " +
+                   std::to_string(BaudRateForCode(DecodeLineMode(lineMode).baudCode)) +
+                   " baud, so the line runs at the speed it had";
+  std::string why;
+  const auto address = zema::ParseNetworkUrl(device, why);
+  if (address && address->protocol == zema::NetworkProtocol::RawSocket) {
+    failure.detail +=
+        " (socket:// cannot change the speed: set the device server's port to it, "
+        "or use rfc2217://)";
+  }
+}
+
 // Command mode: stop the sensor's operation and switch it into PC
 // communication mode. None when done, else why not; the link is then closed.
+// `speedTaken`: whether the port took the chosen speed.
 std::optional<ConnectionOutcome> SwitchToPcMode(SensorLink& link, int speedListIndex,
-                                                OperatorDialogs& dialogs) {
+                                                OperatorDialogs& dialogs, bool& speedTaken) {
   if (!dialogs.AskYesNo(kMsgAgreeStopOperation, LoadMessage(kMsgAgreeStopOperation),
                         kCaptionWarning, BoxIcon::Warning)) {
     link.Close();
@@ -38,10 +59,11 @@ std::optional<ConnectionOutcome> SwitchToPcMode(SensorLink& link, int speedListI
     link.Close();
     return Ending(Outcome::Failed, MessageFailure(kMsgBaudRateInvalid));
   }
-  link.Port().SetLineMode(lineMode);
+  speedTaken = link.Port().SetLineMode(lineMode);
   link.Port().PurgeInput();
-  const std::optional<Failure> handshake = link.EnterPcMode();
+  std::optional<Failure> handshake = link.EnterPcMode();
   if (!handshake) return std::nullopt;
+  if (!speedTaken) NoteSpeedNotTaken(link, lineMode, *handshake);
 
   // The sensor did not answer the handshake: the operator may have put it
   // into "PC LOAD/SAVE" by hand meanwhile, in which case the link is
@@ -69,16 +91,21 @@ ConnectionOutcome ConnectSensor(int portListIndex, bool commandMode, int speedLi
   if (!opened.ok()) return Ending(Outcome::Failed, std::move(opened.failure));
   SensorLink& link = opened.value;
 
+  bool speedTaken = true;
+  const std::uint32_t lineMode =
+      commandMode ? CommandModeLineMode(speedListIndex) : kLineMode57600NoParity;
   if (commandMode) {
-    if (std::optional<ConnectionOutcome> refused = SwitchToPcMode(link, speedListIndex, dialogs)) {
+    if (std::optional<ConnectionOutcome> refused =
+            SwitchToPcMode(link, speedListIndex, dialogs, speedTaken)) {
       return std::move(*refused);
     }
   } else {
-    link.Port().SetLineMode(kLineMode57600NoParity);
+    speedTaken = link.Port().SetLineMode(lineMode);
   }
 
   link.Port().PurgeInput();
   if (Result<Reply> confirmed = link.Exchange(kCmdConfirm); !confirmed.ok()) {
+    if (!speedTaken) NoteSpeedNotTaken(link, lineMode, *confirmed.failure);
     link.Close();
     return Ending(Outcome::Failed, std::move(confirmed.failure));
   }

@@ -2,9 +2,14 @@
 // number stays inside, and every call goes through the driver's checks.
 #include <utility>
 
+#include "link/network_address.h"
 #include "link/port_backend.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
+
+#ifndef _WIN32
+#include "link/port_device_path.h"
+#endif
 
 namespace zema {
 
@@ -39,9 +44,19 @@ class ComPortBackend final : public PortBackend {
   int port_;
 };
 
+// The URL port `port` stands for, or empty when it names a local device.
+std::string NetworkUrlOf(int port) {
+  std::string device = ComDevicePath(port);
+#ifndef _WIN32
+  if (!zema::IsNetworkUrl(device)) device = LinkTarget(device);
+#endif
+  return zema::IsNetworkUrl(device) ? device : std::string();
+}
+
 }  // namespace
 
 Result<std::unique_ptr<PortBackend>> OpenComPort(int port, int inQueueSize, int outQueueSize) {
+  if (const std::string url = NetworkUrlOf(port); !url.empty()) return OpenNetworkPort(url);
   std::string detail;
   if (ComOpen(port, inQueueSize, outQueueSize, &detail) != kOpenOk) {
     return {nullptr, MessageFailure(kMsgComOpenFailed, std::string(), detail)};

@@ -47,7 +47,14 @@ class PortBackend {
 };
 
 // Opens COM port `port` (1 to 256; its device as ComDevicePath names it)
-// through the serial driver, with the settings of a freshly opened port.
+// with the settings of a freshly opened port: through the serial driver,
+// or as a network port when the device is a URL (rfc2217://HOST:PORT,
+// socket://HOST:PORT; on POSIX also a dosdevices link whose target is one).
 Result<std::unique_ptr<PortBackend>> OpenComPort(int port, int inQueueSize, int outQueueSize);
+
+// Connects to the serial port on a device server that `url` names, with the
+// settings of a freshly opened port; the failure is message 106 with
+// "host:port: " and the system's reason as its detail.
+Result<std::unique_ptr<PortBackend>> OpenNetworkPort(const std::string& url);
 
 }  // namespace zema

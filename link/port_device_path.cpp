@@ -49,4 +49,11 @@ std::string DeviceForPort(int port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+std::string LinkTarget(const std::string& path) {
+  std::vector<char> buffer(4096);
+  const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) == buffer.size()) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
 }  // namespace zema

@@ -18,4 +18,8 @@ std::string ExecutableFolder();
 std::string ExecutableDosDevicesFolder();
 std::string UserDosDevicesFolder();
 
+// What the symbolic link `path` points to, as written; empty when `path` is
+// no link. A COM number linked to a network port has the URL there.
+std::string LinkTarget(const std::string& path);
+
 }  // namespace zema

@@ -123,6 +123,10 @@ std::string ComLineGoneDetail(int port) {
 
 std::uint64_t ComBytesMoved() { return g_bytesMoved.load(std::memory_order_relaxed); }
 
+void ComCountBytesMoved(std::uint64_t count) {
+  g_bytesMoved.fetch_add(count, std::memory_order_relaxed);
+}
+
 int ComOpen(int port, int inQueueSize, int outQueueSize, std::string* failureDetail) {
   const auto fail = [failureDetail](int result, std::string detail) {
     if (failureDetail != nullptr) *failureDetail = std::move(detail);

@@ -103,5 +103,7 @@ void ComReleaseExclusive();
 // Bytes read and written through the driver on all ports since the program
 // started: what a progress display counts. Safe from any thread.
 std::uint64_t ComBytesMoved();
+// Adds what a port outside the driver (a network port) moved to that count.
+void ComCountBytesMoved(std::uint64_t count);
 
 }  // namespace zema

@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   nsis
   xvfb xauth x11-apps imagemagick fonts-noto-cjk xdotool
-  librsvg2-bin python3-pil
+  librsvg2-bin python3-pil ser2net
   clang libclang-rt-14-dev clang-format
   help2man dpkg-dev file lintian desktop-file-utils
 )

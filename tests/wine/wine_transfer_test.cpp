@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "res/messages.h"
+#include "support/device_server.h"
 #include "support/file_bytes.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -78,7 +79,9 @@ class WineTransferTest : public ::testing::Test {
     for (std::string& argument : arguments) {
       if (argument.rfind("BASE", 0) == 0) argument = base + argument.substr(4);
     }
-    const bool ownPort = std::find(arguments.begin(), arguments.end(), "--port") != arguments.end();
+    const bool ownPort =
+        std::find(arguments.begin(), arguments.end(), "--port") != arguments.end() ||
+        std::find(arguments.begin(), arguments.end(), "--device") != arguments.end();
     if (!ownPort) arguments.insert(arguments.end(), {"--port", std::to_string(sim.port())});
     return arguments;
   }
@@ -128,6 +131,23 @@ TEST_F(WineTransferTest, WholeSensorMatchesTheLinuxBuild) {
   }
   std::cout << "[ figures  ] whole sensor: read under Wine " << wineRead << " s, on Linux "
             << linuxRead << " s; write --verify under Wine " << wineWrite << " s\n";
+}
+
+// Winsock reaches the sensor through ser2net as the Linux build does.
+TEST_F(WineTransferTest, ThroughADeviceServerAsOnLinux) {
+  DeviceServer server;
+  std::string error;
+  if (!server.Start(sim.devicePath(), DeviceServer::Mode::kRfc2217, error)) GTEST_SKIP() << error;
+  const std::vector<std::string> read = {"read",   "--all", "--banks",  "3",
+                                         "--base", "BASE",  "--device", server.url()};
+  const ProgramOutcome wine = Windows(read, "server");
+  ASSERT_EQ(wine.status, 0) << wine.err;
+  ASSERT_EQ(Linux(read, "server").status, 0);
+  EXPECT_EQ(FolderContents(dir / "server/wine"), FolderContents(dir / "server/linux"));
+  server.Kill();
+  const ProgramOutcome refused = Windows(read, "server");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find(server.hostAndPort() + ": "), std::string::npos) << refused.err;
 }
 
 // Failures and languages: each case runs both builds, which end with the
