@@ -58,6 +58,7 @@ class NetworkPortBackend final : public PortBackend {
   }
 
   std::string Device() const override { return url_; }
+  std::string Name() const override { return url_; }
 
   // A raw socket carries no settings: the line runs as the server's port is
   // set, and a word that names a speed is refused rather than pretended.
