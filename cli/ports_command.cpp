@@ -9,7 +9,9 @@
 #include "cli/port_table.h"
 #include "link/network_address.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "link/network_links.h"
+#else
 #include <sys/stat.h>
 
 #include "link/port_device_path.h"
@@ -38,10 +40,23 @@ int Link(const CliOptions& options) {
     return kExitUsage;
   }
 #ifdef _WIN32
-  std::fprintf(stderr,
-               "zema-transfer: on Windows the system numbers the COM ports; change a port's "
-               "number in the Device Manager (Port Settings, Advanced)\n");
-  return kExitUsage;
+  // Windows numbers its own ports; a port on a device server needs one.
+  if (!zema::IsNetworkUrl(options.link[1])) {
+    std::fprintf(stderr,
+                 "zema-transfer: on Windows the system numbers the COM ports; change a port's "
+                 "number in the Device Manager (Port Settings, Advanced)\n");
+    return kExitUsage;
+  }
+  request.folder = NetworkLinksFolder();
+  request.device = options.link[1];
+  request.replace = options.replaceLink;
+  std::string message;
+  if (LinkComPort(request, message) == ComLinkOutcome::Refused) {
+    std::fprintf(stderr, "zema-transfer: %s\n", message.c_str());
+    return kExitFailed;
+  }
+  std::printf("%s\n", message.c_str());
+  return kExitDone;
 #else
   request.folder = UserDosDevicesFolder();
   // "ttyUSB0" is taken as the device of that name.

@@ -5,7 +5,10 @@ namespace zema {
 namespace {
 
 #ifdef _WIN32
-constexpr char kLinkHelp[] = "Linux only (Windows numbers the COM ports itself, see below)";
+constexpr char kLinkHelp[] =
+    "make COM number N (1 to 256) reach a port on a serial device server, "
+    "rfc2217://HOST:PORT or socket://HOST:PORT (kept in %APPDATA%\\zema-loader\\network-ports\\); "
+    "Windows numbers its own COM ports itself, see below";
 #else
 constexpr char kLinkHelp[] =
     "make COM number N (1 to 256) reach DEVICE for the loader: a dosdevices/comN link in "
@@ -27,7 +30,8 @@ void AddPortsOptions(CLI::App& ports, CliOptions& o) {
 #ifdef _WIN32
   ports.footer(
       "COM n is the device \\\\.\\COMn. Windows numbers the ports: to give one another "
-      "number, use the Device Manager (the port's Port Settings, Advanced).");
+      "number, use the Device Manager (the port's Port Settings, Advanced). A COM number "
+      "given a device server's URL with --link opens that URL instead.");
 #else
   ports.footer(
       "A COM number n opens the device that dosdevices/comN names, beside the program or in "

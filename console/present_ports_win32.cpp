@@ -12,6 +12,7 @@
 #include <string>
 
 #include "console/port_choices.h"
+#include "link/network_links.h"
 #include "res/wide_text.h"
 
 namespace zema {
@@ -54,6 +55,8 @@ std::vector<int> PresentPortsAboveCom9() {
   std::vector<int> ports;
   AddDosDevices(ports);
   AddWineDosDevicesLinks(ports);
+  // COM numbers the user gave ports on device servers.
+  for (int port : NetworkLinkedPorts()) ports.push_back(port);
   std::erase_if(ports, [](int port) { return port <= 9; });
   return ports;
 }

@@ -7,7 +7,9 @@
 #include "link/serial_port.h"
 #include "res/messages.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "link/network_links.h"
+#else
 #include "link/port_device_path.h"
 #endif
 
@@ -47,7 +49,9 @@ class ComPortBackend final : public PortBackend {
 // The URL port `port` stands for, or empty when it names a local device.
 std::string NetworkUrlOf(int port) {
   std::string device = ComDevicePath(port);
-#ifndef _WIN32
+#ifdef _WIN32
+  if (!zema::IsNetworkUrl(device)) device = NetworkLinkOf(port);
+#else
   if (!zema::IsNetworkUrl(device)) device = LinkTarget(device);
 #endif
   return zema::IsNetworkUrl(device) ? device : std::string();

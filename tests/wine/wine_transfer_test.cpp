@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -144,6 +145,17 @@ TEST_F(WineTransferTest, ThroughADeviceServerAsOnLinux) {
   ASSERT_EQ(wine.status, 0) << wine.err;
   ASSERT_EQ(Linux(read, "server").status, 0);
   EXPECT_EQ(FolderContents(dir / "server/wine"), FolderContents(dir / "server/linux"));
+  // A COM number given the server's URL opens it, as the dialog opens COM12.
+  ASSERT_EQ(Windows({"ports", "--link", "12", server.url()}, "linked").status, 0);
+  const ProgramOutcome linked =
+      Windows({"read", "--all", "--banks", "3", "--base", "BASE", "--port", "12"}, "linked");
+  ASSERT_EQ(linked.status, 0) << linked.err;
+  EXPECT_EQ(FolderContents(dir / "linked/wine"), FolderContents(dir / "server/linux"));
+  // The prefix is shared: the dialog tests must not see COM12.
+  for (const auto& user :
+       fs::directory_iterator(fs::path(std::getenv("WINEPREFIX")) / "drive_c/users")) {
+    fs::remove_all(user.path() / "AppData/Roaming/zema-loader/network-ports");
+  }
   server.Kill();
   const ProgramOutcome refused = Windows(read, "server");
   EXPECT_EQ(refused.status, 1);
