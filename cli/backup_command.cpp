@@ -201,8 +201,8 @@ int RunBackupCommand(const CliOptions& options) {
       }
     }
     if (!options.quiet) {
-      std::printf("%zu sensors: %lld backed up, %lld failed\n", sensors.size(),
-                  static_cast<long long>(good),
+      std::printf("%zu sensor%s: %lld backed up, %lld failed\n", sensors.size(),
+                  sensors.size() == 1 ? "" : "s", static_cast<long long>(good),
                   static_cast<long long>(reports.size()) - static_cast<long long>(good));
     }
   }

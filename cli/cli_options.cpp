@@ -30,6 +30,8 @@ Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 Ctrl-Break or closing the console window, or by a refused overwrite.
 diff: 0 the backups are the same, 1 they differ, 2 trouble.
+backup: 0 every sensor was backed up, 1 one or more were not, 2 a bad
+inventory.
 A stop ends the run after the block in flight; a second Ctrl-C ends the
 program at once, also while it waits up to 30 s for the sensor's flash.
 Closing the console window stops the run the same way, within the 5 s
@@ -56,6 +58,8 @@ Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
 diff: 0 the backups are the same, 1 they differ, 2 trouble.
+backup: 0 every sensor was backed up, 1 one or more were not, 2 a bad
+inventory.
 A stop ends the run after the block in flight; a second Ctrl-C ends the
 program at once, also while it waits up to 30 s for the sensor's flash.
 
