@@ -224,15 +224,6 @@ ReadOutcome ReadSensor(const InventorySensor& sensor, const TransferTarget& targ
   return outcome;
 }
 
-// The newest good backup of the sensor before this one.
-std::optional<StoredBackup> PreviousBackup(const std::string& sensorFolder) {
-  std::vector<StoredBackup> stored = ListBackups(sensorFolder);
-  for (auto it = stored.rbegin(); it != stored.rend(); ++it) {
-    if (it->check.good) return std::move(*it);
-  }
-  return std::nullopt;
-}
-
 void Compare(const StoredBackup& previous, const Manifest& manifest, SensorBackupReport& report) {
   std::string error;
   if (!CompareBackups(previous.path, previous.manifest, report.folder, manifest, report.folder,
@@ -299,7 +290,7 @@ SensorBackupReport BackupSensor(const SensorBackupJob& job, SensorBackupStatus& 
   status.moved = status.total.load();
 
   status.state = SensorBackupState::Saving;
-  const std::optional<StoredBackup> previous = PreviousBackup(sensorFolder);
+  const std::optional<StoredBackup> previous = NewestGoodBackup(sensorFolder);
   report.ended = LocalIsoTime(WallClock::now());
   manifest.ended = report.ended;
   if (!pending.Publish(manifest, started, report.folder, error)) return fail(error);
