@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -145,21 +146,31 @@ int RunBackupCommand(const CliOptions& options) {
   std::vector<SensorBackupReport> reports(sensors.size());
   std::vector<std::atomic<bool>> finished(sensors.size());
 
-  // Each worker takes the next sensor not yet taken; nothing else is
-  // shared between them.
+  // Sensors listed at the same place are one port: they are backed up one
+  // after the other by one worker, which would otherwise find the port in
+  // use by its neighbour. Each worker takes the next port not yet taken;
+  // nothing else is shared between them.
+  std::vector<std::vector<std::size_t>> ports;
+  std::map<std::string, std::size_t> portOfPlace;
+  for (std::size_t i = 0; i < sensors.size(); ++i) {
+    const auto [at, added] = portOfPlace.emplace(sensors[i].place.Describe(), ports.size());
+    if (added) ports.emplace_back();
+    ports[at->second].push_back(i);
+  }
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    for (std::size_t i = next++; i < sensors.size(); i = next++) {
-      const SensorBackupJob job{&sensors[i], options.into, "zema-transfer " ZEMA_VERSION,
-                                options.keep};
-      reports[i] = BackupSensor(job, *status[i]);
-      finished[i] = true;
+    for (std::size_t p = next++; p < ports.size(); p = next++) {
+      for (const std::size_t i : ports[p]) {
+        const SensorBackupJob job{&sensors[i], options.into, "zema-transfer " ZEMA_VERSION,
+                                  options.keep};
+        reports[i] = BackupSensor(job, *status[i]);
+        finished[i] = true;
+      }
     }
   };
   const std::size_t jobs =
-      options.jobs > 0
-          ? std::min<std::size_t>(static_cast<std::size_t>(options.jobs), sensors.size())
-          : sensors.size();
+      options.jobs > 0 ? std::min<std::size_t>(static_cast<std::size_t>(options.jobs), ports.size())
+                       : ports.size();
   std::vector<std::thread> workers;
   for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
 
