@@ -1,6 +1,7 @@
 #include "cli/sensor_backup_run.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "cli/port_listing.h"
 #include "cli/stop_signals.h"
 #include "console/connection_control.h"
+#include "formats/utf8_path.h"
 #include "link/failure.h"
 #include "link/serial_port.h"
 #include "res/messages.h"
@@ -20,6 +22,8 @@
 namespace zema {
 
 namespace {
+
+constexpr char kStopped[] = "stopped";
 
 // The run's progress as bytes on the line. The run tells its steps and the
 // position within an image, not bytes; each item's share is what it moves
@@ -204,7 +208,7 @@ ReadOutcome ReadSensor(const InventorySensor& sensor, const TransferTarget& targ
   ReadOutcome outcome;
   outcome.whole = end == RunEnd::Finished;
   if (end == RunEnd::Cancelled) {
-    outcome.error = "stopped";
+    outcome.error = kStopped;
   } else if (!outcome.whole) {
     outcome.error = run.failure
                         ? FailureText(*run.failure)
@@ -250,6 +254,8 @@ const char* StateName(SensorBackupState state) {
       return "saving";
     case SensorBackupState::Done:
       return "backed up";
+    case SensorBackupState::Stopped:
+      return "stopped";
     case SensorBackupState::Failed:
       break;
   }
@@ -261,17 +267,22 @@ SensorBackupReport BackupSensor(const SensorBackupJob& job, SensorBackupStatus& 
   SensorBackupReport report;
   report.sensor = sensor.name;
   report.place = sensor.place.Describe();
-  const auto fail = [&](std::string error) {
-    report.error = std::move(error);
-    report.ended = LocalIsoTime(WallClock::now());
-    status.state = SensorBackupState::Failed;
-    return report;
-  };
-
   const WallClock::time_point started = WallClock::now();
   report.started = LocalIsoTime(started);
   const std::string sensorFolder = JoinPath(job.root, sensor.name);
   PendingBackup pending;
+  const auto fail = [&](std::string error) {
+    report.error = std::move(error);
+    report.ended = LocalIsoTime(WallClock::now());
+    status.state =
+        report.error == kStopped ? SensorBackupState::Stopped : SensorBackupState::Failed;
+    // A sensor's first backup that failed leaves no folder of it at all.
+    pending.Abandon();
+    std::error_code notEmpty;
+    std::filesystem::remove(PathFromUtf8(sensorFolder), notEmpty);
+    return report;
+  };
+
   std::string error;
   if (!pending.Begin(job.root, sensor.name, error)) return fail(error);
 

@@ -16,9 +16,9 @@
 
 namespace zema {
 
-enum class SensorBackupState { Waiting, Connecting, Reading, Saving, Done, Failed };
+enum class SensorBackupState { Waiting, Connecting, Reading, Saving, Done, Failed, Stopped };
 
-// "waiting", "connecting", "reading", "saving", "backed up", "failed".
+// "waiting", "connecting", "reading", "saving", "backed up", "failed", "stopped".
 const char* StateName(SensorBackupState state);
 
 struct SensorBackupStatus {
