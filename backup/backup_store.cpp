@@ -172,22 +172,47 @@ BackupCheck VerifyBackup(const std::string& folder, Manifest* read) {
   return good;
 }
 
-std::vector<StoredBackup> ListBackups(const std::string& sensorFolder) {
-  std::vector<StoredBackup> backups;
+namespace {
+
+// The dated backup folders in a sensor's folder, oldest first, unchecked.
+std::vector<std::string> DatedFolderNames(const std::string& sensorFolder) {
+  std::vector<std::string> names;
   std::error_code error;
   for (const fs::directory_entry& entry :
        fs::directory_iterator(PathFromUtf8(sensorFolder), error)) {
     const std::string name = Utf8FromPath(entry.path().filename());
     if (!IsFolderStamp(name) || !entry.is_directory(error) || entry.is_symlink(error)) continue;
-    StoredBackup backup;
-    backup.name = name;
-    backup.path = JoinPath(sensorFolder, name);
-    backup.check = VerifyBackup(backup.path, &backup.manifest);
-    backups.push_back(std::move(backup));
+    names.push_back(name);
   }
-  std::sort(backups.begin(), backups.end(),
-            [](const StoredBackup& a, const StoredBackup& b) { return a.name < b.name; });
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+StoredBackup CheckedBackup(const std::string& sensorFolder, const std::string& name) {
+  StoredBackup backup;
+  backup.name = name;
+  backup.path = JoinPath(sensorFolder, name);
+  backup.check = VerifyBackup(backup.path, &backup.manifest);
+  return backup;
+}
+
+}  // namespace
+
+std::vector<StoredBackup> ListBackups(const std::string& sensorFolder) {
+  std::vector<StoredBackup> backups;
+  for (const std::string& name : DatedFolderNames(sensorFolder)) {
+    backups.push_back(CheckedBackup(sensorFolder, name));
+  }
   return backups;
+}
+
+std::optional<StoredBackup> NewestGoodBackup(const std::string& sensorFolder) {
+  const std::vector<std::string> names = DatedFolderNames(sensorFolder);
+  for (auto name = names.rbegin(); name != names.rend(); ++name) {
+    StoredBackup backup = CheckedBackup(sensorFolder, *name);
+    if (backup.check.good) return backup;
+  }
+  return std::nullopt;
 }
 
 bool ResolveBackup(const std::string& path, std::string& folder, std::string& error,

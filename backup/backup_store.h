@@ -13,6 +13,7 @@
 // never taken for a backup.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ struct StoredBackup {
 // verified. Hidden folders (backups being written) and anything else not
 // named as a backup are not listed.
 std::vector<StoredBackup> ListBackups(const std::string& sensorFolder);
+
+// The newest good backup in one sensor's folder, checking the newest first
+// and no further than the first good one: a nightly backup compares with
+// it without reading every backup kept.
+std::optional<StoredBackup> NewestGoodBackup(const std::string& sensorFolder);
 
 // The backup folder a path names: a dated folder as it is, or
 // "<sensor folder>/latest" for the newest good backup there (damaged newer

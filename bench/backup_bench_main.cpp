@@ -59,8 +59,8 @@ struct Options {
 };
 
 // The phases, in the order they run.
-const std::vector<std::string> kPhases = {"unpaced", "paced",  "adapter", "server",
-                                          "cancel",  "memory", "scale",   "pacing"};
+const std::vector<std::string> kPhases = {"unpaced", "paced", "adapter", "server", "cancel",
+                                          "memory",  "scale", "line",    "pacing"};
 
 double Seconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e9; }
 double Milliseconds(nanoseconds t) { return static_cast<double>(t.count()) / 1e6; }
@@ -498,6 +498,38 @@ class BackupBench {
     return true;
   }
 
+  // A line by one backup command: its sensors on worker threads of one
+  // process, against the same command with one sensor.
+  bool LineBackup() {
+    constexpr int kLineSensors = 16;
+    const std::string copy = options_.scaleBanks.empty()
+                                 ? "copy = [\"params\", \"common\", \"compensation\"]"
+                                 : "copy = \"all\"\nbanks = \"" + options_.scaleBanks + "\"";
+    Progress("a backup command with one paced sensor, then with " + std::to_string(kLineSensors));
+    ProgramOutcome one;
+    ProgramOutcome line;
+    std::string error;
+    if (!RunLineBackup(setup_, 1, copy, Work("line-1"), one, error) ||
+        !RunLineBackup(setup_, kLineSensors, copy, Work("line-16"), line, error)) {
+      std::cerr << "zema-bench-backup: " << error << std::endl;
+      return false;
+    }
+    ResultRow row;
+    row.measurement = Format("line backup: %d sensors by one backup command, %s", kLineSensors,
+                             ScaleText(options_.scaleBanks).c_str());
+    row.value = line.seconds() / one.seconds();
+    row.figure = Format(
+        "%.2f s against %.2f s alone: %.4f × one; the whole run %.2f s CPU (%.1f %% of one "
+        "core), peak %ld kB",
+        line.seconds(), one.seconds(), row.value, line.cpuSeconds,
+        100.0 * line.cpuSeconds / line.seconds(), line.peakRssKb);
+    row.unit = "× one";
+    row.goal = "≤ 1.02 × one";
+    row.met = row.value <= 1.02;
+    table_.Add(row);
+    return true;
+  }
+
   // What the machine adds to any exchange over a pseudo-terminal: two
   // wake-ups, measured at the pace of a paced run. Measured first, because
   // the virtual sensor's pacing is judged by what it adds on top of it.
@@ -631,6 +663,7 @@ int main(int argc, char** argv) {
              phase("cancel", [&] { return bench.CancelLatency(); }) &&
              phase("memory", [&] { return bench.Memory(); }) &&
              phase("scale", [&] { return bench.SideBySideRuns(); }) &&
+             phase("line", [&] { return bench.LineBackup(); }) &&
              phase("pacing", [&] { return bench.SimPacing(bench.MachineRoundTrips()); });
 
   PrintHeading(options, loadBefore, benchStarted);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -323,6 +324,40 @@ bool RunWineLoaderRead(const BenchSetup& setup, std::string& trace, std::string&
   return RunDialogScript({"/bin/bash", setup.wineLoaderScript, setup.windowsBinFolder,
                           setup.binFolder, folder},
                          output, error);
+}
+
+bool RunLineBackup(const BenchSetup& setup, int sensors, const std::string& copy,
+                   const std::string& into, ProgramOutcome& program, std::string& error) {
+  std::vector<std::unique_ptr<SimProcess>> sims;
+  const std::string inventory = into + ".toml";
+  std::ofstream toml(inventory);
+  for (int i = 1; i <= sensors; ++i) {
+    const std::string tag = "line-" + std::to_string(i);
+    sims.push_back(std::make_unique<SimProcess>());
+    if (!sims.back()->Start(setup.binFolder + "/zema-sim",
+                            SimArguments(setup, true, InWork(setup, tag + ".state")),
+                            InWork(setup, tag + ".sim.log"), error)) {
+      return false;
+    }
+    toml << "[[sensor]]\nname = \"" << tag << "\"\nport = " << sims.back()->port() << "\n"
+         << copy << "\n";
+  }
+  toml.close();
+  ProgramSetup measured;
+  measured.outputFile = into + ".out";
+  measured.launcher = Launcher(setup);
+  ProgramRun run(measured);
+  if (!Start(
+          run,
+          {setup.binFolder + "/zema-transfer", "backup", "--inventory", inventory, "--into", into},
+          error)) {
+    return false;
+  }
+  program = run.Wait(kNoLimit);
+  if (program.status == 0) return true;
+  error = "the backup of " + std::to_string(sensors) + " sensors ended with status " +
+          std::to_string(program.status) + ":\n" + Tail(ReadFileBytes(into + ".out"), 8);
+  return false;
 }
 
 }  // namespace zema::bench

@@ -71,6 +71,14 @@ struct SideBySide {
 // frames of `counted` (CountFrames) into each run's figures. false with
 // `error` when a program could not be started, a run did not finish, or a
 // run moved other bytes than its twin.
+// One zema-transfer backup of a line of `sensors` paced virtual sensors,
+// each copying `copy` ("copy = ..." and "banks = ..." lines of its
+// inventory table), into `into`; `program` has its wall time, CPU and
+// peak memory from the launcher. false with `error` when a program could
+// not be started or a sensor was not backed up.
+bool RunLineBackup(const BenchSetup& setup, int sensors, const std::string& copy,
+                   const std::string& into, ProgramOutcome& program, std::string& error);
+
 struct CountedFrames {
   WireCount wire;
   long long movedBytes = -1;

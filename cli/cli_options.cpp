@@ -30,6 +30,8 @@ Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 Ctrl-Break or closing the console window, or by a refused overwrite.
 diff: 0 the backups are the same, 1 they differ, 2 trouble.
+backup: 0 every sensor was backed up, 1 one or more were not, 2 a bad
+inventory.
 A stop ends the run after the block in flight; a second Ctrl-C ends the
 program at once, also while it waits up to 30 s for the sensor's flash.
 Closing the console window stops the run the same way, within the 5 s
@@ -56,6 +58,8 @@ Exit status: 0 the run finished (or the sensor equals the files), 1 the run,
 the connection or a comparison failed, 2 bad usage, 3 stopped by Ctrl-C,
 SIGTERM, SIGHUP or a closed output (SIGPIPE), or by a refused overwrite.
 diff: 0 the backups are the same, 1 they differ, 2 trouble.
+backup: 0 every sensor was backed up, 1 one or more were not, 2 a bad
+inventory.
 A stop ends the run after the block in flight; a second Ctrl-C ends the
 program at once, also while it waits up to 30 s for the sensor's flash.
 
@@ -238,6 +242,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "diff", "what changed between two backup folders: the parameter values and the pixels of "
               "each image, with a picture of the changed pixels beside NEW");
 
+  CLI::App* backup = app.add_subcommand(
+      "backup",
+      "back up every sensor of an inventory side by side, each into a dated folder "
+      "of its own, and say what changed since its previous backup");
+
   CLI::Option* writeBase = nullptr;
   for (CLI::App* command : {read, write, compare}) {
     CLI::Option* base = AddSelection(*command, o, all, banks);
@@ -271,6 +280,23 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                   "connecting, and a missing one ends the run before anything is sent)");
   write->add_flag("--verify", o.verify,
                   "read back every item written and compare it with what was sent");
+  backup->add_option("--inventory", o.inventory, "the line's inventory (TOML)")
+      ->required()
+      ->type_name("FILE");
+  backup
+      ->add_option("--into", o.into,
+                   "the backups' folder: each sensor's backups go into DIR/<name>/<date-time>/")
+      ->required()
+      ->type_name("DIR");
+  backup->add_option("--jobs", o.jobs, "back up at most N sensors at once (default: all)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+  backup
+      ->add_option("--keep", o.keep,
+                   "keep the newest N backups of each sensor (and always the newest good one)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+  backup->add_flag("--json", o.json, "print the whole report as JSON");
   AddConnection(*resume, o, speed);
   AddPortsOptions(*ports, o);
 
@@ -294,6 +320,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (resume->parsed()) o.command = CliCommand::Resume;
   if (ports->parsed()) o.command = CliCommand::Ports;
   if (diff->parsed()) o.command = CliCommand::Diff;
+  if (backup->parsed()) o.command = CliCommand::Backup;
   if (o.command == CliCommand::Write && o.base.empty() && o.backup.empty()) {
     return UsageMistake(std::move(parsed), "write needs --base NAME or --backup FOLDER");
   }

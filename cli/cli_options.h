@@ -7,6 +7,7 @@
 //   zema-transfer resume  [connection]
 //   zema-transfer ports [--json] [--link N DEVICE [--replace]]
 //   zema-transfer diff OLD NEW [--json] [--no-images]
+//   zema-transfer backup --inventory FILE --into DIR [--jobs N] [--keep N] [--json]
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@
 
 namespace zema {
 
-enum class CliCommand { Read, Write, Compare, Resume, Ports, Diff };
+enum class CliCommand { Read, Write, Compare, Resume, Ports, Diff, Backup };
 
 struct CliOptions {
   CliCommand command = CliCommand::Ports;
@@ -62,6 +63,12 @@ struct CliOptions {
   std::string diffOld;
   std::string diffNew;
   bool noImages = false;
+
+  // backup (and --json)
+  std::string inventory;
+  std::string into;
+  int jobs = 0;  // 0: every sensor at once
+  int keep = 0;  // 0: keep every backup
 };
 
 struct ParsedCommandLine {

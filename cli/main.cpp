@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/backup_command.h"
 #include "cli/backup_restore.h"
 #include "cli/cli_options.h"
 #include "cli/diff_command.h"
@@ -40,6 +41,12 @@ int main(int argc, char** argv) {
 
   if (options.command == CliCommand::Ports) return RunPortsCommand(options);
   if (options.command == CliCommand::Diff) return RunDiffCommand(options);
+  if (options.command == CliCommand::Backup) {
+    InstallStopSignals(options.quiet ? std::string() : LoadMessage(kMsgAborted));
+    const int status = RunBackupCommand(options);
+    ComCloseAll();
+    return status;
+  }
   if (!options.backup.empty()) {
     if (const int status = PrepareBackupWrite(options); status != kExitDone) return status;
   }

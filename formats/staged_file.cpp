@@ -55,8 +55,10 @@ std::string TemporaryPathTemplate(const std::string& targetPath) {
 std::FILE* CreateUniqueFile(std::string& pathTemplate) {
   static constexpr char kCharacters[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937 generator(std::random_device{}() ^ ::GetCurrentProcessId() ^
-                                ::GetTickCount());
+  // One generator a thread: a whole-line backup creates files on several
+  // threads at once, and a generator's state is no place to share.
+  thread_local std::mt19937 generator(std::random_device{}() ^ ::GetCurrentProcessId() ^
+                                      ::GetCurrentThreadId() ^ ::GetTickCount());
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kCharacters - 2);
   const std::size_t tail = pathTemplate.size() - 6;
   for (int attempt = 0; attempt < 100; ++attempt) {
