@@ -47,7 +47,7 @@ ComLinkOutcome LinkComPort(const ComLinkRequest& request, std::string& message) 
   const std::wstring target = WideFromUtf8(file);
   const std::wstring temporary = target + L".new" + std::to_wstring(::GetCurrentProcessId());
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::path(temporary), std::ios::binary | std::ios::trunc);
     out << request.device << "\r\n";
     if (!out.flush()) {
       message = file + ": cannot be written";
