@@ -146,7 +146,9 @@ TEST_F(WineTransferTest, ThroughADeviceServerAsOnLinux) {
   ASSERT_EQ(Linux(read, "server").status, 0);
   EXPECT_EQ(FolderContents(dir / "server/wine"), FolderContents(dir / "server/linux"));
   // A COM number given the server's URL opens it, as the dialog opens COM12.
-  ASSERT_EQ(Windows({"ports", "--link", "12", server.url()}, "linked").status, 0);
+  const ProgramOutcome link12 =
+      RunUnderWine("zema-transfer.exe", {"ports", "--link", "12", server.url()});
+  ASSERT_EQ(link12.status, 0) << link12.err;
   const ProgramOutcome linked =
       Windows({"read", "--all", "--banks", "3", "--base", "BASE", "--port", "12"}, "linked");
   ASSERT_EQ(linked.status, 0) << linked.err;
