@@ -27,10 +27,11 @@ cmake --build --preset windows
 # the windowing ones: USER32 (dialogs, message boxes), GDI32 (its font),
 # COMCTL32 (the progress bar), COMDLG32 (the file-open dialog), SHELL32 (the
 # user's Documents folder, where the installed program puts the files of a
-# base name without a folder), besides KERNEL32 and the C runtime.
+# base name without a folder), WS2_32 (Winsock, for a COM number that names
+# a port on a serial device server), besides KERNEL32 and the C runtime.
 allowed_imports() {
   case "$(basename "$1")" in
-    zema-loader.exe) echo 'kernel32|user32|gdi32|comctl32|comdlg32|shell32|msvcrt' ;;
+    zema-loader.exe) echo 'kernel32|user32|gdi32|comctl32|comdlg32|shell32|ws2_32|msvcrt' ;;
     *) echo 'kernel32|user32|advapi32|msvcrt|ws2_32|shell32|ole32|setupapi' ;;
   esac
 }
