@@ -10,7 +10,8 @@
 #   - the installed zema-loader under Xvfb in German: CONNECT to the same
 #     COM1, then EXIT answered with Alt+J (the "&Ja" of Qt's German
 #     catalogue, so it answers only when the installed Qt's translations were
-#     loaded); the settings must land in ~/.config/zema-loader/, never beside
+#     loaded) and the question whether to send the sensor back to RUN with
+#     Alt+N; the settings must land in ~/.config/zema-loader/, never beside
 #     the program in /usr/bin, even when run by root;
 #   - removes the package and whatever its installation pulled in, and
 #     nothing else.
@@ -28,7 +29,7 @@ source "$(dirname "$0")/x11-windows.sh"
 # xvfb-run): CONNECT, then EXIT with Alt+J. WORK is the loader's folder.
 loader=
 session() {
-  local work=$1 main question
+  local work=$1 main question resume
   trap '[ -z "$loader" ] || kill "$loader" 2>/dev/null || true' EXIT
   (cd "$work" && exec /usr/bin/zema-loader) &
   loader=$!
@@ -42,6 +43,11 @@ session() {
   sleep 0.5
   xdotool windowfocus --sync "$question"
   xdotool key alt+j       # "&Ja"
+  # Still connected, the loader asks whether to send the sensor back to RUN.
+  resume=$(new_window "$main" "$question")
+  sleep 0.5
+  xdotool windowfocus --sync "$resume"
+  xdotool key alt+n       # "&Nein": leave it as it is
   if ! wait_for_end "$loader"; then
     echo "the loader did not end: Alt+J did not answer its question (no German buttons?)" >&2
     return 1
