@@ -1,8 +1,10 @@
 #include "tests/wine/wine_program.h"
 
 #include <cstdlib>
+#include <iostream>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace zema {
 
@@ -34,8 +36,25 @@ void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
 ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
-  return WithWindowsExitCode(RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
-                                        WineEnvironment(environment)));
+  const auto run = [&] {
+    return RunProgram(ZEMA_WINE, WineArguments(windowsProgram, arguments),
+                      WineEnvironment(environment));
+  };
+  ProgramOutcome outcome = run();
+  // Without zema-exit-code's line Wine itself failed before the program
+  // could end (its own messages are off): a start-up failure of Wine, not
+  // of the program, which is run once more and the first attempt shown.
+  if (!outcome.overran && !HasWindowsExitCode(outcome)) {
+    std::cout << "[ wine     ] " << windowsProgram << " ended without an exit code (status "
+              << outcome.status << ", signal " << outcome.signal << ", output \"" << outcome.out
+              << "\", errors \"" << outcome.err << "\"): running it once more" << std::endl;
+    outcome = run();
+  }
+  return WithWindowsExitCode(std::move(outcome));
+}
+
+bool HasWindowsExitCode(const ProgramOutcome& outcome) {
+  return outcome.out.rfind("exit code ") != std::string::npos;
 }
 
 ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome) {

@@ -17,10 +17,14 @@ namespace zema {
 void StartUnderWine(ProgramRun& run, const std::string& windowsProgram,
                     const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment = {});
+// RunUnderWine runs it to its end; a Wine that failed before the program
+// ended (no exit code printed) is tried once more, and its output shown.
 ProgramOutcome RunUnderWine(const std::string& windowsProgram,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment = {});
 ProgramOutcome WithWindowsExitCode(ProgramOutcome outcome);
+// Whether zema-exit-code.exe got to print the program's exit code.
+bool HasWindowsExitCode(const ProgramOutcome& outcome);
 
 // The Windows name of a Linux path: Wine's drive Z: is the root folder.
 std::string WindowsPath(const std::filesystem::path& path);

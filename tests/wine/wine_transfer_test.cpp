@@ -142,7 +142,7 @@ TEST_F(WineTransferTest, ThroughADeviceServerAsOnLinux) {
   const std::vector<std::string> read = {"read",   "--all", "--banks",  "3",
                                          "--base", "BASE",  "--device", server.url()};
   const ProgramOutcome wine = Windows(read, "server");
-  ASSERT_EQ(wine.status, 0) << wine.err;
+  ASSERT_EQ(wine.status, 0) << wine.out << wine.err;
   ASSERT_EQ(Linux(read, "server").status, 0);
   EXPECT_EQ(FolderContents(dir / "server/wine"), FolderContents(dir / "server/linux"));
   // A COM number given the server's URL opens it, as the dialog opens COM12.
