@@ -19,6 +19,7 @@
 #include "link/frame_trace.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
+#include "link/standard_streams.h"
 #include "res/messages.h"
 
 using namespace zema;
@@ -35,6 +36,7 @@ TerminalRunView::Style ProgressStyle(const CliOptions& options, bool canRedraw) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   const ParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
   if (parsed.outcome == ParsedCommandLine::Outcome::Exit) return parsed.exitStatus;
   CliOptions options = parsed.options;

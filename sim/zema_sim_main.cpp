@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/frame_trace.h"
+#include "link/standard_streams.h"
 #include "sim/demo_content.h"
 #include "sim/device_link.h"
 #include "sim/program_options.h"
@@ -33,6 +34,7 @@ std::string Describe(const ProgramOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   ProgramOptions options;
   std::string error;
   const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -1,10 +1,10 @@
 // zema-loader: copies a ZEMA sensor's setup between the sensor and files.
 #include <QApplication>
-
 #include <cstdio>
 #include <cstring>
 
 #include "console/loader_application.h"
+#include "link/standard_streams.h"
 #include "ui/qt/qt_dialog_toolkit.h"
 
 using namespace zema;
@@ -42,6 +42,7 @@ bool AnsweredWithoutWindow(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   if (AnsweredWithoutWindow(argc, argv)) return 0;
   QApplication application(argc, argv);
   QtDialogToolkit toolkit;
