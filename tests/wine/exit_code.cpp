@@ -10,8 +10,14 @@ int main() {
     quoted ^= *command == L'"';
   }
   while (*command == L' ') ++command;
+  // The program writes to this one's standard streams (the test's pipes)
+  // by name, not by whatever console Wine might give a console program.
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION child{};
   DWORD code = 2;
   if (CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
