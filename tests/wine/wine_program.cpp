@@ -42,12 +42,10 @@ ProgramOutcome RunUnderWine(const std::string& windowsProgram,
   };
   ProgramOutcome outcome = run();
   // Without zema-exit-code's line Wine itself failed before the program
-  // could end (its own messages are off): a start-up failure of Wine, not
-  // of the program, which is run once more and the first attempt shown.
+  // ended (its own messages are off): it is tried once more.
   if (!outcome.overran && !HasWindowsExitCode(outcome)) {
-    std::cout << "[ wine     ] " << windowsProgram << " ended without an exit code (status "
-              << outcome.status << ", signal " << outcome.signal << ", output \"" << outcome.out
-              << "\", errors \"" << outcome.err << "\"): running it once more" << std::endl;
+    std::cout << "[ wine     ] no exit code (status " << outcome.status << "): " << outcome.out
+              << outcome.err << std::endl;
     outcome = run();
   }
   return WithWindowsExitCode(std::move(outcome));
