@@ -504,9 +504,8 @@ TEST_F(TransferProgramTest, SecondProgramOnAPortInUseIsRefused) {
       << "the second ones sent nothing";
 }
 
-// Started with standard streams closed (by a daemon, `2>&-` in a script),
-// no progress line reaches the sensor or a file, whose numbers they would
-// otherwise take: the READ gives the files an ordinary one gives.
+// Standard streams closed (a daemon, `2>&-`): no progress line reaches the
+// sensor or a file that took their numbers; the READ's files are as usual.
 TEST_F(TransferProgramTest, ClosedStandardStreamsReachNeitherSensorNorFiles) {
   for (const std::string closing : {"", "2>&-", "<&- >&- 2>&-"}) {
     const std::string base = Base("closed" + std::to_string(closing.size()));
