@@ -150,6 +150,15 @@ close_run_and_loader() {
   sleep 1
   [ -z "${2:-}" ] || xdotool windowfocus --sync "$2"
   xdotool key Escape
+  # Still connected, the loader asks whether to send the sensor back to RUN:
+  # No leaves it as it is. (In a Wine desktop the question is active already.)
+  if ! wait_until 2 has_ended "$loader"; then
+    local question
+    if [ -n "${2:-}" ] && question=$(new_window "$2"); then
+      xdotool windowfocus --sync "$question"
+    fi
+    xdotool key alt+n
+  fi
   wait_for_end "$loader" || { echo "the loader did not end" >&2; return 1; }
 }
 
